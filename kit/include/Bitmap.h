@@ -1,0 +1,86 @@
+#ifndef _BITMAP_H
+#define _BITMAP_H
+
+#include <GraphicsDefs.h>
+#include <Rect.h>
+
+class BView;
+
+enum {
+    B_BITMAP_CLEAR_TO_WHITE = 0x00000001,
+    B_BITMAP_ACCEPTS_VIEWS = 0x00000002,
+    B_BITMAP_IS_AREA = 0x00000004,
+    B_BITMAP_IS_LOCKED = 0x00000008 | B_BITMAP_IS_AREA,
+    B_BITMAP_IS_CONTIGUOUS = 0x00000010 | B_BITMAP_IS_LOCKED,
+    B_BITMAP_IS_OFFSCREEN = 0x00000020,
+    B_BITMAP_WILL_OVERLAY = 0x00000040 | B_BITMAP_IS_OFFSCREEN,
+    B_BITMAP_RESERVE_OVERLAY_CHANNEL = 0x00000080,
+    B_BITMAP_NO_SERVER_LINK = 0x00000100
+};
+
+#define B_ANY_BYTES_PER_ROW -1
+
+// A block of pixels in one colour space. Rows of a 32-bit bitmap are exactly
+// width x 4 bytes; other spaces pad each row to a multiple of four bytes. A
+// bitmap that accepts views lets views attached to it draw into its pixels.
+class BBitmap {
+public:
+    BBitmap(BRect bounds, uint32 flags, color_space colorSpace,
+            int32 bytesPerRow = B_ANY_BYTES_PER_ROW);
+    BBitmap(BRect bounds, color_space colorSpace, bool acceptsViews = false,
+            bool needsContiguous = false);
+    BBitmap(const BBitmap* source, bool acceptsViews = false, bool needsContiguous = false);
+    virtual ~BBitmap();
+
+    status_t InitCheck() const;
+    bool IsValid() const;
+
+    status_t LockBits(uint32* state = nullptr);
+    void UnlockBits();
+
+    void* Bits() const;
+    int32 BitsLength() const;
+    int32 BytesPerRow() const;
+    color_space ColorSpace() const;
+    BRect Bounds() const;
+    uint32 Flags() const;
+
+    void SetBits(const void* data, int32 length, int32 offset, color_space colorSpace);
+    status_t ImportBits(const void* data, int32 length, int32 bpr, int32 offset,
+                        color_space colorSpace);
+    status_t ImportBits(const BBitmap* bitmap);
+
+    // Views that draw into the bitmap; the bitmap must accept views.
+    void AddChild(BView* view);
+    bool RemoveChild(BView* view);
+    int32 CountChildren() const;
+    BView* ChildAt(int32 index) const;
+    BView* FindView(const char* name) const;
+
+    bool Lock();
+    void Unlock();
+    bool IsLocked() const;
+
+    // The row length in bytes the kit gives a bitmap of this width and space; 0 for an unknown space.
+    static int32 BytesPerRowFor(color_space space, int32 width);
+
+private:
+    BBitmap(const BBitmap&) = delete;
+    BBitmap& operator=(const BBitmap&) = delete;
+
+    void _Init(BRect bounds, uint32 flags, color_space colorSpace, int32 bytesPerRow);
+
+    friend class BView;
+    struct ViewHost;
+
+    uint8* fBits;
+    int32 fBitsLength;
+    int32 fBytesPerRow;
+    color_space fColorSpace;
+    BRect fBounds;
+    uint32 fFlags;
+    status_t fInitStatus;
+    ViewHost* fViewHost;
+};
+
+#endif
