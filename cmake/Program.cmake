@@ -8,6 +8,10 @@ file(GLOB PROGRAM_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/dnd/*.cpp)
 list(FILTER PROGRAM_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
 
+if(NOT EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
+    return()
+endif()
+
 add_library(tavrinprogram STATIC ${PROGRAM_SOURCES})
 target_include_directories(tavrinprogram PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(tavrinprogram PUBLIC tavrinkit)

@@ -1,0 +1,86 @@
+#include "app/tavrin.h"
+
+#include <Alert.h>
+#include <Entry.h>
+
+#include "view/tavrinview.h"
+#include "window/tavrinwindow.h"
+
+BTranslatorRoster* tr = nullptr;
+
+const char* const kSignature = "application/x-vnd.Vesk-tavrin";
+
+const char* const kAboutText = "tavrin ver.0.00\n"
+                               "    Written by the tavrin developers\n"
+                               "\n"
+                               " E-mail : tavrin@example.org\n"
+                               "   HP   : https://tavrin.example.org/";
+
+tavrin::tavrin(int argc, char** argv) : BApplication(kSignature)
+{
+    win = new tavrinwindow(BRect(100, 100, 300, 250));
+    fView = BMessenger(win->view);
+
+    if (argc > 1) {
+        // Every argument is a document; one that names nothing still gives a
+        // reference, which then fails to load.
+        BMessage refs(B_SIMPLE_DATA);
+        for (int i = 1; i < argc; i++) {
+            BEntry entry(argv[i], false);
+            entry_ref ref;
+            entry.GetRef(&ref);
+            refs.AddRef("refs", &ref);
+        }
+        fView.SendMessage(&refs);
+    }
+}
+
+tavrin::~tavrin() {}
+
+void tavrin::RefsReceived(BMessage* message)
+{
+    type_code type;
+    int32 count = 0;
+    if (message->GetInfo("refs", &type, &count) != B_OK || count < 1)
+        return;
+    BMessage refs(B_SIMPLE_DATA);
+    entry_ref ref;
+    for (int32 i = 0; i < count; i++) {
+        if (message->FindRef("refs", i, &ref) == B_OK)
+            refs.AddRef("refs", &ref);
+    }
+    fView.SendMessage(&refs);
+}
+
+void tavrin::MessageReceived(BMessage* message)
+{
+    switch (message->what) {
+    case B_SAVE_REQUESTED: {
+        // Only the folder and the name travel on; the view copes with either missing.
+        BMessage save(B_SAVE_REQUESTED);
+        entry_ref directory;
+        const char* name;
+        if (message->FindRef("directory", &directory) == B_OK)
+            save.AddRef("directory", &directory);
+        if (message->FindString("name", &name) == B_OK)
+            save.AddString("name", name);
+        fView.SendMessage(&save);
+        break;
+    }
+    case B_CANCEL: {
+        BMessage cancel(B_CANCEL);
+        fView.SendMessage(&cancel);
+        break;
+    }
+    default:
+        BApplication::MessageReceived(message);
+        break;
+    }
+}
+
+void tavrin::AboutRequested()
+{
+    BAlert* alert = new BAlert("", kAboutText, "Thank you", nullptr, nullptr, B_WIDTH_AS_USUAL,
+                               B_INFO_ALERT);
+    alert->Go();
+}

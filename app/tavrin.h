@@ -1,0 +1,35 @@
+#ifndef TAVRIN_APP_H
+#define TAVRIN_APP_H
+
+#include <Application.h>
+#include <Messenger.h>
+#include <TranslatorRoster.h>
+
+class tavrinwindow;
+
+// The system's default translator roster, set once by main().
+extern BTranslatorRoster* tr;
+
+extern const char* const kSignature;
+extern const char* const kAboutText;
+
+// The application object: creates the main window and relays file
+// references and the file panels' answers to its view.
+class tavrin : public BApplication {
+public:
+    tavrin(int argc, char** argv);
+    virtual ~tavrin();
+
+    virtual void MessageReceived(BMessage* message);
+    virtual void RefsReceived(BMessage* message);
+    virtual void AboutRequested();
+
+    tavrinwindow* win;
+
+private:
+    // The view, reached by messenger so that a message arriving after the
+    // window has gone finds nothing instead of a freed window.
+    BMessenger fView;
+};
+
+#endif

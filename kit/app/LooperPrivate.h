@@ -1,0 +1,57 @@
+#ifndef _LOOPER_PRIVATE_H
+#define _LOOPER_PRIVATE_H
+
+#include <Looper.h>
+#include <Messenger.h>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace BPrivate {
+
+struct QueuedMessage {
+    BMessage* message = nullptr;
+    int32 handlerToken = 0;
+    // The message names no handler: the preferred handler takes it.
+    bool preferred = false;
+};
+
+struct LooperState {
+    bool running = false;
+    bool dispatching = false;
+    bool pendingDelete = false;
+};
+
+class LooperPrivate {
+public:
+    static LooperState& State(BLooper* looper);
+    static bool PopMessage(BLooper* looper, QueuedMessage* out);
+    static void PushFront(BLooper* looper, const QueuedMessage& message);
+    static bool HasMessages(BLooper* looper);
+    static bool TryLock(BLooper* looper);
+    static void Unlock(BLooper* looper);
+    static void Dispatch(BLooper* looper, const QueuedMessage& message);
+    // Queues a message that is already addressed (delivery flags set).
+    static status_t Enqueue(BLooper* looper, BMessage* message, int32 handlerToken,
+                            bool preferred);
+    // Coalesces pointer motion: replaces a queued B_MOUSE_MOVED for the same handler.
+    static status_t EnqueueCoalesced(BLooper* looper, BMessage* message, int32 handlerToken);
+};
+
+} // namespace BPrivate
+
+struct BLooper::Data {
+    std::mutex queueLock;
+    std::deque<BPrivate::QueuedMessage> queue;
+    std::recursive_timed_mutex lock;
+    std::atomic<std::thread::id> owner{};
+    int32 lockCount = 0;
+    BPrivate::LooperState state;
+    BMessage* current = nullptr;
+    BHandler* preferred = nullptr;
+    thread_id thread = 0;
+};
+
+#endif

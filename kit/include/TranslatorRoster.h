@@ -1,0 +1,73 @@
+#ifndef _TRANSLATOR_ROSTER_H
+#define _TRANSLATOR_ROSTER_H
+
+#include <DataIO.h>
+#include <Rect.h>
+#include <TranslationDefs.h>
+
+class BMessage;
+class BTranslator;
+class BView;
+struct entry_ref;
+
+namespace BPrivate {
+struct RosterData;
+}
+
+// The set of translators a program uses. The default roster loads the add-ons
+// from the folders in $TRANSLATORS (colon-separated) or else from the
+// translators folder beside the program and $XDG_DATA_HOME/tavrin/translators.
+class BTranslatorRoster {
+public:
+    BTranslatorRoster();
+    virtual ~BTranslatorRoster();
+
+    static BTranslatorRoster* Default();
+
+    // Loads every add-on in the folders of a colon-separated list (or the
+    // default folders when path is NULL); an add-on that fails to load is
+    // skipped with a line on standard error.
+    status_t AddTranslators(const char* path = nullptr);
+    status_t AddTranslator(BTranslator* translator);
+
+    virtual status_t Identify(BPositionIO* source, BMessage* ioExtension, translator_info* _info,
+                              uint32 hintType = 0, const char* hintMIME = nullptr,
+                              uint32 wantType = 0);
+    // The caller owns the returned array (delete[]).
+    virtual status_t GetTranslators(BPositionIO* source, BMessage* ioExtension,
+                                    translator_info** _info, int32* _numInfo, uint32 hintType = 0,
+                                    const char* hintMIME = nullptr, uint32 wantType = 0);
+    // The caller owns the returned array (delete[]).
+    virtual status_t GetAllTranslators(translator_id** _list, int32* _count);
+    virtual status_t GetTranslatorInfo(translator_id translatorID, const char** _name,
+                                       const char** _info, int32* _version);
+    // The format arrays belong to the roster.
+    virtual status_t GetInputFormats(translator_id id, const translation_format** _formats,
+                                     int32* _numFormats);
+    virtual status_t GetOutputFormats(translator_id id, const translation_format** _formats,
+                                      int32* _numFormats);
+
+    virtual status_t Translate(BPositionIO* source, const translator_info* info,
+                               BMessage* ioExtension, BPositionIO* destination,
+                               uint32 wantOutType, uint32 hintType = 0,
+                               const char* hintMIME = nullptr);
+    virtual status_t Translate(translator_id translator, BPositionIO* source,
+                               BMessage* ioExtension, BPositionIO* destination,
+                               uint32 wantOutType);
+
+    // The caller owns the view.
+    virtual status_t MakeConfigurationView(translator_id translator, BMessage* ioExtension,
+                                           BView** _view, BRect* _extent);
+    virtual status_t GetConfigurationMessage(translator_id translator, BMessage* ioExtension);
+
+    status_t GetRefFor(translator_id translator, entry_ref* ref);
+    BTranslator* TranslatorFor(translator_id translator);
+
+private:
+    BTranslatorRoster(const BTranslatorRoster&) = delete;
+    BTranslatorRoster& operator=(const BTranslatorRoster&) = delete;
+
+    BPrivate::RosterData* fData;
+};
+
+#endif

@@ -1,0 +1,303 @@
+#include <Menu.h>
+
+#include <MenuBar.h>
+#include <MenuItem.h>
+#include <Message.h>
+#include <Window.h>
+
+#include "ViewPrivate.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <cstring>
+#include <vector>
+
+namespace BPrivate {
+
+struct MenuData {
+    std::vector<BMenuItem*> items;
+    menu_layout layout = B_ITEMS_IN_COLUMN;
+    bool resizeToFit = false;
+    bool enabled = true;
+    BMenuItem* superitem = nullptr;
+    // The platform bar, when this menu is a menu bar in a window.
+    QPointer<QMenuBar> bar;
+};
+
+namespace {
+
+void fill_native(QWidget* native, BMenu* menu);
+
+QAction* make_action(QWidget* parent, BMenuItem* item)
+{
+    if (BMenu* submenu = item->Submenu()) {
+        auto* qmenu = new QMenu(QString::fromUtf8(item->Label()), parent);
+        fill_native(qmenu, submenu);
+        qmenu->setEnabled(item->IsEnabled() && submenu->IsEnabled());
+        return qmenu->menuAction();
+    }
+    // Labels are shown as they are: no '&' accelerators.
+    QString label = QString::fromUtf8(item->Label()).replace("&", "&&");
+    auto* action = new QAction(label, parent);
+    action->setEnabled(item->IsEnabled());
+    action->setCheckable(item->IsMarked());
+    action->setChecked(item->IsMarked());
+    QObject::connect(action, &QAction::triggered, action, [item]() { item->Invoke(); });
+    return action;
+}
+
+void fill_native(QWidget* native, BMenu* menu)
+{
+    for (int32 i = 0; i < menu->CountItems(); i++) {
+        BMenuItem* item = menu->ItemAt(i);
+        if (!item) {
+            auto* separator = new QAction(native);
+            separator->setSeparator(true);
+            native->addAction(separator);
+            continue;
+        }
+        native->addAction(make_action(native, item));
+    }
+}
+
+} // namespace
+} // namespace BPrivate
+
+using BPrivate::MenuData;
+
+BMenu::BMenu(const char* name, menu_layout layout)
+    : BView(BRect(0, 0, 0, 0), name, B_FOLLOW_LEFT | B_FOLLOW_TOP, B_WILL_DRAW),
+      fMenuData(new MenuData)
+{
+    fMenuData->layout = layout;
+}
+
+BMenu::BMenu(BRect frame, const char* name, uint32 resizingMode, uint32 flags,
+             menu_layout layout, bool resizeToFit)
+    : BView(frame, name, resizingMode, flags), fMenuData(new MenuData)
+{
+    fMenuData->layout = layout;
+    fMenuData->resizeToFit = resizeToFit;
+}
+
+BMenu::~BMenu()
+{
+    while (!fMenuData->items.empty()) {
+        BMenuItem* item = fMenuData->items.back();
+        fMenuData->items.pop_back();
+        if (item) {
+            item->fSuper = nullptr;
+            delete item;
+        }
+    }
+    delete fMenuData;
+}
+
+bool BMenu::AddItem(BMenuItem* item)
+{
+    return AddItem(item, CountItems());
+}
+
+bool BMenu::AddItem(BMenuItem* item, int32 index)
+{
+    if (!item || item->fSuper || index < 0 || index > CountItems())
+        return false;
+    fMenuData->items.insert(fMenuData->items.begin() + index, item);
+    item->fSuper = this;
+    if (item->fSubmenu)
+        item->fSubmenu->fMenuData->superitem = item;
+    _ItemChanged(item);
+    return true;
+}
+
+bool BMenu::AddItem(BMenu* menu)
+{
+    return AddItem(new BMenuItem(menu));
+}
+
+bool BMenu::AddItem(BMenu* menu, int32 index)
+{
+    BMenuItem* item = new BMenuItem(menu);
+    if (!AddItem(item, index)) {
+        item->fSubmenu = nullptr;
+        delete item;
+        return false;
+    }
+    return true;
+}
+
+bool BMenu::AddSeparatorItem()
+{
+    fMenuData->items.push_back(nullptr);
+    _ItemChanged(nullptr);
+    return true;
+}
+
+BMenuItem* BMenu::RemoveItem(int32 index)
+{
+    if (index < 0 || index >= CountItems())
+        return nullptr;
+    BMenuItem* item = fMenuData->items[index];
+    fMenuData->items.erase(fMenuData->items.begin() + index);
+    if (item)
+        item->fSuper = nullptr;
+    _ItemChanged(nullptr);
+    return item;
+}
+
+bool BMenu::RemoveItem(BMenuItem* item)
+{
+    int32 index = IndexOf(item);
+    if (index < 0)
+        return false;
+    RemoveItem(index);
+    return true;
+}
+
+BMenuItem* BMenu::ItemAt(int32 index) const
+{
+    if (index < 0 || index >= CountItems())
+        return nullptr;
+    return fMenuData->items[index];
+}
+
+BMenu* BMenu::SubmenuAt(int32 index) const
+{
+    BMenuItem* item = ItemAt(index);
+    return item ? item->Submenu() : nullptr;
+}
+
+int32 BMenu::CountItems() const
+{
+    return (int32)fMenuData->items.size();
+}
+
+int32 BMenu::IndexOf(BMenuItem* item) const
+{
+    for (size_t i = 0; i < fMenuData->items.size(); i++) {
+        if (fMenuData->items[i] == item)
+            return (int32)i;
+    }
+    return -1;
+}
+
+BMenuItem* BMenu::FindItem(const char* label) const
+{
+    for (BMenuItem* item : fMenuData->items) {
+        if (!item)
+            continue;
+        if (label && strcmp(item->Label(), label) == 0)
+            return item;
+        if (item->Submenu()) {
+            if (BMenuItem* found = item->Submenu()->FindItem(label))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+BMenuItem* BMenu::FindItem(uint32 command) const
+{
+    for (BMenuItem* item : fMenuData->items) {
+        if (!item)
+            continue;
+        if (item->Message() && item->Message()->what == command)
+            return item;
+        if (item->Submenu()) {
+            if (BMenuItem* found = item->Submenu()->FindItem(command))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+BMenuItem* BMenu::Superitem() const
+{
+    return fMenuData->superitem;
+}
+
+BMenu* BMenu::Supermenu() const
+{
+    return fMenuData->superitem ? fMenuData->superitem->Menu() : nullptr;
+}
+
+menu_layout BMenu::Layout() const
+{
+    return fMenuData->layout;
+}
+
+status_t BMenu::SetTargetForItems(BHandler* target)
+{
+    for (BMenuItem* item : fMenuData->items) {
+        if (item) {
+            status_t status = item->SetTarget(target);
+            if (status != B_OK)
+                return status;
+        }
+    }
+    return B_OK;
+}
+
+void BMenu::SetEnabled(bool enable)
+{
+    fMenuData->enabled = enable;
+    _ItemChanged(nullptr);
+}
+
+bool BMenu::IsEnabled() const
+{
+    return fMenuData->enabled;
+}
+
+void BMenu::_ItemChanged(BMenuItem* item)
+{
+    // The platform's menus are rebuilt from the root bar whenever the tree changes.
+    BMenu* root = this;
+    while (root->Supermenu())
+        root = root->Supermenu();
+    QMenuBar* bar = root->fMenuData->bar;
+    if (!bar)
+        return;
+    bar->clear();
+    for (QObject* child : bar->children()) {
+        if (qobject_cast<QMenu*>(child))
+            child->deleteLater();
+    }
+    BPrivate::fill_native(bar, root);
+}
+
+void BMenu::_BuildNative(BMenuItem* item, int32 index)
+{
+    _ItemChanged(item);
+}
+
+BMenuBar::BMenuBar(BRect frame, const char* name, uint32 resizingMode, menu_layout layout,
+                   bool resizeToFit)
+    : BMenu(frame, name, resizingMode, 0, layout, resizeToFit)
+{
+    BPrivate::ViewBridge::Data(this)->makeNative = [this](QWidget* parent) -> QWidget* {
+        auto* bar = new QMenuBar(parent);
+        bar->setNativeMenuBar(false);
+        fMenuData->bar = bar;
+        BPrivate::fill_native(bar, this);
+        bar->show();
+        return bar;
+    };
+}
+
+BMenuBar::~BMenuBar() {}
+
+void BMenuBar::AttachedToWindow()
+{
+    if (Window() && !Window()->KeyMenuBar())
+        Window()->SetKeyMenuBar(this);
+    if (fMenuData->resizeToFit && Parent() == nullptr && Window()) {
+        // Spans the window's width; the bar is 20 pixels high.
+        MoveTo(0, 0);
+        ResizeTo(Window()->Bounds().Width(), 19);
+    }
+}
+
+void BMenuBar::SetBorder(menu_bar_border border) {}

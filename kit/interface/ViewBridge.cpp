@@ -1,0 +1,388 @@
+#include <AppDefs.h>
+#include <Bitmap.h>
+#include <Message.h>
+#include <Window.h>
+
+#include "ViewPrivate.h"
+#include "WindowPrivate.h"
+#include "app/LooperPrivate.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cmath>
+#include <mutex>
+
+namespace BPrivate {
+
+QColor to_qcolor(rgb_color color)
+{
+    return QColor(color.red, color.green, color.blue, color.alpha);
+}
+
+QRect to_qrect(BRect rect)
+{
+    int left = (int)std::floor(rect.left);
+    int top = (int)std::floor(rect.top);
+    int right = (int)std::floor(rect.right);
+    int bottom = (int)std::floor(rect.bottom);
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+uint32 convert_buttons(Qt::MouseButtons buttons)
+{
+    uint32 result = 0;
+    if (buttons & Qt::LeftButton)
+        result |= B_PRIMARY_MOUSE_BUTTON;
+    if (buttons & Qt::RightButton)
+        result |= B_SECONDARY_MOUSE_BUTTON;
+    if (buttons & Qt::MiddleButton)
+        result |= B_TERTIARY_MOUSE_BUTTON;
+    return result;
+}
+
+uint32 convert_modifiers(Qt::KeyboardModifiers modifiers)
+{
+    uint32 result = 0;
+    if (modifiers & Qt::ShiftModifier)
+        result |= B_SHIFT_KEY | B_LEFT_SHIFT_KEY;
+    if (modifiers & Qt::ControlModifier)
+        result |= B_CONTROL_KEY | B_LEFT_CONTROL_KEY;
+    if (modifiers & Qt::AltModifier)
+        result |= B_COMMAND_KEY | B_LEFT_COMMAND_KEY;
+    if (modifiers & Qt::MetaModifier)
+        result |= B_OPTION_KEY | B_LEFT_OPTION_KEY;
+    return result;
+}
+
+namespace {
+std::mutex sPointerLock;
+BPoint sPointer;
+bool sPointerKnown = false;
+uint32 sButtons = 0;
+} // namespace
+
+void PointerState::Update(const QPointF& global, Qt::MouseButtons buttons)
+{
+    std::lock_guard<std::mutex> guard(sPointerLock);
+    sPointer = BPoint((float)global.x(), (float)global.y());
+    sPointerKnown = true;
+    sButtons = convert_buttons(buttons);
+}
+
+BPoint PointerState::Position()
+{
+    std::lock_guard<std::mutex> guard(sPointerLock);
+    if (!sPointerKnown) {
+        QPoint p = QCursor::pos();
+        return BPoint(p.x(), p.y());
+    }
+    return sPointer;
+}
+
+uint32 PointerState::Buttons()
+{
+    std::lock_guard<std::mutex> guard(sPointerLock);
+    return sButtons;
+}
+
+bool ViewBridge::MakeTarget(BView* view, DrawTarget* target)
+{
+    ViewData* data = view->fData;
+    if (data->printPainter) {
+        target->painter = data->printPainter;
+        return true;
+    }
+    if (data->bitmapHost) {
+        // Attached to a bitmap: the view's frame is in the bitmap's coordinates.
+        BBitmap* bitmap = data->bitmapHost;
+        color_space space = bitmap->ColorSpace();
+        if (space != B_RGB32 && space != B_RGBA32)
+            return false;
+        BRect bounds = bitmap->Bounds();
+        static thread_local QImage wrapped;
+        wrapped = QImage((uchar*)bitmap->Bits(), bounds.IntegerWidth() + 1,
+                         bounds.IntegerHeight() + 1, bitmap->BytesPerRow(),
+                         space == B_RGBA32 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        target->image = &wrapped;
+        BPoint offset(data->frame.left - data->origin.x, data->frame.top - data->origin.y);
+        for (BView* p = data->parent; p; p = p->fData->parent) {
+            offset.x += p->fData->frame.left - p->fData->origin.x;
+            offset.y += p->fData->frame.top - p->fData->origin.y;
+        }
+        target->dx = (int)std::floor(offset.x);
+        target->dy = (int)std::floor(offset.y);
+        target->clip = to_qrect(view->Bounds()).translated(target->dx, target->dy) &
+                       wrapped.rect();
+        return true;
+    }
+    if (data->backing.isNull())
+        return false;
+    target->image = &data->backing;
+    target->dx = -(int)std::floor(data->origin.x);
+    target->dy = -(int)std::floor(data->origin.y);
+    target->clip = data->backing.rect();
+    return true;
+}
+
+void ViewBridge::Touched(BView* view, const QRect& imageRect)
+{
+    ViewData* data = view->fData;
+    if (data->widget && !data->bitmapHost && !data->printPainter)
+        data->widget->update(imageRect);
+}
+
+void ViewBridge::Realize(BView* view, QWidget* parent)
+{
+    ViewData* data = view->fData;
+    if (!data->widget) {
+        data->widget = new ViewWidget(view, parent);
+        if (data->makeNative)
+            data->native = data->makeNative(data->widget);
+    } else {
+        data->widget->setParent(parent);
+    }
+    SyncGeometry(view);
+    ResizeBacking(view, BRect());
+    data->widget->setVisible(!data->hidden);
+    for (BView* child : data->children)
+        Realize(child, data->widget);
+}
+
+void ViewBridge::Unrealize(BView* view)
+{
+    ViewData* data = view->fData;
+    for (BView* child : data->children)
+        Unrealize(child);
+    delete data->widget.data();
+    data->widget = nullptr;
+    data->native = nullptr;
+    data->backing = QImage();
+}
+
+void ViewBridge::SyncGeometry(BView* view)
+{
+    ViewData* data = view->fData;
+    if (!data->widget)
+        return;
+    QRect rect = to_qrect(data->frame);
+    // A child's place in its parent's widget follows the parent's scrolling.
+    if (data->parent) {
+        rect.translate(-(int)std::floor(data->parent->fData->origin.x),
+                       -(int)std::floor(data->parent->fData->origin.y));
+    }
+    data->widget->setGeometry(rect);
+    if (data->native)
+        data->native->setGeometry(0, 0, rect.width(), rect.height());
+}
+
+void ViewBridge::ResizeBacking(BView* view, BRect oldBounds)
+{
+    ViewData* data = view->fData;
+    if (!data->widget || !(data->flags & B_WILL_DRAW) || data->native)
+        return;
+    BRect bounds = view->Bounds();
+    QSize size(std::max(0, bounds.IntegerWidth() + 1), std::max(0, bounds.IntegerHeight() + 1));
+    if (data->backing.size() == size)
+        return;
+    QImage old = data->backing;
+    data->backing = QImage(size, QImage::Format_RGB32);
+    data->backing.fill(Qt::black);
+    if (!old.isNull()) {
+        QPainter painter(&data->backing);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, old);
+    }
+    if (data->flags & B_FULL_UPDATE_ON_RESIZE || !oldBounds.IsValid()) {
+        Invalidate(view, bounds);
+        return;
+    }
+    // Only what the resize uncovered needs drawing.
+    if (bounds.right > oldBounds.right)
+        Invalidate(view, BRect(oldBounds.right + 1, bounds.top, bounds.right, bounds.bottom));
+    if (bounds.bottom > oldBounds.bottom)
+        Invalidate(view, BRect(bounds.left, oldBounds.bottom + 1, bounds.right, bounds.bottom));
+}
+
+void ViewBridge::Invalidate(BView* view, BRect rect)
+{
+    ViewData* data = view->fData;
+    rect = rect & view->Bounds();
+    if (!rect.IsValid())
+        return;
+    data->dirty = data->hasDirty ? (data->dirty | rect) : rect;
+    data->hasDirty = true;
+    if (data->window)
+        WindowBridge::ScheduleUpdate(data->window);
+}
+
+void ViewBridge::SetWindow(BView* view, BWindow* window)
+{
+    ViewData* data = view->fData;
+    if (data->window && data->window != window)
+        data->window->RemoveHandler(view);
+    data->window = window;
+    if (window && view->Looper() != window)
+        window->AddHandler(view);
+    for (BView* child : data->children)
+        SetWindow(child, window);
+}
+
+void ViewBridge::CallAttached(BView* view)
+{
+    view->AttachedToWindow();
+    for (BView* child : view->fData->children)
+        CallAttached(child);
+    view->AllAttached();
+    Invalidate(view, view->Bounds());
+}
+
+void ViewBridge::CallDetached(BView* view)
+{
+    view->DetachedFromWindow();
+    for (BView* child : view->fData->children)
+        CallDetached(child);
+    view->AllDetached();
+}
+
+void ViewBridge::ParentResized(BView* view, float dw, float dh)
+{
+    ViewData* data = view->fData;
+    uint32 mode = data->resizingMode;
+    BRect frame = data->frame;
+    auto follow = [](uint32 rule, float delta, uint32 far) -> float {
+        if (rule == far)
+            return delta;
+        if (rule == _VIEW_CENTER_)
+            return delta / 2;
+        return 0;
+    };
+    float left = follow((mode >> 12) & 0xf, dw, _VIEW_RIGHT_);
+    float right = follow((mode >> 4) & 0xf, dw, _VIEW_RIGHT_);
+    float top = follow((mode >> 8) & 0xf, dh, _VIEW_BOTTOM_);
+    float bottom = follow(mode & 0xf, dh, _VIEW_BOTTOM_);
+    if (left == 0 && right == 0 && top == 0 && bottom == 0)
+        return;
+    if (left != 0 || top != 0)
+        view->MoveTo(frame.left + left, frame.top + top);
+    if (right - left != 0 || bottom - top != 0)
+        view->ResizeTo(frame.Width() + right - left, frame.Height() + bottom - top);
+}
+
+void ViewBridge::RunUpdates(BView* view)
+{
+    ViewData* data = view->fData;
+    if (data->hasDirty) {
+        BRect dirty = data->dirty & view->Bounds();
+        data->hasDirty = false;
+        if (dirty.IsValid() && !data->backing.isNull()) {
+            rgb_color color = data->viewColor;
+            if (color != B_TRANSPARENT_32_BIT) {
+                QRect area = to_qrect(dirty).translated(-(int)std::floor(data->origin.x),
+                                                        -(int)std::floor(data->origin.y));
+                QPainter painter(&data->backing);
+                painter.fillRect(area, QColor(color.red, color.green, color.blue));
+            }
+            if (data->flags & B_WILL_DRAW)
+                view->Draw(dirty);
+            if (data->widget)
+                data->widget->update();
+        }
+    }
+    for (BView* child : data->children)
+        RunUpdates(child);
+}
+
+void ViewBridge::RunPulse(BView* view)
+{
+    ViewData* data = view->fData;
+    if (data->hidden)
+        return;
+    if (data->flags & B_PULSE_NEEDED)
+        view->Pulse();
+    for (size_t i = 0; i < data->children.size(); i++)
+        RunPulse(data->children[i]);
+}
+
+BView* ViewBridge::FindView(BView* view, const char* name)
+{
+    if (view->Name() && name && strcmp(view->Name(), name) == 0)
+        return view;
+    return view->FindView(name);
+}
+
+ViewWidget::ViewWidget(BView* view, QWidget* parent) : QWidget(parent), fView(view)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ViewWidget::paintEvent(QPaintEvent* event)
+{
+    ViewData* data = ViewBridge::Data(fView);
+    QPainter painter(this);
+    if (!data->backing.isNull()) {
+        painter.drawImage(event->rect(), data->backing, event->rect());
+    } else if (!data->native) {
+        rgb_color color = data->viewColor;
+        if (color != B_TRANSPARENT_32_BIT)
+            painter.fillRect(event->rect(), QColor(color.red, color.green, color.blue));
+    }
+}
+
+void ViewWidget::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+}
+
+void ViewWidget::_PostMouse(uint32 what, QMouseEvent* event)
+{
+    BWindow* window = fView->Window();
+    PointerState::Update(event->globalPosition(), event->buttons());
+    if (!window)
+        return;
+    ViewData* data = ViewBridge::Data(fView);
+    BPoint where((float)std::floor(event->position().x()) + data->origin.x,
+                 (float)std::floor(event->position().y()) + data->origin.y);
+    BPoint screen = fView->ConvertToScreen(where);
+
+    BMessage* message = new BMessage(what);
+    message->AddInt64("when", system_time());
+    message->AddPoint("where", where);
+    message->AddPoint("be:view_where", where);
+    message->AddPoint("screen_where", screen);
+    message->AddInt32("buttons", (int32)convert_buttons(event->buttons()));
+    message->AddInt32("modifiers", (int32)convert_modifiers(event->modifiers()));
+    if (what == B_MOUSE_DOWN)
+        message->AddInt32("clicks", event->type() == QEvent::MouseButtonDblClick ? 2 : 1);
+    if (what == B_MOUSE_MOVED) {
+        bool inside = rect().contains(event->position().toPoint());
+        message->AddInt32("be:transit", inside ? B_INSIDE_VIEW : B_OUTSIDE_VIEW);
+        BPrivate::LooperPrivate::EnqueueCoalesced(window, message, fView->Token());
+    } else {
+        BPrivate::LooperPrivate::Enqueue(window, message, fView->Token(), false);
+    }
+}
+
+void ViewWidget::mousePressEvent(QMouseEvent* event)
+{
+    _PostMouse(B_MOUSE_DOWN, event);
+}
+
+void ViewWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    _PostMouse(B_MOUSE_UP, event);
+}
+
+void ViewWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    _PostMouse(B_MOUSE_MOVED, event);
+}
+
+} // namespace BPrivate
+
+uint32 modifiers()
+{
+    return BPrivate::convert_modifiers(QGuiApplication::queryKeyboardModifiers());
+}

@@ -1,0 +1,277 @@
+// The drawing calls of BView. They paint at once into the view's target (its
+// backing store, the bitmap it is attached to, or a printer) and schedule a
+// flush of what they touched. Shapes are pixel exact, never anti-aliased.
+
+#include <Bitmap.h>
+#include <View.h>
+
+#include "ViewPrivate.h"
+
+#include <QPainter>
+
+#include <cmath>
+#include <cstring>
+
+using BPrivate::DrawTarget;
+using BPrivate::ViewBridge;
+using BPrivate::ViewData;
+using BPrivate::to_qrect;
+
+namespace {
+
+inline uint32 pixel_of(rgb_color c)
+{
+    return 0xff000000u | ((uint32)c.red << 16) | ((uint32)c.green << 8) | c.blue;
+}
+
+inline bool is_solid(const pattern& p, uint8 value)
+{
+    for (uint8 row : p.data) {
+        if (row != value)
+            return false;
+    }
+    return true;
+}
+
+// Fills a rectangle of image pixels with a pattern aligned to view coordinates.
+void fill_pattern(DrawTarget& target, QRect area, const pattern& p, uint32 high, uint32 low)
+{
+    area &= target.clip;
+    if (area.isEmpty())
+        return;
+    QImage& image = *target.image;
+    bool solidHigh = is_solid(p, 0xff);
+    bool solidLow = is_solid(p, 0x00);
+    for (int y = area.top(); y <= area.bottom(); y++) {
+        uint32* row = reinterpret_cast<uint32*>(image.scanLine(y));
+        if (solidHigh || solidLow) {
+            uint32 value = solidHigh ? high : low;
+            std::fill(row + area.left(), row + area.right() + 1, value);
+            continue;
+        }
+        // Pattern bit for view pixel (x, y): row y mod 8, bit x mod 8, leftmost first.
+        int viewY = y - target.dy;
+        uint8 bits = p.data[((viewY % 8) + 8) % 8];
+        for (int x = area.left(); x <= area.right(); x++) {
+            int viewX = x - target.dx;
+            bool set = bits & (0x80 >> (((viewX % 8) + 8) % 8));
+            row[x] = set ? high : low;
+        }
+    }
+}
+
+QBrush pattern_brush(const pattern& p, rgb_color high, rgb_color low)
+{
+    QImage tile(8, 8, QImage::Format_RGB32);
+    for (int y = 0; y < 8; y++) {
+        for (int x = 0; x < 8; x++)
+            tile.setPixel(x, y, (p.data[y] & (0x80 >> x)) ? pixel_of(high) : pixel_of(low));
+    }
+    return QBrush(tile);
+}
+
+QRect to_image(const DrawTarget& target, BRect rect)
+{
+    return to_qrect(rect).translated(target.dx, target.dy);
+}
+
+QImage wrap_bitmap(const BBitmap* bitmap)
+{
+    BRect bounds = bitmap->Bounds();
+    // Copying ignores the alpha channel, as the platform's B_OP_COPY does.
+    return QImage((const uchar*)bitmap->Bits(), bounds.IntegerWidth() + 1,
+                  bounds.IntegerHeight() + 1, bitmap->BytesPerRow(), QImage::Format_RGB32);
+}
+
+} // namespace
+
+void BView::FillRect(BRect rect, const pattern& p)
+{
+    DrawTarget target;
+    if (!ViewBridge::MakeTarget(this, &target))
+        return;
+    if (target.painter) {
+        QRectF area(rect.left, rect.top, rect.Width() + 1, rect.Height() + 1);
+        target.painter->fillRect(area, pattern_brush(p, fData->highColor, fData->lowColor));
+        return;
+    }
+    QRect area = to_image(target, rect) & target.clip;
+    fill_pattern(target, area, p, pixel_of(fData->highColor), pixel_of(fData->lowColor));
+    ViewBridge::Touched(this, area);
+}
+
+void BView::StrokeRect(BRect rect, const pattern& p)
+{
+    if (!rect.IsValid())
+        return;
+    FillRect(BRect(rect.left, rect.top, rect.right, rect.top), p);
+    FillRect(BRect(rect.left, rect.bottom, rect.right, rect.bottom), p);
+    FillRect(BRect(rect.left, rect.top, rect.left, rect.bottom), p);
+    FillRect(BRect(rect.right, rect.top, rect.right, rect.bottom), p);
+}
+
+void BView::StrokeLine(BPoint toPoint, const pattern& p)
+{
+    StrokeLine(fData->penLocation, toPoint, p);
+}
+
+void BView::StrokeLine(BPoint start, BPoint end, const pattern& p)
+{
+    fData->penLocation = end;
+    if (start.x == end.x || start.y == end.y) {
+        FillRect(BRect(std::min(start.x, end.x), std::min(start.y, end.y), std::max(start.x, end.x),
+                       std::max(start.y, end.y)),
+                 p);
+        return;
+    }
+    DrawTarget target;
+    if (!ViewBridge::MakeTarget(this, &target))
+        return;
+    QPainter* painter = target.painter;
+    QPainter local;
+    if (!painter) {
+        local.begin(target.image);
+        local.setClipRect(target.clip);
+        local.translate(target.dx, target.dy);
+        painter = &local;
+    }
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(QPen(pattern_brush(p, fData->highColor, fData->lowColor), fData->penSize));
+    painter->drawLine(QPointF(start.x, start.y), QPointF(end.x, end.y));
+    if (!target.painter) {
+        local.end();
+        ViewBridge::Touched(this, to_image(target, BRect(std::min(start.x, end.x) - fData->penSize,
+                                                         std::min(start.y, end.y) - fData->penSize,
+                                                         std::max(start.x, end.x) + fData->penSize,
+                                                         std::max(start.y, end.y) + fData->penSize)));
+    }
+}
+
+void BView::DrawBitmap(const BBitmap* bitmap, BRect srcRect, BRect dstRect)
+{
+    if (!bitmap || !bitmap->Bits())
+        return;
+    color_space space = bitmap->ColorSpace();
+    if (space != B_RGB32 && space != B_RGBA32)
+        return;
+    DrawTarget target;
+    if (!ViewBridge::MakeTarget(this, &target))
+        return;
+
+    // Only the part of the source that lies on the bitmap is drawn.
+    BRect bounds = bitmap->Bounds();
+    BRect src = srcRect & bounds;
+    if (!src.IsValid() || !dstRect.IsValid())
+        return;
+    float scaleX = (dstRect.Width() + 1) / (srcRect.Width() + 1);
+    float scaleY = (dstRect.Height() + 1) / (srcRect.Height() + 1);
+    BRect dst(dstRect.left + (src.left - srcRect.left) * scaleX,
+              dstRect.top + (src.top - srcRect.top) * scaleY,
+              dstRect.left + (src.right + 1 - srcRect.left) * scaleX - 1,
+              dstRect.top + (src.bottom + 1 - srcRect.top) * scaleY - 1);
+
+    QImage source = wrap_bitmap(bitmap);
+    QRect sourceRect = to_qrect(src).translated(-(int)bounds.left, -(int)bounds.top);
+
+    if (target.painter) {
+        target.painter->drawImage(QRectF(dst.left, dst.top, dst.Width() + 1, dst.Height() + 1),
+                                  source, sourceRect);
+        return;
+    }
+
+    QRect destRect = to_image(target, dst);
+    if (destRect.size() == sourceRect.size()) {
+        // Unscaled: a straight copy of the rows, alpha made opaque.
+        QRect area = destRect & target.clip;
+        if (area.isEmpty())
+            return;
+        int sx = sourceRect.left() + (area.left() - destRect.left());
+        int sy = sourceRect.top() + (area.top() - destRect.top());
+        QImage& image = *target.image;
+        int count = area.width();
+        for (int y = 0; y < area.height(); y++) {
+            const uint32* in = reinterpret_cast<const uint32*>(source.constScanLine(sy + y)) + sx;
+            uint32* out = reinterpret_cast<uint32*>(image.scanLine(area.top() + y)) + area.left();
+            for (int x = 0; x < count; x++)
+                out[x] = in[x] | 0xff000000u;
+        }
+        ViewBridge::Touched(this, area);
+        return;
+    }
+
+    QPainter painter(target.image);
+    painter.setClipRect(target.clip);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(QRectF(destRect), source, QRectF(sourceRect));
+    painter.end();
+    ViewBridge::Touched(this, destRect & target.clip);
+}
+
+void BView::DrawBitmap(const BBitmap* bitmap, BRect dstRect)
+{
+    if (bitmap)
+        DrawBitmap(bitmap, bitmap->Bounds(), dstRect);
+}
+
+void BView::DrawBitmap(const BBitmap* bitmap, BPoint where)
+{
+    if (bitmap)
+        DrawBitmap(bitmap, bitmap->Bounds(), bitmap->Bounds().OffsetToCopy(where));
+}
+
+void BView::DrawBitmap(const BBitmap* bitmap)
+{
+    DrawBitmap(bitmap, fData->penLocation);
+}
+
+void BView::DrawBitmapAsync(const BBitmap* bitmap, BRect srcRect, BRect dstRect)
+{
+    DrawBitmap(bitmap, srcRect, dstRect);
+}
+
+void BView::DrawString(const char* string, BPoint location)
+{
+    if (string)
+        DrawString(string, (int32)strlen(string), location);
+}
+
+void BView::DrawString(const char* string)
+{
+    DrawString(string, fData->penLocation);
+}
+
+void BView::DrawString(const char* string, int32 length, BPoint location)
+{
+    if (!string || length <= 0)
+        return;
+    DrawTarget target;
+    float width = fData->font.StringWidth(string, length);
+    fData->penLocation.Set(location.x + width, location.y);
+    if (!ViewBridge::MakeTarget(this, &target))
+        return;
+
+    QString text = QString::fromUtf8(string, length);
+    QFont font = BPrivate::to_qfont(fData->font);
+    QPainter* painter = target.painter;
+    QPainter local;
+    if (!painter) {
+        local.begin(target.image);
+        local.setClipRect(target.clip);
+        local.translate(target.dx, target.dy);
+        painter = &local;
+    }
+    painter->save();
+    painter->setFont(font);
+    painter->setPen(BPrivate::to_qcolor(fData->highColor));
+    painter->drawText(QPointF(location.x, location.y), text);
+    painter->restore();
+    if (!target.painter) {
+        local.end();
+        font_height height;
+        fData->font.GetHeight(&height);
+        BRect touched(location.x - 2, location.y - height.ascent - 2, location.x + width + 2,
+                      location.y + height.descent + 2);
+        ViewBridge::Touched(this, to_image(target, touched) & target.clip);
+    }
+}

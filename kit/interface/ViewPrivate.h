@@ -1,0 +1,129 @@
+#ifndef _VIEW_PRIVATE_H
+#define _VIEW_PRIVATE_H
+
+#include <Font.h>
+#include <View.h>
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class QPainter;
+
+namespace BPrivate {
+
+// Where a view's drawing calls land: the view's backing store in its window,
+// the pixels of a bitmap it is attached to, or a printer.
+struct DrawTarget {
+    QImage* image = nullptr;
+    QPainter* painter = nullptr;
+    // View coordinate (x, y) lands on pixel (x + dx, y + dy) of image.
+    int dx = 0;
+    int dy = 0;
+    // The view's visible area on the image.
+    QRect clip;
+};
+
+struct ViewData {
+    BRect frame;
+    BPoint origin;
+    uint32 resizingMode = 0;
+    uint32 flags = 0;
+
+    BView* parent = nullptr;
+    BWindow* window = nullptr;
+    BBitmap* bitmapHost = nullptr;
+    std::vector<BView*> children;
+
+    rgb_color viewColor = {255, 255, 255, 255};
+    rgb_color highColor = {0, 0, 0, 255};
+    rgb_color lowColor = {255, 255, 255, 255};
+    drawing_mode drawingMode = B_OP_COPY;
+    float penSize = 1;
+    BPoint penLocation;
+    BFont font;
+    bool hidden = false;
+
+    // The platform widget while the view is in a window; the backing store
+    // holds what the view drew, in the widget's own pixels.
+    QPointer<QWidget> widget;
+    QImage backing;
+    // Subclasses built on a Qt control put it inside the view's widget.
+    std::function<QWidget*(QWidget* parent)> makeNative;
+    QPointer<QWidget> native;
+
+    uint32 eventMask = 0;
+    uint32 eventOptions = 0;
+    BScrollBar* horizontalBar = nullptr;
+    BScrollBar* verticalBar = nullptr;
+
+    // Printing: the job points drawing at its painter.
+    QPainter* printPainter = nullptr;
+    BRect printSource;
+
+    BRect dirty;
+    bool hasDirty = false;
+};
+
+// The kit's private access to views and windows, for the Qt glue.
+class ViewBridge {
+public:
+    static ViewData* Data(BView* view) { return view->fData; }
+    static QWidget* Widget(BView* view) { return view->fData->widget; }
+    static bool MakeTarget(BView* view, DrawTarget* target);
+    static void Touched(BView* view, const QRect& imageRect);
+
+    // Builds the widgets of a view subtree inside parent.
+    static void Realize(BView* view, QWidget* parent);
+    static void Unrealize(BView* view);
+    static void SyncGeometry(BView* view);
+    static void ResizeBacking(BView* view, BRect oldBounds);
+    static void Invalidate(BView* view, BRect rect);
+    static void SetWindow(BView* view, BWindow* window);
+    static void ParentResized(BView* view, float dw, float dh);
+    static void CallAttached(BView* view);
+    static void CallDetached(BView* view);
+    static void RunUpdates(BView* view);
+    static void RunPulse(BView* view);
+    static BView* FindView(BView* view, const char* name);
+};
+
+// The widget behind a view: paints the backing store, turns mouse input into messages.
+class ViewWidget : public QWidget {
+public:
+    ViewWidget(BView* view, QWidget* parent);
+
+    BView* View() const { return fView; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void _PostMouse(uint32 what, QMouseEvent* event);
+
+    BView* fView;
+};
+
+// Tracked from input events: the pointer and its buttons as last seen.
+struct PointerState {
+    static void Update(const QPointF& global, Qt::MouseButtons buttons);
+    static BPoint Position();
+    static uint32 Buttons();
+};
+
+uint32 convert_buttons(Qt::MouseButtons buttons);
+uint32 convert_modifiers(Qt::KeyboardModifiers modifiers);
+QColor to_qcolor(rgb_color color);
+QFont to_qfont(const BFont& font);
+QRect to_qrect(BRect rect);
+
+} // namespace BPrivate
+
+#endif

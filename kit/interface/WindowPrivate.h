@@ -1,0 +1,67 @@
+#ifndef _WINDOW_PRIVATE_H
+#define _WINDOW_PRIVATE_H
+
+#include <Window.h>
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+namespace BPrivate {
+
+class WindowWidget;
+
+struct WindowData {
+    BRect frame;
+    std::string title;
+    window_type type;
+    uint32 flags;
+    float minWidth = 0, maxWidth = 32768, minHeight = 0, maxHeight = 32768;
+    float zoomWidth = 32768, zoomHeight = 32768;
+    std::vector<BView*> children;
+    QPointer<WindowWidget> widget;
+    int32 showLevel = 1; // hidden while above zero
+    bool shownOnce = false;
+    bigtime_t pulseRate = 500000;
+    QTimer* pulseTimer = nullptr;
+    bool pulsePending = false;
+    bool updatePending = false;
+    BMenuBar* keyMenuBar = nullptr;
+    bool quitting = false;
+    // Sizes asked of the platform and not yet confirmed, oldest first.
+    std::vector<std::pair<int, int>> requestedSizes;
+};
+
+// The top-level widget of a window.
+class WindowWidget : public QWidget {
+public:
+    WindowWidget(BWindow* window);
+    void Detach() { fWindow = nullptr; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    BWindow* fWindow;
+};
+
+class WindowBridge {
+public:
+    static WindowData* Data(BWindow* window) { return window->fWinData; }
+    static void PostViewEvent(BWindow* window, BView* view, uint32 what);
+    static void ScheduleUpdate(BWindow* window);
+    // The platform changed the window's size or place (the user, the window manager).
+    static void PlatformResized(BWindow* window, int width, int height);
+    static void PlatformMoved(BWindow* window, int x, int y);
+    static void ApplyLimits(BWindow* window);
+};
+
+} // namespace BPrivate
+
+#endif

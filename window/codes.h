@@ -1,0 +1,14 @@
+#ifndef TAVRIN_CODES_H
+#define TAVRIN_CODES_H
+
+// The program's own commands; the platform's codes come from AppDefs.h.
+enum {
+    kOpen = 'fiop',
+    kClose = 'ficl',
+    kSaveAs = 'fiwr',
+    kCapture = 'fica',
+    kPrint = 'fipr',
+    kConfig = 'conf'
+};
+
+#endif
