@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The real program in a real X server: the window it opens, and the two ways
+# of ending it.
+set -u
+TAVRIN=$1
+CLOSE=$2
+. "$(dirname "$0")/xvfb.sh"
+start_xvfb || exit 1
+failures=0
+
+check()
+{
+    if [ "$2" != "$3" ]; then
+        echo "FAIL: $1: expected '$3', got '$2'" >&2
+        failures=$((failures + 1))
+    else
+        echo "ok: $1"
+    fi
+}
+
+# Started with no arguments: a 201 x 151 window titled with the name and version.
+"$TAVRIN" &
+pid=$!
+id=$(wait_window "tavrin ver.0.00") || fail "no window titled 'tavrin ver.0.00'"
+info=$(xwininfo -id "$id")
+check "window width" "$(echo "$info" | awk '/Width:/ {print $2}')" 201
+check "window height" "$(echo "$info" | awk '/Height:/ {print $2}')" 151
+check "window x" "$(echo "$info" | awk '/Absolute upper-left X:/ {print $4}')" 100
+check "window y" "$(echo "$info" | awk '/Absolute upper-left Y:/ {print $4}')" 100
+
+# File > Quit: open the File menu with the mouse, take its last item with the keyboard.
+xdotool mousemove --sync 118 108 click 1
+sleep 0.5
+xdotool key Up
+sleep 0.2
+xdotool key Return
+check "File > Quit exit status" "$(wait_exit $pid)" 0
+
+# Closing the window ends the program too.
+"$TAVRIN" &
+pid=$!
+id=$(wait_window "tavrin ver.0.00") || fail "no window the second time"
+"$CLOSE" "$id"
+check "close exit status" "$(wait_exit $pid)" 0
+
+# No display at all: one line on standard error and a failure status.
+message=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$TAVRIN" 2>&1 >/dev/null)
+status=$?
+check "no display status" "$status" 1
+check "no display message lines" "$(printf '%s\n' "$message" | wc -l)" 1
+echo "$message"
+
+[ $failures -eq 0 ] || exit 1
+echo "startup: all checks passed"

@@ -1,0 +1,252 @@
+// The main window's layout and size rules, the empty view and redraw, checked
+// on the window's own pixels under the offscreen platform.
+
+#include <Bitmap.h>
+#include <MenuBar.h>
+#include <MenuItem.h>
+#include <ScrollBar.h>
+#include <TranslatorRoster.h>
+
+#include "Pixels.h"
+#include "TestApp.h"
+#include "app/tavrin.h"
+#include "view/tavrinview.h"
+#include "window/tavrinwindow.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test_app();
+        if (!tr)
+            tr = BTranslatorRoster::Default();
+        pic.Set(0, 0, -1, -1);
+        window = new tavrinwindow(BRect(100, 100, 300, 250));
+        run_for(50);
+    }
+
+    void TearDown() override
+    {
+        window->Lock();
+        window->Quit();
+        run_for(10);
+    }
+
+    // Settles the window's own messages (resizes, updates).
+    void Settle() { run_for(60); }
+
+    BBitmap* MakeImage(int width, int height)
+    {
+        BBitmap* bitmap = new BBitmap(BRect(0, 0, width - 1, height - 1), B_RGB32);
+        uint32* bits = static_cast<uint32*>(bitmap->Bits());
+        for (int y = 0; y < height; y++) {
+            for (int x = 0; x < width; x++)
+                bits[y * width + x] = 0xff000000u | ((x & 0xff) << 16) | ((y & 0xff) << 8) | 0x40;
+        }
+        return bitmap;
+    }
+
+    void ShowImage(int width, int height, const char* name)
+    {
+        tavrinview* view = window->view;
+        delete view->image;
+        view->image = MakeImage(width, height);
+        strcpy(view->title, name);
+        view->redraw(true);
+        Settle();
+    }
+
+    void ExpectRange(BScrollBar* bar, float max)
+    {
+        float lo = -1, hi = -1;
+        bar->GetRange(&lo, &hi);
+        EXPECT_EQ(lo, 0) << bar->Name();
+        EXPECT_EQ(hi, max) << bar->Name();
+    }
+
+    tavrinwindow* window = nullptr;
+};
+
+TEST_F(MainWindowTest, StartsAtItsDefaultLayout)
+{
+    EXPECT_EQ(window->Frame(), BRect(100, 100, 300, 250));
+    EXPECT_STREQ(window->Title(), "tavrin ver.0.00");
+    QImage shown = grab_window(window);
+    EXPECT_EQ(shown.width(), 201);
+    EXPECT_EQ(shown.height(), 151);
+
+    EXPECT_EQ(window->view->Frame(), BRect(0, 20, 186, 136));
+    EXPECT_EQ(window->scrollv->Frame(), BRect(187, 19, 201, 137));
+    EXPECT_EQ(window->scrollh->Frame(), BRect(-1, 137, 187, 151));
+    BView* bar = window->FindView("menubar");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->Frame(), BRect(0, 0, 200, 19));
+
+    float minW, maxW, minH, maxH, zoomW, zoomH;
+    window->GetSizeLimits(&minW, &maxW, &minH, &maxH);
+    window->GetZoomLimits(&zoomW, &zoomH);
+    EXPECT_EQ(minW, 35);
+    EXPECT_EQ(maxW, 200);
+    EXPECT_EQ(minH, 35);
+    EXPECT_EQ(maxH, 150);
+    EXPECT_EQ(zoomW, 200);
+    EXPECT_EQ(zoomH, 150);
+    ExpectRange(window->scrollv, 0);
+    ExpectRange(window->scrollh, 0);
+
+    float small, large;
+    window->scrollv->GetSteps(&small, &large);
+    EXPECT_EQ(small, 10);
+    EXPECT_EQ(large, window->scrollv->Bounds().Height());
+}
+
+TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
+{
+    BMenuBar* bar = dynamic_cast<BMenuBar*>(window->FindView("menubar"));
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->CountItems(), 2);
+    EXPECT_STREQ(bar->ItemAt(0)->Label(), "File");
+    EXPECT_STREQ(bar->ItemAt(1)->Label(), "Config");
+    BMenu* file = bar->SubmenuAt(0);
+    const char* expected[] = {"Open", "Close", "Save as", "Capture", "Print", "About", "Quit"};
+    const uint32 codes[] = {'fiop', 'ficl', 0, 'fica', 'fipr', B_ABOUT_REQUESTED, B_QUIT_REQUESTED};
+    ASSERT_EQ(file->CountItems(), 7);
+    for (int i = 0; i < 7; i++) {
+        EXPECT_STREQ(file->ItemAt(i)->Label(), expected[i]);
+        if (codes[i]) {
+            EXPECT_EQ(file->ItemAt(i)->Command(), codes[i]) << expected[i];
+        }
+    }
+    // About and Quit speak to the application, the rest to the view.
+    EXPECT_EQ(file->ItemAt(5)->Target(nullptr), be_app);
+    EXPECT_EQ(file->ItemAt(6)->Target(nullptr), be_app);
+    EXPECT_EQ(file->ItemAt(0)->Target(nullptr), window->view);
+}
+
+TEST_F(MainWindowTest, EmptyPictureGivesNoScrolling)
+{
+    struct {
+        BRect picture;
+        float proportion;
+    } cases[] = {
+        {BRect(0, 0, -1, -1), 0},    // negative quotient
+        {BRect(-1, -1, -1, -1), 1},  // infinite quotient
+    };
+    for (auto& c : cases) {
+        pic = c.picture;
+        window->FrameResized(200, 150);
+        ExpectRange(window->scrollv, 0);
+        ExpectRange(window->scrollh, 0);
+        EXPECT_EQ(window->scrollv->Proportion(), c.proportion);
+        EXPECT_EQ(window->scrollh->Proportion(), c.proportion);
+    }
+}
+
+TEST_F(MainWindowTest, APictureFitsTheWindowAndShrinkingMakesItScroll)
+{
+    ShowImage(400, 300, "sky.png");
+    EXPECT_EQ(pic, BRect(0, 0, 399, 299));
+    EXPECT_EQ(window->Frame().Width(), 413);
+    EXPECT_EQ(window->Frame().Height(), 333);
+    EXPECT_EQ(window->view->Bounds().Width(), 399);
+    EXPECT_EQ(window->view->Bounds().Height(), 299);
+    EXPECT_STREQ(window->Title(), "sky.png[400x300]");
+    ExpectRange(window->scrollv, 0);
+    ExpectRange(window->scrollh, 0);
+
+    window->ResizeBy(-50, 0);
+    Settle();
+    ExpectRange(window->scrollh, 50);
+    ExpectRange(window->scrollv, 0);
+
+    // The shown pixels are the image's, at the view's place in the window.
+    QImage shown = grab_window(window);
+    for (QPoint p : {QPoint(0, 0), QPoint(10, 7), QPoint(300, 250), QPoint(349, 298)}) {
+        QRgb pixel = shown.pixel(p.x(), p.y() + 20);
+        EXPECT_EQ(qRed(pixel), p.x() & 0xff) << p.x() << "," << p.y();
+        EXPECT_EQ(qGreen(pixel), p.y() & 0xff) << p.x() << "," << p.y();
+        EXPECT_EQ(qBlue(pixel), 0x40);
+    }
+
+    // Scrolling to the right end shows the image's last columns.
+    window->scrollh->SetValue(50);
+    Settle();
+    EXPECT_EQ(window->view->Bounds().left, 50);
+    shown = grab_window(window);
+    EXPECT_EQ(qRed(shown.pixel(0, 30)), 50);
+    EXPECT_EQ(qRed(shown.pixel(349, 30)), 399 & 0xff);
+}
+
+TEST_F(MainWindowTest, ResizeViewZeroPicksTheDefault)
+{
+    window->resizeview(0, 5);
+    Settle();
+    EXPECT_EQ(window->view->Bounds().Width(), 186);
+    EXPECT_EQ(window->view->Bounds().Height(), 5);
+    float minW, maxW, minH, maxH;
+    window->GetSizeLimits(&minW, &maxW, &minH, &maxH);
+    EXPECT_EQ(minW, 35);
+    EXPECT_EQ(maxW, 200);
+    EXPECT_EQ(minH, 35);
+    EXPECT_EQ(maxH, 39);
+}
+
+TEST_F(MainWindowTest, OnePixelWideImageGetsTheDefaultWidth)
+{
+    ShowImage(1, 300, "line.png");
+    EXPECT_EQ(window->Frame().Width(), 200);
+    EXPECT_EQ(window->Frame().Height(), 299 + 34);
+    EXPECT_EQ(window->view->Bounds().Width(), 186);
+    EXPECT_STREQ(window->Title(), "line.png[1x300]");
+}
+
+TEST_F(MainWindowTest, EmptyViewShowsTheNameInWhiteBoldOnBlack)
+{
+    Settle();
+    QImage shown = grab_window(window);
+    auto white_in = [&](int left, int top, int right, int bottom) {
+        int count = 0;
+        for (int y = top; y <= bottom; y++) {
+            for (int x = left; x <= right; x++) {
+                QRgb p = shown.pixel(x, y + 20);
+                count += qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200;
+            }
+        }
+        return count;
+    };
+    // "tavrin" at 30 px with its baseline at y 50 from x 45; "ver.0.00" at 20 px, baseline 80, x 75.
+    EXPECT_GT(white_in(45, 28, 150, 50), 150);
+    EXPECT_GT(white_in(75, 66, 170, 80), 100);
+    // Nothing left of the texts' origins, nor between them below the first baseline's descent.
+    EXPECT_EQ(white_in(0, 0, 43, 115), 0);
+    EXPECT_EQ(white_in(0, 0, 185, 20), 0);
+    EXPECT_EQ(white_in(0, 86, 185, 115), 0);
+    // Black elsewhere.
+    EXPECT_EQ(shown.pixel(5, 25), qRgb(0, 0, 0));
+    EXPECT_EQ(shown.pixel(180, 130), qRgb(0, 0, 0));
+}
+
+TEST_F(MainWindowTest, ClosingThePictureReturnsToTheEmptyState)
+{
+    ShowImage(640, 480, "sky.png");
+    EXPECT_STREQ(window->Title(), "sky.png[640x480]");
+    delete window->view->image;
+    window->view->image = nullptr;
+    window->view->redraw(true);
+    Settle();
+    EXPECT_EQ(pic, BRect(-1, -1, -1, -1));
+    EXPECT_STREQ(window->Title(), "tavrin ver.0.00");
+    EXPECT_STREQ(window->view->title, "sky.png");
+    EXPECT_EQ(window->Frame().Width(), 200);
+    EXPECT_EQ(window->Frame().Height(), 150);
+    QImage shown = grab_window(window);
+    EXPECT_EQ(shown.pixel(5, 25), qRgb(0, 0, 0));
+}
+
+} // namespace

@@ -1,0 +1,29 @@
+#ifndef TAVRIN_TEST_APP_H
+#define TAVRIN_TEST_APP_H
+
+#include <Application.h>
+
+#include <functional>
+
+// One application object per test process, on Qt's offscreen platform. It
+// keeps the messages that reach it so that tests can look at replies.
+class TestApplication : public BApplication {
+public:
+    TestApplication();
+    virtual void MessageReceived(BMessage* message);
+
+    // Messages received by the application, oldest first.
+    std::vector<BMessage> received;
+};
+
+// The process's test application, made on first use.
+TestApplication* test_app();
+
+// Turns the event loop (and so every strand) until done() holds or the time
+// runs out; returns done().
+bool run_until(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// Turns the event loop for a while.
+void run_for(int ms);
+
+#endif
