@@ -80,7 +80,7 @@ void tavrin::MessageReceived(BMessage* message)
 
 void tavrin::AboutRequested()
 {
-    BAlert* alert = new BAlert("", kAboutText, "Thank you", nullptr, nullptr, B_WIDTH_AS_USUAL,
-                               B_INFO_ALERT);
+    BAlert* alert =
+        new BAlert("", kAboutText, "Thank you", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT);
     alert->Go();
 }

@@ -15,7 +15,8 @@ extern const char* const kAboutText;
 
 // The application object: creates the main window and relays file
 // references and the file panels' answers to its view.
-class tavrin : public BApplication {
+class tavrin : public BApplication
+{
 public:
     tavrin(int argc, char** argv);
     virtual ~tavrin();

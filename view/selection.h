@@ -5,7 +5,8 @@
 
 // The rubber-band selection: shown (and in force) or not, and its rectangle
 // in image pixel coordinates.
-struct s_sel {
+struct s_sel
+{
     bool visible;
     BRect rect;
 };

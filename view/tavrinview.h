@@ -14,7 +14,8 @@ class BFilePanel;
 extern BRect pic;
 
 // The one view of the main window: it owns the image and every command on it.
-class tavrinview : public BView {
+class tavrinview : public BView
+{
 public:
     tavrinview(BRect frame);
     virtual ~tavrinview();

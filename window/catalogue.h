@@ -6,7 +6,8 @@
 
 // One output format: a translator and one of the formats it writes. Its index
 // in xlt is the format number that messages carry as "format_no".
-struct s_fmt {
+struct s_fmt
+{
     translator_id translator;
     uint32 type;
     char name[B_MIME_STRING_LENGTH];

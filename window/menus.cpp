@@ -56,8 +56,8 @@ void tavrinwindow::setupmenus()
     for (int32 j = 0; j < trc; j++) {
         BRect extent(0, 0, -1, -1);
         BView* probe = nullptr;
-        if (tr && tr->MakeConfigurationView(format_at(j)->translator, nullptr, &probe, &extent) ==
-                      B_OK) {
+        if (tr &&
+            tr->MakeConfigurationView(format_at(j)->translator, nullptr, &probe, &extent) == B_OK) {
             config->AddItem(format_item(format_at(j)->name, kConfig, (int16)j, view));
         }
         delete probe;

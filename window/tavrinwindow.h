@@ -7,7 +7,8 @@
 class tavrinview;
 
 // The document window: menu bar on top, the image view, two scroll bars.
-class tavrinwindow : public BWindow {
+class tavrinwindow : public BWindow
+{
 public:
     tavrinwindow(BRect frame);
     virtual ~tavrinwindow();

@@ -19,7 +19,8 @@
 BApplication* be_app = nullptr;
 BMessenger be_app_messenger;
 
-struct BApplication::Data {
+struct BApplication::Data
+{
     std::string signature;
     status_t initStatus = B_NO_INIT;
     bool ownsQApp = false;

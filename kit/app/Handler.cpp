@@ -9,12 +9,9 @@
 #include "HandlerRegistry.h"
 
 BHandler::BHandler(const char* name)
-    : fName(name ? strdup(name) : nullptr),
-      fLooper(nullptr),
-      fNextHandler(nullptr),
+    : fName(name ? strdup(name) : nullptr), fLooper(nullptr), fNextHandler(nullptr),
       fToken(BPrivate::HandlerRegistry::Register(this))
-{
-}
+{}
 
 BHandler::~BHandler()
 {

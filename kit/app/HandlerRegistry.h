@@ -10,7 +10,8 @@ namespace BPrivate {
 
 // Maps handler tokens to live handlers, so that a messenger whose handler was
 // deleted finds nothing instead of freed memory.
-class HandlerRegistry {
+class HandlerRegistry
+{
 public:
     static int32 Register(BHandler* handler);
     static void Unregister(int32 token);

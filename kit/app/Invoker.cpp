@@ -12,9 +12,7 @@ BInvoker::BInvoker(BMessage* message, const BHandler* handler, const BLooper* lo
     SetTarget(handler, looper);
 }
 
-BInvoker::BInvoker(BMessage* message, BMessenger target) : fMessage(message), fMessenger(target)
-{
-}
+BInvoker::BInvoker(BMessage* message, BMessenger target) : fMessage(message), fMessenger(target) {}
 
 BInvoker::~BInvoker()
 {

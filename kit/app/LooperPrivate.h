@@ -11,20 +11,23 @@
 
 namespace BPrivate {
 
-struct QueuedMessage {
+struct QueuedMessage
+{
     BMessage* message = nullptr;
     int32 handlerToken = 0;
     // The message names no handler: the preferred handler takes it.
     bool preferred = false;
 };
 
-struct LooperState {
+struct LooperState
+{
     bool running = false;
     bool dispatching = false;
     bool pendingDelete = false;
 };
 
-class LooperPrivate {
+class LooperPrivate
+{
 public:
     static LooperState& State(BLooper* looper);
     static bool PopMessage(BLooper* looper, QueuedMessage* out);
@@ -34,15 +37,15 @@ public:
     static void Unlock(BLooper* looper);
     static void Dispatch(BLooper* looper, const QueuedMessage& message);
     // Queues a message that is already addressed (delivery flags set).
-    static status_t Enqueue(BLooper* looper, BMessage* message, int32 handlerToken,
-                            bool preferred);
+    static status_t Enqueue(BLooper* looper, BMessage* message, int32 handlerToken, bool preferred);
     // Coalesces pointer motion: replaces a queued B_MOUSE_MOVED for the same handler.
     static status_t EnqueueCoalesced(BLooper* looper, BMessage* message, int32 handlerToken);
 };
 
 } // namespace BPrivate
 
-struct BLooper::Data {
+struct BLooper::Data
+{
     std::mutex queueLock;
     std::deque<BPrivate::QueuedMessage> queue;
     std::recursive_timed_mutex lock;

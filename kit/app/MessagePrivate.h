@@ -8,13 +8,9 @@ namespace BPrivate {
 
 // Delivery state of a message: who sent it, where replies go, whether the
 // sender waits. Kept apart from the fields (which flatten); the app kit owns it.
-struct MessageDelivery {
-    enum {
-        kDelivered = 0x01,
-        kIsReply = 0x02,
-        kSourceWaiting = 0x04,
-        kReplied = 0x08
-    };
+struct MessageDelivery
+{
+    enum { kDelivered = 0x01, kIsReply = 0x02, kSourceWaiting = 0x04, kReplied = 0x08 };
 
     // Frees the delivery state; a waiting sender that got no reply hears B_NO_REPLY.
     static void Release(BMessage* message);

@@ -20,7 +20,8 @@ using BPrivate::MessageDelivery;
 namespace {
 
 // Collects the one reply of a synchronous send.
-class ReplyWaiter : public BPrivate::MessageSink {
+class ReplyWaiter : public BPrivate::MessageSink
+{
 public:
     status_t Deliver(BMessage* message) override
     {
@@ -89,13 +90,11 @@ BMessenger::BMessenger(const BHandler* handler, const BLooper* looper, status_t*
 
 BMessenger::BMessenger(const BMessenger& other)
     : fHandlerToken(other.fHandlerToken), fSink(other.fSink)
-{
-}
+{}
 
 BMessenger::BMessenger(std::shared_ptr<BPrivate::MessageSink> sink)
     : fHandlerToken(0), fSink(std::move(sink))
-{
-}
+{}
 
 BMessenger::~BMessenger() = default;
 
@@ -192,8 +191,7 @@ status_t BMessenger::SendMessage(BMessage* message, BMessage* reply, bigtime_t d
     MessageDelivery::Reset(copy);
     BMessenger replyTo(waiter);
     MessageDelivery::PrepareForDelivery(copy, &replyTo);
-    MessageDelivery::SetFlags(copy, MessageDelivery::Flags(copy) |
-                                        MessageDelivery::kSourceWaiting);
+    MessageDelivery::SetFlags(copy, MessageDelivery::Flags(copy) | MessageDelivery::kSourceWaiting);
 
     status_t status;
     if (fSink) {

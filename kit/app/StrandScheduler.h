@@ -15,7 +15,8 @@ namespace BPrivate {
 // queues round-robin, one message per looper per round, skipping a looper
 // whose handler is still running further up the stack (a nested event loop),
 // so that no looper is ever re-entered while the others go on.
-class StrandScheduler {
+class StrandScheduler
+{
 public:
     static StrandScheduler* Get();
 
@@ -30,7 +31,8 @@ public:
     bool IsGuiThread() const;
 
 private:
-    struct Entry {
+    struct Entry
+    {
         BLooper* looper;
         uint64 generation;
     };

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-struct BAlert::Data {
+struct BAlert::Data
+{
     std::string text;
     std::vector<std::string> buttons;
     alert_type type;
@@ -44,11 +45,11 @@ BAlert::BAlert(const char* title, const char* text, const char* button1, const c
     auto* row = new QHBoxLayout;
     row->addStretch();
     for (size_t i = 0; i < fAlertData->buttons.size(); i++) {
-        auto* button =
-            new QPushButton(QString::fromUtf8(fAlertData->buttons[i].c_str()), widget);
+        auto* button = new QPushButton(QString::fromUtf8(fAlertData->buttons[i].c_str()), widget);
         // The last button is the default one, as on the platform.
         button->setDefault(i + 1 == fAlertData->buttons.size());
-        QObject::connect(button, &QPushButton::clicked, widget, [this, i]() { _Pressed((int32)i); });
+        QObject::connect(button, &QPushButton::clicked, widget,
+                         [this, i]() { _Pressed((int32)i); });
         row->addWidget(button);
     }
     layout->addLayout(row);

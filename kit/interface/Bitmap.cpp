@@ -11,7 +11,8 @@
 #include <new>
 #include <vector>
 
-struct BBitmap::ViewHost {
+struct BBitmap::ViewHost
+{
     std::recursive_mutex lock;
     int32 lockCount = 0;
     std::vector<BView*> children;

@@ -16,7 +16,8 @@
 
 namespace BPrivate {
 
-struct MenuData {
+struct MenuData
+{
     std::vector<BMenuItem*> items;
     menu_layout layout = B_ITEMS_IN_COLUMN;
     bool resizeToFit = false;
@@ -74,8 +75,8 @@ BMenu::BMenu(const char* name, menu_layout layout)
     fMenuData->layout = layout;
 }
 
-BMenu::BMenu(BRect frame, const char* name, uint32 resizingMode, uint32 flags,
-             menu_layout layout, bool resizeToFit)
+BMenu::BMenu(BRect frame, const char* name, uint32 resizingMode, uint32 flags, menu_layout layout,
+             bool resizeToFit)
     : BView(frame, name, resizingMode, flags), fMenuData(new MenuData)
 {
     fMenuData->layout = layout;

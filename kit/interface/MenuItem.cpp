@@ -10,30 +10,16 @@
 #include <cstring>
 
 BMenuItem::BMenuItem(const char* label, BMessage* message, char shortcut, uint32 modifiers)
-    : BInvoker(message, nullptr),
-      fLabel(strdup(label ? label : "")),
-      fSubmenu(nullptr),
-      fSuper(nullptr),
-      fShortcut(shortcut),
-      fModifiers(modifiers),
-      fEnabled(true),
-      fMarked(false),
+    : BInvoker(message, nullptr), fLabel(strdup(label ? label : "")), fSubmenu(nullptr),
+      fSuper(nullptr), fShortcut(shortcut), fModifiers(modifiers), fEnabled(true), fMarked(false),
       fAction(nullptr)
-{
-}
+{}
 
 BMenuItem::BMenuItem(BMenu* menu, BMessage* message)
-    : BInvoker(message, nullptr),
-      fLabel(strdup(menu && menu->Name() ? menu->Name() : "")),
-      fSubmenu(menu),
-      fSuper(nullptr),
-      fShortcut(0),
-      fModifiers(0),
-      fEnabled(true),
-      fMarked(false),
+    : BInvoker(message, nullptr), fLabel(strdup(menu && menu->Name() ? menu->Name() : "")),
+      fSubmenu(menu), fSuper(nullptr), fShortcut(0), fModifiers(0), fEnabled(true), fMarked(false),
       fAction(nullptr)
-{
-}
+{}
 
 BMenuItem::~BMenuItem()
 {

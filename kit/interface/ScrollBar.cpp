@@ -13,7 +13,8 @@ namespace {
 const uint32 kValueFromPlatform = '_SBV';
 }
 
-struct BScrollBar::Data {
+struct BScrollBar::Data
+{
     BView* target = nullptr;
     orientation direction;
     float min = 0;

@@ -324,26 +324,26 @@ void BView::ScrollTo(BPoint where)
             int dstX = sx > 0 ? 0 : -sx;
             if (sy >= 0) {
                 for (int y = 0; y < h - sy; y++)
-                    memmove(backing.scanLine(y) + dstX * 4, backing.constScanLine(y + sy) + srcX * 4,
-                            rowBytes);
+                    memmove(backing.scanLine(y) + dstX * 4,
+                            backing.constScanLine(y + sy) + srcX * 4, rowBytes);
             } else {
                 for (int y = h - 1; y >= -sy; y--)
-                    memmove(backing.scanLine(y) + dstX * 4, backing.constScanLine(y + sy) + srcX * 4,
-                            rowBytes);
+                    memmove(backing.scanLine(y) + dstX * 4,
+                            backing.constScanLine(y + sy) + srcX * 4, rowBytes);
             }
             BRect bounds = Bounds();
             if (sx > 0)
-                ViewBridge::Invalidate(this, BRect(bounds.right - sx + 1, bounds.top, bounds.right,
-                                                   bounds.bottom));
+                ViewBridge::Invalidate(
+                    this, BRect(bounds.right - sx + 1, bounds.top, bounds.right, bounds.bottom));
             else if (sx < 0)
-                ViewBridge::Invalidate(this, BRect(bounds.left, bounds.top, bounds.left - sx - 1,
-                                                   bounds.bottom));
+                ViewBridge::Invalidate(
+                    this, BRect(bounds.left, bounds.top, bounds.left - sx - 1, bounds.bottom));
             if (sy > 0)
-                ViewBridge::Invalidate(this, BRect(bounds.left, bounds.bottom - sy + 1,
-                                                   bounds.right, bounds.bottom));
+                ViewBridge::Invalidate(
+                    this, BRect(bounds.left, bounds.bottom - sy + 1, bounds.right, bounds.bottom));
             else if (sy < 0)
-                ViewBridge::Invalidate(this, BRect(bounds.left, bounds.top, bounds.right,
-                                                   bounds.top - sy - 1));
+                ViewBridge::Invalidate(
+                    this, BRect(bounds.left, bounds.top, bounds.right, bounds.top - sy - 1));
         }
         if (fData->widget)
             fData->widget->update();

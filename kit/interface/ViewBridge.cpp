@@ -113,8 +113,7 @@ bool ViewBridge::MakeTarget(BView* view, DrawTarget* target)
         }
         target->dx = (int)std::floor(offset.x);
         target->dy = (int)std::floor(offset.y);
-        target->clip = to_qrect(view->Bounds()).translated(target->dx, target->dy) &
-                       wrapped.rect();
+        target->clip = to_qrect(view->Bounds()).translated(target->dx, target->dy) & wrapped.rect();
         return true;
     }
     if (data->backing.isNull())

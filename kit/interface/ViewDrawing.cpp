@@ -13,9 +13,9 @@
 #include <cstring>
 
 using BPrivate::DrawTarget;
+using BPrivate::to_qrect;
 using BPrivate::ViewBridge;
 using BPrivate::ViewData;
-using BPrivate::to_qrect;
 
 namespace {
 
@@ -140,10 +140,11 @@ void BView::StrokeLine(BPoint start, BPoint end, const pattern& p)
     painter->drawLine(QPointF(start.x, start.y), QPointF(end.x, end.y));
     if (!target.painter) {
         local.end();
-        ViewBridge::Touched(this, to_image(target, BRect(std::min(start.x, end.x) - fData->penSize,
-                                                         std::min(start.y, end.y) - fData->penSize,
-                                                         std::max(start.x, end.x) + fData->penSize,
-                                                         std::max(start.y, end.y) + fData->penSize)));
+        ViewBridge::Touched(this,
+                            to_image(target, BRect(std::min(start.x, end.x) - fData->penSize,
+                                                   std::min(start.y, end.y) - fData->penSize,
+                                                   std::max(start.x, end.x) + fData->penSize,
+                                                   std::max(start.y, end.y) + fData->penSize)));
     }
 }
 

@@ -17,7 +17,8 @@ namespace BPrivate {
 
 // Where a view's drawing calls land: the view's backing store in its window,
 // the pixels of a bitmap it is attached to, or a printer.
-struct DrawTarget {
+struct DrawTarget
+{
     QImage* image = nullptr;
     QPainter* painter = nullptr;
     // View coordinate (x, y) lands on pixel (x + dx, y + dy) of image.
@@ -27,7 +28,8 @@ struct DrawTarget {
     QRect clip;
 };
 
-struct ViewData {
+struct ViewData
+{
     BRect frame;
     BPoint origin;
     uint32 resizingMode = 0;
@@ -69,7 +71,8 @@ struct ViewData {
 };
 
 // The kit's private access to views and windows, for the Qt glue.
-class ViewBridge {
+class ViewBridge
+{
 public:
     static ViewData* Data(BView* view) { return view->fData; }
     static QWidget* Widget(BView* view) { return view->fData->widget; }
@@ -92,7 +95,8 @@ public:
 };
 
 // The widget behind a view: paints the backing store, turns mouse input into messages.
-class ViewWidget : public QWidget {
+class ViewWidget : public QWidget
+{
 public:
     ViewWidget(BView* view, QWidget* parent);
 
@@ -112,7 +116,8 @@ private:
 };
 
 // Tracked from input events: the pointer and its buttons as last seen.
-struct PointerState {
+struct PointerState
+{
     static void Update(const QPointF& global, Qt::MouseButtons buttons);
     static BPoint Position();
     static uint32 Buttons();

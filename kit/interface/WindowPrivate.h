@@ -14,7 +14,8 @@ namespace BPrivate {
 
 class WindowWidget;
 
-struct WindowData {
+struct WindowData
+{
     BRect frame;
     std::string title;
     window_type type;
@@ -36,7 +37,8 @@ struct WindowData {
 };
 
 // The top-level widget of a window.
-class WindowWidget : public QWidget {
+class WindowWidget : public QWidget
+{
 public:
     WindowWidget(BWindow* window);
     void Detach() { fWindow = nullptr; }
@@ -51,7 +53,8 @@ private:
     BWindow* fWindow;
 };
 
-class WindowBridge {
+class WindowBridge
+{
 public:
     static WindowData* Data(BWindow* window) { return window->fWinData; }
     static void PostViewEvent(BWindow* window, BView* view, uint32 what);

@@ -7,7 +7,8 @@
 namespace BPrivate {
 
 // The process's link to the Qt platform underneath the kit.
-struct Platform {
+struct Platform
+{
     // False, with a one-line reason, when no display can be reached.
     static bool CheckDisplay(std::string* problem);
     static void CreateApplication();

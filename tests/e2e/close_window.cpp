@@ -11,7 +11,7 @@ static xcb_atom_t atom(xcb_connection_t* connection, const char* name)
 {
     xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, strlen(name), name);
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    xcb_atom_t result = reply ? reply->atom : XCB_ATOM_NONE;
+    xcb_atom_t result = reply ? reply->atom : (xcb_atom_t)XCB_ATOM_NONE;
     free(reply);
     return result;
 }

@@ -34,14 +34,16 @@ sleep 0.5
 xdotool key Up
 sleep 0.2
 xdotool key Return
-check "File > Quit exit status" "$(wait_exit $pid)" 0
+wait_exit $pid
+check "File > Quit exit status" "$EXIT_STATUS" 0
 
 # Closing the window ends the program too.
 "$TAVRIN" &
 pid=$!
 id=$(wait_window "tavrin ver.0.00") || fail "no window the second time"
 "$CLOSE" "$id"
-check "close exit status" "$(wait_exit $pid)" 0
+wait_exit $pid
+check "close exit status" "$EXIT_STATUS" 0
 
 # No display at all: one line on standard error and a failure status.
 message=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$TAVRIN" 2>&1 >/dev/null)

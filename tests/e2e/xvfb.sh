@@ -32,14 +32,20 @@ wait_window()
 {
     local title=$1 id
     for _ in $(seq 100); do
-        id=$(xdotool search --onlyvisible --name "^$(printf '%s' "$title" | sed 's/[][.*^$]/\\&/g')\$" 2>/dev/null | head -1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
+        for id in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+            if [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$title" ]; then
+                echo "$id"
+                return 0
+            fi
+        done
         sleep 0.1
     done
     return 1
 }
 
-# Waits for a process to end; prints its exit status.
+# Waits for a child process to end and sets EXIT_STATUS to its status
+# ("timeout" when it had to be killed). Call it in the shell that started the
+# child, not in a subshell.
 wait_exit()
 {
     local pid=$1
@@ -49,11 +55,12 @@ wait_exit()
     done
     if kill -0 "$pid" 2>/dev/null; then
         kill "$pid"
-        echo "timeout"
-        return 1
+        wait "$pid" 2>/dev/null
+        EXIT_STATUS=timeout
+        return
     fi
     wait "$pid"
-    echo $?
+    EXIT_STATUS=$?
 }
 
 fail()

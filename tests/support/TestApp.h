@@ -7,7 +7,8 @@
 
 // One application object per test process, on Qt's offscreen platform. It
 // keeps the messages that reach it so that tests can look at replies.
-class TestApplication : public BApplication {
+class TestApplication : public BApplication
+{
 public:
     TestApplication();
     virtual void MessageReceived(BMessage* message);

@@ -27,7 +27,8 @@ bool valid_utf8(const std::string& s)
     return true;
 }
 
-struct TitleCase {
+struct TitleCase
+{
     std::string name;
     int width, height;
     std::string expected; // empty: only the properties are checked

@@ -19,7 +19,8 @@
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -131,12 +132,13 @@ TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
 
 TEST_F(MainWindowTest, EmptyPictureGivesNoScrolling)
 {
-    struct {
+    struct
+    {
         BRect picture;
         float proportion;
     } cases[] = {
-        {BRect(0, 0, -1, -1), 0},    // negative quotient
-        {BRect(-1, -1, -1, -1), 1},  // infinite quotient
+        {BRect(0, 0, -1, -1), 0},   // negative quotient
+        {BRect(-1, -1, -1, -1), 1}, // infinite quotient
     };
     for (auto& c : cases) {
         pic = c.picture;
@@ -220,7 +222,8 @@ TEST_F(MainWindowTest, EmptyViewShowsTheNameInWhiteBoldOnBlack)
         }
         return count;
     };
-    // "tavrin" at 30 px with its baseline at y 50 from x 45; "ver.0.00" at 20 px, baseline 80, x 75.
+    // "tavrin" at 30 px with its baseline at y 50 from x 45; "ver.0.00" at 20 px, baseline 80,
+    // x 75.
     EXPECT_GT(white_in(45, 28, 150, 50), 150);
     EXPECT_GT(white_in(75, 66, 170, 80), 100);
     // Nothing left of the texts' origins, nor between them below the first baseline's descent.

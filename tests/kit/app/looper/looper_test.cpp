@@ -18,7 +18,8 @@
 
 namespace {
 
-class Recorder : public BLooper {
+class Recorder : public BLooper
+{
 public:
     Recorder(const char* name) : BLooper(name) {}
 
@@ -35,7 +36,8 @@ public:
         depth--;
     }
 
-    struct Entry {
+    struct Entry
+    {
         uint32 what;
         int32 sender;
         int32 sequence;
@@ -46,7 +48,8 @@ public:
     int maxDepth = 0;
 };
 
-class LooperTest : public ::testing::Test {
+class LooperTest : public ::testing::Test
+{
 protected:
     void SetUp() override { test_app(); }
 };
