@@ -23,7 +23,8 @@ enum {
 // A block of pixels in one colour space. Rows of a 32-bit bitmap are exactly
 // width x 4 bytes; other spaces pad each row to a multiple of four bytes. A
 // bitmap that accepts views lets views attached to it draw into its pixels.
-class BBitmap {
+class BBitmap
+{
 public:
     BBitmap(BRect bounds, uint32 flags, color_space colorSpace,
             int32 bytesPerRow = B_ANY_BYTES_PER_ROW);
@@ -61,7 +62,8 @@ public:
     void Unlock();
     bool IsLocked() const;
 
-    // The row length in bytes the kit gives a bitmap of this width and space; 0 for an unknown space.
+    // The row length in bytes the kit gives a bitmap of this width and space; 0 for an unknown
+    // space.
     static int32 BytesPerRowFor(color_space space, int32 width);
 
 private:

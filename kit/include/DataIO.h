@@ -3,9 +3,9 @@
 
 #include <SupportDefs.h>
 
-
 // A stream of bytes. Read and Write return the number of bytes moved or an error.
-class BDataIO {
+class BDataIO
+{
 public:
     BDataIO();
     virtual ~BDataIO();
@@ -24,7 +24,8 @@ private:
 };
 
 // A stream with a position that can be read and written at any offset.
-class BPositionIO : public BDataIO {
+class BPositionIO : public BDataIO
+{
 public:
     BPositionIO();
     virtual ~BPositionIO();
@@ -43,7 +44,8 @@ public:
 };
 
 // A fixed block of memory seen as a stream; constructed on a const buffer it is read-only.
-class BMemoryIO : public BPositionIO {
+class BMemoryIO : public BPositionIO
+{
 public:
     BMemoryIO(void* data, size_t length);
     BMemoryIO(const void* data, size_t length);
@@ -66,7 +68,8 @@ private:
 };
 
 // A growable block of memory owned by the stream.
-class BMallocIO : public BPositionIO {
+class BMallocIO : public BPositionIO
+{
 public:
     BMallocIO();
     virtual ~BMallocIO();

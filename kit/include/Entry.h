@@ -8,7 +8,8 @@ class BPath;
 
 // Names an entry by the path of its directory and its leaf name. An unset
 // reference has both empty.
-struct entry_ref {
+struct entry_ref
+{
     entry_ref();
     entry_ref(const char* directoryPath, const char* name);
     entry_ref(const entry_ref& other);
@@ -30,7 +31,8 @@ struct entry_ref {
 
 // An entry in the file system, named by a path. A final symbolic link is
 // followed only when asked.
-class BEntry {
+class BEntry
+{
 public:
     BEntry();
     BEntry(const char* path, bool traverse = false);

@@ -2,6 +2,7 @@
 #define _ERRORS_H
 
 #include <climits>
+#include <cstdint>
 
 #define B_GENERAL_ERROR_BASE INT_MIN
 #define B_OS_ERROR_BASE (B_GENERAL_ERROR_BASE + 0x1000)
@@ -91,11 +92,9 @@ enum {
     B_BUFFER_OVERFLOW = B_GENERAL_ERROR_BASE + 0x7000 + 41
 };
 
-enum {
-    B_NO_PRINT_SERVER = B_PRINT_ERROR_BASE
-};
+enum { B_NO_PRINT_SERVER = B_PRINT_ERROR_BASE };
 
 // A status_t for an errno value; errno values map one to one onto the kit's codes.
-int32 status_from_errno(int err);
+int32_t status_from_errno(int err);
 
 #endif

@@ -5,7 +5,8 @@
 
 // An 8 x 8 bit mask: a set bit takes the high colour, a clear bit the low colour.
 // Byte i is row i; its most significant bit is the leftmost pixel.
-typedef struct pattern {
+typedef struct pattern
+{
     uint8 data[8];
 } pattern;
 
@@ -15,7 +16,8 @@ extern const pattern B_SOLID_HIGH;
 extern const pattern B_MIXED_COLORS;
 extern const pattern B_SOLID_LOW;
 
-typedef struct rgb_color {
+typedef struct rgb_color
+{
     uint8 red;
     uint8 green;
     uint8 blue;

@@ -4,7 +4,8 @@
 #include <SupportDefs.h>
 
 // An ordered list of untyped pointers. The list never owns what it points to.
-class BList {
+class BList
+{
 public:
     BList(int32 blockSize = 20);
     BList(const BList& other);

@@ -4,7 +4,8 @@
 #include <SupportDefs.h>
 
 // A recursive lock: the thread that holds it may lock it again.
-class BLocker {
+class BLocker
+{
 public:
     BLocker();
     BLocker(const char* name);
@@ -27,7 +28,8 @@ private:
 
 // Holds a lock for the lifetime of a scope.
 template <class T>
-class BAutolock_t {
+class BAutolock_t
+{
 public:
     BAutolock_t(T* lockable) : fLockable(lockable), fLocked(lockable && lockable->Lock()) {}
     ~BAutolock_t()

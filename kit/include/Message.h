@@ -17,7 +17,8 @@ struct MessageDelivery;
 
 // A command code and named fields. Each field holds one or more items of one
 // type code; fields keep the order in which they were first added.
-class BMessage {
+class BMessage
+{
 public:
     uint32 what;
 
@@ -125,8 +126,7 @@ public:
     status_t FindRef(const char* name, int32 index, entry_ref* ref) const;
     status_t FindMessage(const char* name, BMessage* message) const;
     status_t FindMessage(const char* name, int32 index, BMessage* message) const;
-    status_t FindData(const char* name, type_code type, const void** data,
-                      ssize_t* numBytes) const;
+    status_t FindData(const char* name, type_code type, const void** data, ssize_t* numBytes) const;
     status_t FindData(const char* name, type_code type, int32 index, const void** data,
                       ssize_t* numBytes) const;
 

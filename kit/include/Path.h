@@ -7,7 +7,8 @@ struct entry_ref;
 
 // An absolute path, normalised (no ".", "..", or double slashes). A leaf is
 // not resolved, so a path may name an entry that does not exist.
-class BPath {
+class BPath
+{
 public:
     BPath();
     BPath(const BPath& path);

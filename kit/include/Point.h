@@ -6,7 +6,8 @@
 class BRect;
 
 // A point in a coordinate space of floats.
-class BPoint {
+class BPoint
+{
 public:
     float x;
     float y;

@@ -6,7 +6,8 @@
 
 // A rectangle of floats whose edges both belong to it: a rectangle from 0 to w
 // covers w + 1 pixels. (0, 0, -1, -1) is the empty rectangle.
-class BRect {
+class BRect
+{
 public:
     float left;
     float top;
@@ -17,8 +18,7 @@ public:
     constexpr BRect(float l, float t, float r, float b) : left(l), top(t), right(r), bottom(b) {}
     constexpr BRect(BPoint leftTop, BPoint rightBottom)
         : left(leftTop.x), top(leftTop.y), right(rightBottom.x), bottom(rightBottom.y)
-    {
-    }
+    {}
 
     void Set(float l, float t, float r, float b)
     {
