@@ -1,12 +1,152 @@
 #include "view/tavrinview.h"
 
+#include <AppDefs.h>
+#include <FilePanel.h>
 #include <Message.h>
+#include <Window.h>
+
+#include "app/configwindow.h"
+#include "window/catalogue.h"
+#include "window/codes.h"
+
+#include <cmath>
+
+BPoint droppos(0, 0);
+
+namespace {
+
+// The file panels' common arguments: no target (answers go to the
+// application, which relays them), files only, one at a time, not modal,
+// hidden when done.
+BFilePanel* make_panel(file_panel_mode mode)
+{
+    return new BFilePanel(mode, nullptr, nullptr, B_FILE_NODE, false, nullptr, nullptr, false,
+                          true);
+}
+
+} // namespace
 
 void tavrinview::MessageReceived(BMessage* message)
 {
+    // Any message that was dropped says where: remember the paste position.
+    BPoint point, offset;
+    if (message->FindPoint("_drop_point_", &point) == B_OK &&
+        message->FindPoint("_drop_offset_", &offset) == B_OK) {
+        ConvertFromScreen(&point);
+        float scale = 1;
+        bool usable = true;
+        if (message->FindFloat("scale", &scale) == B_OK) {
+            // A scale of 0 (or not a number) would give no position at all.
+            usable = scale != 0 && std::isfinite(scale);
+            if (usable) {
+                offset.x /= scale;
+                offset.y /= scale;
+            }
+        }
+        if (usable)
+            droppos = point - offset;
+    }
+
     switch (message->what) {
+    case kOpen:
+        if (panel)
+            break;
+        panel = make_panel(B_OPEN_PANEL);
+        panel->Show();
+        break;
+
+    case kClose:
+        if (!image)
+            break;
+        delete image;
+        image = nullptr;
+        redraw(true);
+        break;
+
+    case kSaveAs: {
+        if (!image || panel)
+            break;
+        int16 number;
+        if (message->FindInt16("format_no", &number) == B_OK) {
+            if (!format_at(number))
+                break;
+            format_no = number;
+        }
+        s_fmt* record = format_at(format_no);
+        if (!record)
+            break;
+        panel = make_panel(B_SAVE_PANEL);
+        panel->Window()->SetTitle(record->name);
+        panel->Show();
+        break;
+    }
+
+    case B_SAVE_REQUESTED: {
+        entry_ref directory;
+        const char* name;
+        if (message->FindRef("directory", &directory) == B_OK &&
+            message->FindString("name", &name) == B_OK) {
+            save(directory, const_cast<char*>(name));
+        }
+        _ForgetPanel();
+        break;
+    }
+
+    case B_CANCEL:
+        _ForgetPanel();
+        // Panels that have closed are released now.
+        for (auto it = fRetiredPanels.begin(); it != fRetiredPanels.end();) {
+            if (!(*it)->IsShowing()) {
+                delete *it;
+                it = fRetiredPanels.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        break;
+
+    case kConfig: {
+        int16 number;
+        if (message->FindInt16("format_no", &number) != B_OK)
+            break;
+        s_fmt* record = format_at(number);
+        if (!record || cwin)
+            break;
+        cwin = true;
+        ulong id = record->translator;
+        new configwindow(id, record->name);
+        break;
+    }
+
+    case B_COPY_TARGET:
+        ddcopy(message);
+        break;
+
+    case B_SIMPLE_DATA:
+        _Intake(message);
+        break;
+
+    case B_MIME_DATA:
+        _TakeData(message);
+        break;
+
+    case kCapture:
+        capture();
+        break;
+
+    case kPrint:
+        print();
+        break;
+
     default:
         BView::MessageReceived(message);
         break;
     }
+}
+
+void tavrinview::_ForgetPanel()
+{
+    if (panel)
+        fRetiredPanels.push_back(panel);
+    panel = nullptr;
 }

@@ -1,5 +1,6 @@
 #include "view/tavrinview.h"
 
+#include <FilePanel.h>
 #include <Window.h>
 
 #include "window/tavrinwindow.h"
@@ -23,6 +24,9 @@ tavrinview::~tavrinview()
 {
     delete image;
     delete dragbitmap;
+    for (BFilePanel* retired : fRetiredPanels)
+        delete retired;
+    delete panel;
 }
 
 void tavrinview::AttachedToWindow()

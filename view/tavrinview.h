@@ -7,6 +7,8 @@
 
 #include "view/selection.h"
 
+#include <vector>
+
 class BFilePanel;
 
 // The bounds of the current image in view coordinates: (0, 0, -1, -1) at
@@ -23,10 +25,38 @@ public:
     virtual void MessageReceived(BMessage* message);
     virtual void AttachedToWindow();
     virtual void Draw(BRect update);
+    virtual void MouseDown(BPoint where);
+    virtual void MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage);
+    virtual void MouseUp(BPoint where);
+    virtual void Pulse();
+
+    // The selection frame, stroked and taken away again.
+    void drawframe(const s_sel& selection);
+    void eraseframe(const s_sel& selection);
+
+    // The drag offer, and the answer to a drop target's reply to it.
+    BMessage* ddmessage();
+    void ddcopy(BMessage* message);
+
+    // Replaces the image with a file: a picture, or a Person file's address card.
+    void load(entry_ref& ref);
+    // Writes the whole image in catalogue format format_no as name in dir.
+    void save(entry_ref& dir, char* name);
+    // The translator and type code of the first catalogue format with this MIME type.
+    void select_trans(const char* mime, ulong* id, ulong* type);
+
+    // Characters of a UTF-8 text, told by their first byte.
+    int utf8len(char* s);
+    int utf8chr(char* s, int n, char* out);
 
     // Brings pic, the window title, its size (with resize) and the picture up
     // to date with image.
     void redraw(bool resize);
+
+    // File > Capture: the whole screen the window stands on becomes the image.
+    void capture();
+    // File > Print: the whole image stretched over one printed page.
+    void print();
 
     BBitmap* image;
     BBitmap* dragbitmap;
@@ -38,7 +68,21 @@ public:
     int16 format_no;
     // The document name: a whole file name (up to 255 bytes) and its NUL.
     char title[256];
+
+private:
+    void _Intake(BMessage* message);
+    void _TakeData(BMessage* message);
+    void _Paste(BBitmap* picture, bool created);
+    void _ForgetPanel();
+    // Makes the selection fit the current image; false when nothing of it is left.
+    bool _ClipSelection();
+
+    // Panels the view has forgotten; released once they have closed.
+    std::vector<BFilePanel*> fRetiredPanels;
 };
+
+// Where dropped image data is pasted, in view coordinates.
+extern BPoint droppos;
 
 // Composes "name[WxH]" into out, which holds size bytes. A name too long for
 // it is shortened in the middle with "…", keeping its extension and the whole

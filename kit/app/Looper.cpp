@@ -252,6 +252,15 @@ BLooper* BLooper::LooperForThread(thread_id thread)
 
 namespace BPrivate {
 
+namespace {
+thread_local BLooper* sCurrentLooper = nullptr;
+}
+
+BLooper* LooperPrivate::Current()
+{
+    return sCurrentLooper;
+}
+
 LooperState& LooperPrivate::State(BLooper* looper)
 {
     return looper->fData->state;
@@ -308,7 +317,10 @@ void LooperPrivate::Dispatch(BLooper* looper, const QueuedMessage& queued)
     BMessage* previous = looper->fData->current;
     looper->fData->current = queued.message;
     looper->fData->state.dispatching = true;
+    BLooper* outer = sCurrentLooper;
+    sCurrentLooper = looper;
     looper->_DispatchQueued(queued.message, handler);
+    sCurrentLooper = outer;
     looper->fData->state.dispatching = false;
     delete looper->fData->current;
     looper->fData->current = previous;

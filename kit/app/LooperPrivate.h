@@ -38,6 +38,8 @@ public:
     static void Dispatch(BLooper* looper, const QueuedMessage& message);
     // Queues a message that is already addressed (delivery flags set).
     static status_t Enqueue(BLooper* looper, BMessage* message, int32 handlerToken, bool preferred);
+    // The looper whose handler runs now on this thread, if any.
+    static BLooper* Current();
     // Coalesces pointer motion: replaces a queued B_MOUSE_MOVED for the same handler.
     static status_t EnqueueCoalesced(BLooper* looper, BMessage* message, int32 handlerToken);
 };

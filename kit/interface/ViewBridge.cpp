@@ -6,7 +6,9 @@
 #include "ViewPrivate.h"
 #include "WindowPrivate.h"
 #include "app/LooperPrivate.h"
+#include "qt/DragBridge.h"
 
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -315,6 +317,24 @@ ViewWidget::ViewWidget(BView* view, QWidget* parent) : QWidget(parent), fView(vi
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
+}
+
+void ViewWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (DragBridge::CanAccept(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void ViewWidget::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (DragBridge::CanAccept(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void ViewWidget::dropEvent(QDropEvent* event)
+{
+    DragBridge::Drop(fView, event);
 }
 
 void ViewWidget::paintEvent(QPaintEvent* event)
@@ -383,5 +403,16 @@ void ViewWidget::mouseMoveEvent(QMouseEvent* event)
 
 uint32 modifiers()
 {
+    // While a mouse message is handled, the keys held when it happened; that
+    // is what a quick click meant, whatever the keyboard does by now.
+    if (BLooper* looper = BPrivate::LooperPrivate::Current()) {
+        BMessage* current = looper->CurrentMessage();
+        int32 keys;
+        if (current &&
+            (current->what == B_MOUSE_DOWN || current->what == B_MOUSE_MOVED ||
+             current->what == B_MOUSE_UP) &&
+            current->FindInt32("modifiers", &keys) == B_OK)
+            return (uint32)keys;
+    }
     return BPrivate::convert_modifiers(QGuiApplication::queryKeyboardModifiers());
 }

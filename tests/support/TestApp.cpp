@@ -21,6 +21,11 @@ void TestApplication::MessageReceived(BMessage* message)
     BApplication::MessageReceived(message);
 }
 
+bool TestApplication::QuitRequested()
+{
+    return false;
+}
+
 TestApplication* test_app()
 {
     static TestApplication* app = new TestApplication;

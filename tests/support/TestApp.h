@@ -12,6 +12,8 @@ class TestApplication : public BApplication
 public:
     TestApplication();
     virtual void MessageReceived(BMessage* message);
+    // The test process decides when it ends, not a window that closes.
+    virtual bool QuitRequested();
 
     // Messages received by the application, oldest first.
     std::vector<BMessage> received;

@@ -1,0 +1,81 @@
+// The drag offer and the answers to a drop target: the view sends no pixels
+// with the drag, only the list of what it can deliver, and produces the one
+// format the target asks for.
+
+#include "view/tavrinview.h"
+
+#include <AppDefs.h>
+#include <BitmapStream.h>
+#include <Message.h>
+#include <TranslatorRoster.h>
+
+#include "app/tavrin.h"
+#include "io/save.h"
+#include "window/catalogue.h"
+
+#include <cstdio>
+#include <cstring>
+
+BMessage* tavrinview::ddmessage()
+{
+    BMessage* offer = new BMessage(B_SIMPLE_DATA);
+    offer->AddString("be:types", "image/x-be-bitmap");
+    for (int32 i = 0; i < trc; i++) {
+        s_fmt* record = format_at(i);
+        offer->AddString("be:types", record->MIME);
+        offer->AddString("be:filetypes", record->MIME);
+        offer->AddString("be:type_descriptions", record->name);
+    }
+    offer->AddString("be:types", B_FILE_MIME_TYPE);
+    offer->AddInt32("be:actions", B_COPY_TARGET);
+    offer->AddString("be:clip_name", "tavrin_img");
+    offer->AddString("source", "tavrin");
+    return offer;
+}
+
+void tavrinview::ddcopy(BMessage* message)
+{
+    if (!dragbitmap)
+        return;
+    // The stream owns the drag's bitmap from here and releases it at the end.
+    BBitmapStream stream(dragbitmap);
+    dragbitmap = nullptr;
+
+    entry_ref directory;
+    if (message->FindRef("directory", &directory) == B_OK) {
+        const char* name;
+        const char* filetype;
+        if (message->FindString("name", &name) != B_OK ||
+            message->FindString("be:filetypes", &filetype) != B_OK)
+            return;
+        // The name comes from another program: it may name nothing outside
+        // the folder it gave.
+        if (!is_plain_name(name)) {
+            fprintf(stderr, "tavrin: refused to write a dragged file named \"%s\"\n", name);
+            return;
+        }
+        ulong id, type;
+        select_trans(filetype, &id, &type);
+        write_translated(directory, name, &stream, (translator_id)id, (uint32)type, filetype);
+        return;
+    }
+
+    const char* wanted;
+    if (message->FindString("be:types", &wanted) != B_OK)
+        return;
+    BMallocIO buffer;
+    BMessage answer(B_MIME_DATA);
+    if (strcmp(wanted, "image/x-be-bitmap") == 0) {
+        char block[1024];
+        ssize_t n;
+        while ((n = stream.Read(block, sizeof(block))) > 0)
+            buffer.Write(block, (size_t)n);
+    } else {
+        ulong id, type;
+        select_trans(wanted, &id, &type);
+        if (tr && id != 0)
+            tr->Translate((translator_id)id, &stream, nullptr, &buffer, (uint32)type);
+    }
+    answer.AddData(wanted, B_MIME_TYPE, buffer.Buffer(), (ssize_t)buffer.BufferLength(), true, 1);
+    message->SendReply(&answer, (BHandler*)nullptr, B_INFINITE_TIMEOUT);
+}

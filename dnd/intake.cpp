@@ -1,0 +1,139 @@
+// What is given to the view from outside: file references, another
+// program's negotiated drag, and image data, which becomes the image of an
+// empty view or is pasted into the current one where it was dropped.
+
+#include "view/tavrinview.h"
+
+#include <AppDefs.h>
+#include <BitmapStream.h>
+#include <Message.h>
+#include <TranslatorFormats.h>
+#include <TranslatorRoster.h>
+
+#include "app/tavrin.h"
+#include "io/convert.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+void tavrinview::_Intake(BMessage* message)
+{
+    type_code type;
+    int32 count = 0;
+    if (message->GetInfo("refs", &type, &count) == B_OK) {
+        // The first reference that gives an image is the one shown.
+        entry_ref ref;
+        for (int32 i = 0; i < count; i++) {
+            if (message->FindRef("refs", i, &ref) != B_OK)
+                continue;
+            load(ref);
+            if (image)
+                break;
+        }
+        return;
+    }
+
+    const char* clip;
+    if (message->FindString("be:clip_name", &clip) == B_OK) {
+        // A negotiated drag: ask for the first image type offered.
+        const char* offered;
+        for (int32 i = 0; message->FindString("be:types", i, &offered) == B_OK; i++) {
+            if (strncmp(offered, "image", 5) == 0) {
+                BMessage reply(B_COPY_TARGET);
+                reply.AddString("be:types", offered);
+                message->SendReply(&reply, this, B_INFINITE_TIMEOUT);
+                return;
+            }
+        }
+        return;
+    }
+
+    _TakeData(message);
+}
+
+void tavrinview::_TakeData(BMessage* message)
+{
+    char* name = nullptr;
+    type_code type;
+    if (message->GetInfo(B_MIME_TYPE, 0, &name, &type) != B_OK || !name)
+        return;
+    if (strncmp(name, "image", 5) != 0)
+        return;
+    const void* data = nullptr;
+    ssize_t size = 0;
+    if (message->FindData(name, B_MIME_TYPE, &data, &size) != B_OK)
+        return;
+
+    BMemoryIO input(data, (size_t)size);
+    BBitmapStream output;
+    if (strcmp(name, "image/x-be-bitmap") == 0) {
+        // The platform's own bitmap stream: copied as it is. The bitmap
+        // stream checks the header, and refuses sizes past the decoders' limit.
+        char buffer[1024];
+        ssize_t n;
+        while ((n = input.Read(buffer, sizeof(buffer))) > 0) {
+            if (output.Write(buffer, (size_t)n) != n)
+                break;
+        }
+    } else if (tr) {
+        tr->Translate(&input, nullptr, nullptr, &output, B_TRANSLATOR_BITMAP, 0, name);
+    }
+
+    BBitmap* picture = nullptr;
+    if (output.DetachBitmap(&picture) != B_OK || !picture)
+        return;
+    picture = make_copyable(picture);
+    if (!picture)
+        return;
+
+    bool created = false;
+    if (!image) {
+        BRect bounds = picture->Bounds();
+        int32 w = (int32)std::ceil(bounds.right - bounds.left) + 1;
+        int32 h = (int32)std::ceil(bounds.bottom - bounds.top) + 1;
+        droppos.Set(0, 0);
+        pic.Set(0, 0, w - 1, h - 1);
+        image = new BBitmap(pic, B_RGB32, false, false);
+        if (!image->IsValid()) {
+            delete image;
+            image = nullptr;
+            delete picture;
+            redraw(true);
+            return;
+        }
+        memset(image->Bits(), 0, image->BitsLength());
+        strcpy(title, "no title");
+        created = true;
+    }
+    _Paste(picture, created);
+}
+
+void tavrinview::_Paste(BBitmap* picture, bool created)
+{
+    BRect bounds = picture->Bounds();
+    int32 w = (int32)std::ceil(bounds.right - bounds.left) + 1;
+    int32 h = (int32)std::ceil(bounds.bottom - bounds.top) + 1;
+    int32 ox = (int32)droppos.x;
+    int32 oy = (int32)droppos.y;
+
+    // Only the source pixels whose destination lies on the image are copied,
+    // whole words, alpha included: rows and columns clipped in advance.
+    BRect area = pic;
+    int32 imageWidth = image->BytesPerRow() / 4;
+    int32 imageRows = image->BitsLength() / image->BytesPerRow();
+    int32 left = std::max<int32>(0, (int32)area.left - ox);
+    int32 top = std::max<int32>(0, (int32)area.top - oy);
+    int32 right = std::min<int32>({w - 1, (int32)area.right - ox, imageWidth - 1 - ox});
+    int32 bottom = std::min<int32>({h - 1, (int32)area.bottom - oy, imageRows - 1 - oy});
+    if (left <= right && top <= bottom) {
+        const uint32* source = static_cast<const uint32*>(picture->Bits());
+        uint32* target = static_cast<uint32*>(image->Bits());
+        for (int32 y = top; y <= bottom; y++) {
+            memcpy(target + (size_t)(oy + y) * imageWidth + ox + left,
+                   source + (size_t)y * w + left, (size_t)(right - left + 1) * 4);
+        }
+    }
+    delete picture;
+    redraw(created);
+}

@@ -1,0 +1,184 @@
+#include "view/tavrinview.h"
+
+#include <BitmapStream.h>
+#include <File.h>
+#include <Node.h>
+#include <TranslatorFormats.h>
+#include <TranslatorRoster.h>
+
+#include "app/tavrin.h"
+#include "io/convert.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Bytes in the character that starts with b; 0 at the end of the text.
+int char_length(unsigned char b)
+{
+    if (b == 0)
+        return 0;
+    if (b < 0x80)
+        return 1;
+    if (b < 0xe0)
+        return 2;
+    return 3;
+}
+
+// The length of the character at s, cut short where the text ends: a
+// character broken off by the NUL counts as the fragment that is there.
+int bounded_length(const char* s)
+{
+    int n = char_length(static_cast<unsigned char>(s[0]));
+    for (int i = 1; i < n; i++) {
+        if (s[i] == '\0')
+            return i;
+    }
+    return n;
+}
+
+// Reads a string attribute of at most limit bytes into text (limit + 1 long).
+bool read_attribute(BNode& node, const char* name, char* text, size_t limit)
+{
+    text[0] = '\0';
+    ssize_t n = node.ReadAttr(name, B_STRING_TYPE, 0, text, limit);
+    if (n <= 0)
+        return false;
+    text[n] = '\0';
+    return true;
+}
+
+// The postal code's seven boxes: left edge and width.
+const struct
+{
+    int left;
+    int width;
+} kZipBoxes[7] = {{180, 28}, {208, 28}, {236, 28}, {266, 27}, {293, 27}, {320, 27}, {347, 27}};
+
+} // namespace
+
+int tavrinview::utf8len(char* s)
+{
+    int count = 0;
+    while (*s) {
+        s += bounded_length(s);
+        count++;
+    }
+    return count;
+}
+
+int tavrinview::utf8chr(char* s, int n, char* out)
+{
+    if (n < 0 || n >= utf8len(s))
+        return -1;
+    for (int i = 0; i < n; i++)
+        s += bounded_length(s);
+    int length = bounded_length(s);
+    memcpy(out, s, length);
+    out[length] = '\0';
+    return 0;
+}
+
+void tavrinview::load(entry_ref& ref)
+{
+    delete image;
+    image = nullptr;
+
+    BNode node(&ref);
+    char firstname[32], lastname[32], zip[16], address[128];
+    uint32 found = 0;
+    if (read_attribute(node, "META:firstname", firstname, 31))
+        found |= 0x1;
+    if (read_attribute(node, "META:lastname", lastname, 31))
+        found |= 0x2;
+    if (read_attribute(node, "META:zip", zip, 15))
+        found |= 0x4;
+    if (read_attribute(node, "META:address", address, 127))
+        found |= 0x8;
+
+    if (found) {
+        // An address card; the document name stays as it was.
+        BBitmap* card = new BBitmap(BRect(0, 0, 399, 591), B_RGB32, true, false);
+        if (!card->IsValid()) {
+            delete card;
+            redraw(true);
+            return;
+        }
+        BView* drawing = new BView(BRect(0, 0, 399, 591), "drawbitmap", 2, B_WILL_DRAW);
+        card->Lock();
+        card->AddChild(drawing);
+        drawing->SetHighColor(0, 0, 0, 255);
+        drawing->SetLowColor(255, 255, 255, 255);
+        drawing->FillRect(BRect(0, 0, 399, 591), B_SOLID_LOW);
+
+        BFont font;
+        font_height height;
+
+        // Postal code: the largest size up to 30 whose line fits 32 pixels.
+        float size = 30;
+        font.SetSize(size);
+        font.GetHeight(&height);
+        while (height.ascent + height.descent > 32 && size > 1) {
+            size -= 1;
+            font.SetSize(size);
+            font.GetHeight(&height);
+        }
+        drawing->SetFont(&font, B_FONT_ALL);
+        size_t zipLength = strlen(zip);
+        for (int i = 0; i < 7; i++) {
+            if (zipLength < (size_t)i + 1)
+                continue;
+            char digit[2] = {zip[i], '\0'};
+            int w = (int)drawing->StringWidth(digit);
+            int x = kZipBoxes[i].left + (kZipBoxes[i].width - w) / 2;
+            drawing->DrawString(digit, BPoint(x, height.ascent + 50));
+        }
+
+        // Address, one character a line.
+        char character[4];
+        font.SetSize(20);
+        font.GetHeight(&height);
+        drawing->SetFont(&font, B_FONT_ALL);
+        int count = utf8len(address);
+        for (int j = 0; j < count; j++) {
+            utf8chr(address, j, character);
+            int w = (int)drawing->StringWidth(character);
+            drawing->DrawString(character,
+                                BPoint(320 - w / 2, 150 + j * (height.ascent + height.descent)));
+        }
+
+        // The addressee's name and the honorific.
+        font.SetSize(40);
+        font.GetHeight(&height);
+        drawing->SetFont(&font, B_FONT_ALL);
+        char name[68];
+        snprintf(name, sizeof(name), "%s %s %c%c%c", lastname, firstname, 0xe6, 0xa7, 0x98);
+        count = utf8len(name);
+        for (int j = 0; j < count; j++) {
+            utf8chr(name, j, character);
+            int w = (int)drawing->StringWidth(character);
+            drawing->DrawString(character,
+                                BPoint(200 - w / 2, 180 + j * (height.ascent + height.descent)));
+        }
+
+        drawing->Sync();
+        card->RemoveChild(drawing);
+        card->Unlock();
+        delete drawing;
+        image = card;
+    } else {
+        BFile file(&ref, B_READ_ONLY);
+        snprintf(title, sizeof(title), "%s", ref.name ? ref.name : "");
+        BBitmapStream stream;
+        BBitmap* decoded = nullptr;
+        if (tr &&
+            tr->Translate(&file, nullptr, nullptr, &stream, B_TRANSLATOR_BITMAP, 0, nullptr) ==
+                B_OK &&
+            stream.DetachBitmap(&decoded) == B_OK) {
+            // Every later pixel copy takes 32-bit words: convert anything else now.
+            image = make_copyable(decoded);
+        }
+    }
+    redraw(true);
+}

@@ -1,0 +1,18 @@
+#ifndef TAVRIN_SAVE_H
+#define TAVRIN_SAVE_H
+
+#include <DataIO.h>
+#include <Entry.h>
+#include <TranslationDefs.h>
+
+// Writes source, translated to type, as the file name in dir, and gives it
+// the file type mime. The file is written under a temporary name in the same
+// folder and put in place only when the translation succeeded, so a failure
+// never touches a file that was there. translator 0 lets the roster choose.
+status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* source,
+                          translator_id translator, uint32 type, const char* mime);
+
+// A name that may be created in a folder: not empty, not "." or "..", no "/".
+bool is_plain_name(const char* name);
+
+#endif

@@ -1,0 +1,86 @@
+#ifndef TAVRIN_FILE_FIXTURE_H
+#define TAVRIN_FILE_FIXTURE_H
+
+#include <Entry.h>
+#include <TranslatorRoster.h>
+
+#include "TestApp.h"
+#include "app/tavrin.h"
+#include "view/tavrinview.h"
+#include "window/catalogue.h"
+#include "window/tavrinwindow.h"
+
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+// A main window with the real translators, and a folder of its own for files.
+class FileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        test_app();
+        if (!tr)
+            tr = BTranslatorRoster::Default();
+        pic.Set(0, 0, -1, -1);
+        droppos.Set(0, 0);
+        window = new tavrinwindow(BRect(100, 100, 300, 250));
+        view = window->view;
+        run_for(20);
+        ASSERT_TRUE(folder.isValid());
+    }
+
+    void TearDown() override
+    {
+        window->QuitRequested();
+        window->Quit();
+        run_for(10);
+    }
+
+    std::string Path(const char* name) { return folder.filePath(name).toStdString(); }
+
+    entry_ref Ref(const char* name)
+    {
+        entry_ref ref;
+        get_ref_for_path(Path(name).c_str(), &ref);
+        return ref;
+    }
+
+    entry_ref FolderRef()
+    {
+        entry_ref ref;
+        get_ref_for_path(folder.path().toUtf8().constData(), &ref);
+        return ref;
+    }
+
+    // A picture whose pixels say where they are.
+    static QImage Pattern(int width, int height)
+    {
+        QImage image(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; y++) {
+            for (int x = 0; x < width; x++)
+                image.setPixel(x, y, qRgb((x * 7) & 0xff, (y * 5) & 0xff, (x + y) & 0xff));
+        }
+        return image;
+    }
+
+    int32 FormatNumber(const char* mime)
+    {
+        for (int32 i = 0; i < trc; i++) {
+            if (strcmp(format_at(i)->MIME, mime) == 0)
+                return i;
+        }
+        return -1;
+    }
+
+    QTemporaryDir folder;
+    tavrinwindow* window = nullptr;
+    tavrinview* view = nullptr;
+};
+
+#endif

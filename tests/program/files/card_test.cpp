@@ -1,0 +1,215 @@
+// Person files become postcard address faces: seven postal-code boxes, the
+// address and the name written down the card, and the honorific after the name.
+
+#include <Font.h>
+
+#include "FileFixture.h"
+
+#include <QFile>
+
+#include <sys/xattr.h>
+
+namespace {
+
+class CardTest : public FileTest
+{
+protected:
+    // Makes a Person file from attribute values (a null value: no attribute).
+    bool Person(const char* name, const char* first, const char* last, const char* zip,
+                const char* address)
+    {
+        std::string path = Path(name);
+        QFile file(QString::fromStdString(path));
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        file.close();
+        const std::pair<const char*, const char*> attributes[] = {{"user.META:firstname", first},
+                                                                  {"user.META:lastname", last},
+                                                                  {"user.META:zip", zip},
+                                                                  {"user.META:address", address}};
+        for (auto& [attribute, value] : attributes) {
+            if (value && setxattr(path.c_str(), attribute, value, strlen(value), 0) != 0)
+                return false;
+        }
+        return true;
+    }
+
+    // Dark pixels in a rectangle of the card (inclusive edges).
+    int Ink(int left, int top, int right, int bottom)
+    {
+        const BBitmap* card = view->image;
+        const uint32* bits = static_cast<const uint32*>(card->Bits());
+        int32 stride = card->BytesPerRow() / 4;
+        int count = 0;
+        for (int y = std::max(0, top); y <= std::min(591, bottom); y++) {
+            for (int x = std::max(0, left); x <= std::min(399, right); x++)
+                count += (bits[y * stride + x] & 0xff) < 128;
+        }
+        return count;
+    }
+
+    void Load(const char* name)
+    {
+        entry_ref ref = Ref(name);
+        view->load(ref);
+        run_for(20);
+    }
+
+    // The size whose height fits 32 pixels, as the card picks it for the code.
+    static font_height ZipHeight()
+    {
+        BFont font;
+        font_height height;
+        for (float size = 30; size > 1; size--) {
+            font.SetSize(size);
+            font.GetHeight(&height);
+            if (height.ascent + height.descent <= 32)
+                break;
+        }
+        return height;
+    }
+};
+
+const int kBoxLeft[7] = {180, 208, 236, 266, 293, 320, 347};
+const int kBoxWidth[7] = {28, 28, 28, 27, 27, 27, 27};
+
+TEST_F(CardTest, SevenDigitsFillTheSevenBoxes)
+{
+    if (!Person("zip-only", nullptr, nullptr, "1234567", nullptr))
+        GTEST_SKIP() << "this file system keeps no attributes";
+    strcpy(view->title, "earlier.png");
+    Load("zip-only");
+    ASSERT_NE(view->image, nullptr);
+    EXPECT_EQ(view->image->Bounds(), BRect(0, 0, 399, 591));
+    // The card keeps the document name it had.
+    EXPECT_STREQ(window->Title(), "earlier.png[400x592]");
+    EXPECT_EQ(static_cast<uint32*>(view->image->Bits())[0], 0xffffffffu);
+
+    font_height height = ZipHeight();
+    int baseline = (int)(height.ascent + 50);
+    for (int i = 0; i < 7; i++) {
+        EXPECT_GT(Ink(kBoxLeft[i], baseline - (int)height.ascent, kBoxLeft[i] + kBoxWidth[i] - 1,
+                      baseline),
+                  10)
+            << "box " << i;
+    }
+    // Nothing left of the boxes on that line, and no address column.
+    EXPECT_EQ(Ink(0, 40, 175, 90), 0);
+    EXPECT_EQ(Ink(300, 120, 340, 591), 0);
+}
+
+TEST_F(CardTest, AHyphenatedCodeShowsItsFirstSevenBytes)
+{
+    if (!Person("seven", nullptr, nullptr, "1234567", nullptr) ||
+        !Person("hyphen", nullptr, nullptr, "123-4567", nullptr))
+        GTEST_SKIP() << "this file system keeps no attributes";
+    Load("seven");
+    ASSERT_NE(view->image, nullptr);
+    BBitmap* seven = new BBitmap(view->image);
+    Load("hyphen");
+    ASSERT_NE(view->image, nullptr);
+
+    // "123-4567" ends with the 6 in the last box: the same glyph the first
+    // card has one box (27 pixels) to the left; the 7 is not drawn.
+    const uint32* a = static_cast<const uint32*>(seven->Bits());
+    const uint32* b = static_cast<const uint32*>(view->image->Bits());
+    int differences = 0;
+    for (int y = 40; y < 90; y++) {
+        for (int x = 0; x < 27; x++)
+            differences += a[y * 400 + 320 + x] != b[y * 400 + 347 + x];
+    }
+    EXPECT_EQ(differences, 0);
+    delete seven;
+}
+
+TEST_F(CardTest, TwoDigitsFillTwoBoxes)
+{
+    if (!Person("two", nullptr, nullptr, "12", nullptr))
+        GTEST_SKIP() << "this file system keeps no attributes";
+    Load("two");
+    ASSERT_NE(view->image, nullptr);
+    EXPECT_GT(Ink(180, 40, 235, 85), 10);
+    EXPECT_EQ(Ink(236, 40, 399, 85), 0);
+}
+
+TEST_F(CardTest, TheHonorificFollowsTheNameDownTheCard)
+{
+    if (!Person("zip", nullptr, nullptr, "1234567", nullptr) ||
+        !Person("full", "Taro", "Yamada", nullptr, "1-2 Sakura"))
+        GTEST_SKIP() << "this file system keeps no attributes";
+    BFont font;
+    font.SetSize(40);
+    font_height height;
+    font.GetHeight(&height);
+    float line = height.ascent + height.descent;
+
+    // Only a postal code: the name line is two spaces and the honorific, on the third line.
+    Load("zip");
+    ASSERT_NE(view->image, nullptr);
+    int third = (int)(180 + 2 * line);
+    EXPECT_GT(Ink(180, third - (int)height.ascent, 220, third), 50);
+    EXPECT_EQ(Ink(170, 100, 230, third - (int)height.ascent - 1), 0);
+
+    // With a name: "Yamada Taro 様", each character a line at x 200, and the
+    // address in its own column at x 320.
+    Load("full");
+    ASSERT_NE(view->image, nullptr);
+    int honorific = (int)(180 + 12 * line);
+    if (honorific < 592) {
+        EXPECT_GT(Ink(180, honorific - (int)height.ascent, 220, honorific), 50);
+    }
+    EXPECT_GT(Ink(185, 180 - (int)height.ascent, 215, 180), 20) << "the Y of Yamada";
+    EXPECT_GT(Ink(305, 130, 335, 150), 5) << "the address's first character";
+}
+
+TEST_F(CardTest, AZeroLengthAttributeCountsAsMissing)
+{
+    if (!Person("empty", nullptr, nullptr, "", nullptr))
+        GTEST_SKIP() << "this file system keeps no attributes";
+    Load("empty");
+    EXPECT_EQ(view->image, nullptr);
+}
+
+TEST_F(CardTest, CharactersAreToldByTheirFirstByte)
+{
+    struct
+    {
+        const char* text;
+        int length;
+        int n;
+        const char* character; // null: utf8chr answers -1
+    } cases[] = {
+        {"", 0, 0, nullptr},
+        {"a\xe6\xa7\x98", 2, 1, "\xe6\xa7\x98"},
+        {"a\xe6\xa7\x98", 2, 2, nullptr},
+        {"\xf0"
+         "abc",
+         2, 0,
+         "\xf0"
+         "ab"},
+        {"\xf0"
+         "abc",
+         2, 1, "c"},
+        {"\xc3\xa9t\xc3\xa9", 3, 2, "\xc3\xa9"},
+        // Cut short by the end of the text: the fragment is one character.
+        {"a\xe6", 2, 1, "\xe6"},
+        {"a\xe6\xa7", 2, 1, "\xe6\xa7"},
+        {"\xc3", 1, 0, "\xc3"},
+    };
+    for (auto& c : cases) {
+        char text[16];
+        strcpy(text, c.text);
+        EXPECT_EQ(view->utf8len(text), c.length) << c.text;
+        char out[8] = "unset";
+        int result = view->utf8chr(text, c.n, out);
+        if (c.character) {
+            EXPECT_EQ(result, 0);
+            EXPECT_STREQ(out, c.character);
+        } else {
+            EXPECT_EQ(result, -1);
+            EXPECT_STREQ(out, "unset");
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,201 @@
+// Image data given to the view: a new image for an empty view, pasted at the
+// drop point into an existing one; and the negotiation with a drag's source.
+
+#include <BitmapStream.h>
+#include <Message.h>
+
+#include "FileFixture.h"
+
+#include <QBuffer>
+
+namespace {
+
+class IntakeTest : public FileTest
+{
+protected:
+    // The view's own bitmap format for a w x h picture of one colour, with a
+    // marked top-left pixel.
+    static BMessage BitmapData(int w, int h, uint32 colour)
+    {
+        BBitmap* bitmap = new BBitmap(BRect(0, 0, w - 1, h - 1), B_RGB32);
+        uint32* bits = static_cast<uint32*>(bitmap->Bits());
+        for (int i = 0; i < w * h; i++)
+            bits[i] = colour;
+        BBitmapStream stream(bitmap);
+        BMallocIO bytes;
+        char block[1024];
+        ssize_t n;
+        while ((n = stream.Read(block, sizeof(block))) > 0)
+            bytes.Write(block, n);
+        BMessage message(B_MIME_DATA);
+        message.AddData("image/x-be-bitmap", B_MIME_TYPE, bytes.Buffer(),
+                        (ssize_t)bytes.BufferLength());
+        return message;
+    }
+
+    void GiveImage(int w, int h, uint32 colour)
+    {
+        delete view->image;
+        view->image = new BBitmap(BRect(0, 0, w - 1, h - 1), B_RGB32);
+        uint32* bits = static_cast<uint32*>(view->image->Bits());
+        for (int i = 0; i < w * h; i++)
+            bits[i] = colour;
+        strcpy(view->title, "base.png");
+        view->redraw(true);
+        run_for(20);
+    }
+
+    uint32 Pixel(int x, int y)
+    {
+        return static_cast<uint32*>(view->image->Bits())[y * (view->image->BytesPerRow() / 4) + x];
+    }
+
+    void Deliver(BMessage* message)
+    {
+        BMessenger(view).SendMessage(message);
+        run_for(40);
+    }
+};
+
+const uint32 kBase = 0xff102030u;
+const uint32 kDropped = 0xffe0c0a0u;
+
+TEST_F(IntakeTest, DataOnAnEmptyViewBecomesTheImage)
+{
+    BMessage data = BitmapData(300, 200, kDropped);
+    droppos.Set(40, 40);
+    Deliver(&data);
+    ASSERT_NE(view->image, nullptr);
+    EXPECT_EQ(pic, BRect(0, 0, 299, 199));
+    EXPECT_EQ(Pixel(0, 0), kDropped);
+    EXPECT_EQ(Pixel(299, 199), kDropped);
+    EXPECT_EQ(droppos, BPoint(0, 0));
+    EXPECT_STREQ(window->Title(), "no title[300x200]");
+    EXPECT_EQ(window->Frame().Width(), 299 + 14);
+}
+
+TEST_F(IntakeTest, DataIsPastedAtTheDropPointAndClipped)
+{
+    struct
+    {
+        int w, h;
+        BPoint at;
+        int firstRow, lastRow, firstColumn, lastColumn; // in the 100 x 100 image
+    } cases[] = {
+        {10, 10, BPoint(5.7f, -3.2f), 0, 6, 5, 14},
+        {300, 200, BPoint(50, 50), 50, 99, 50, 99},
+        {10, 10, BPoint(95, 95), 95, 99, 95, 99},
+        {10, 10, BPoint(-20, 0), -1, -1, -1, -1},
+    };
+    for (auto& c : cases) {
+        GiveImage(100, 100, kBase);
+        BRect frame = window->Frame();
+        droppos = c.at;
+        BMessage data = BitmapData(c.w, c.h, kDropped);
+        Deliver(&data);
+        int pasted = 0;
+        for (int y = 0; y < 100; y++) {
+            for (int x = 0; x < 100; x++) {
+                bool inside =
+                    y >= c.firstRow && y <= c.lastRow && x >= c.firstColumn && x <= c.lastColumn;
+                ASSERT_EQ(Pixel(x, y), inside ? kDropped : kBase) << x << "," << y;
+                pasted += inside;
+            }
+        }
+        // A paste keeps the window and the document's name.
+        EXPECT_EQ(window->Frame(), frame);
+        EXPECT_STREQ(window->Title(), "base.png[100x100]");
+    }
+}
+
+TEST_F(IntakeTest, TransparentPixelsReplaceThePixelsUnder)
+{
+    GiveImage(20, 20, kBase);
+    droppos.Set(0, 0);
+    BMessage data = BitmapData(4, 4, 0x00000000u);
+    Deliver(&data);
+    EXPECT_EQ(Pixel(0, 0), 0x00000000u);
+    EXPECT_EQ(Pixel(4, 4), kBase);
+}
+
+TEST_F(IntakeTest, APictureFileFormatIsDecodedByTheRoster)
+{
+    QImage picture = Pattern(12, 8);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    BMessage data(B_MIME_DATA);
+    data.AddData("image/png", B_MIME_TYPE, png.constData(), png.size());
+    Deliver(&data);
+    ASSERT_NE(view->image, nullptr);
+    EXPECT_EQ(Pixel(11, 7) & 0xffffff, picture.pixel(11, 7) & 0xffffff);
+}
+
+TEST_F(IntakeTest, DataThatIsNoImageChangesNothing)
+{
+    GiveImage(10, 10, kBase);
+    BMessage texts[4];
+    texts[0].what = B_MIME_DATA;
+    texts[0].AddData("text/plain", B_MIME_TYPE, "hello", 5);
+    texts[0].AddData("image/png", B_MIME_TYPE, "\x89PNG", 4);
+    texts[1].what = B_MIME_DATA;
+    texts[1].AddData("image/png", B_MIME_TYPE, "not a png at all", 16);
+    // A bitmap stream claiming far more than any decoder may allocate.
+    texts[2].what = B_MIME_DATA;
+    const unsigned char huge[32] = {'b', 'i',  't',  's',  0,    0,    0,    0,    0,    0,   0,
+                                    0,   0x47, 0x7f, 0xff, 0x00, 0x47, 0x7f, 0xff, 0x00, 0,   4,
+                                    0,   0,    0,    0,    0,    8,    0xff, 0xff, 0xff, 0xfc};
+    texts[2].AddData("image/x-be-bitmap", B_MIME_TYPE, huge, sizeof(huge));
+    texts[3].what = B_SIMPLE_DATA;
+    for (BMessage& message : texts) {
+        Deliver(&message);
+        EXPECT_EQ(Pixel(0, 0), kBase);
+        EXPECT_EQ(pic, BRect(0, 0, 9, 9));
+        EXPECT_STREQ(window->Title(), "base.png[10x10]");
+    }
+}
+
+// Stands for a drag's source: records the view's reply.
+class Source : public BLooper
+{
+public:
+    Source() : BLooper("source") { Run(); }
+    void MessageReceived(BMessage* message) override { replies.push_back(*message); }
+    std::vector<BMessage> replies;
+};
+
+TEST_F(IntakeTest, ANegotiatedDragIsAskedForItsFirstImageType)
+{
+    Source* source = new Source;
+    struct
+    {
+        std::vector<const char*> types;
+        const char* chosen; // null: no reply
+    } cases[] = {
+        {{"text/plain", "image/png", "image/gif"}, "image/png"},
+        {{"text/plain", "text/html"}, nullptr},
+        {{"image/x-be-bitmap", "image/png"}, "image/x-be-bitmap"},
+        {{"imagery/odd"}, "imagery/odd"},
+    };
+    for (auto& c : cases) {
+        source->replies.clear();
+        BMessage offer(B_SIMPLE_DATA);
+        offer.AddString("be:clip_name", "clip");
+        for (const char* type : c.types)
+            offer.AddString("be:types", type);
+        BMessenger(view).SendMessage(&offer, source);
+        run_for(60);
+        if (!c.chosen) {
+            EXPECT_TRUE(source->replies.empty());
+            continue;
+        }
+        ASSERT_EQ(source->replies.size(), 1u);
+        EXPECT_EQ(source->replies[0].what, (uint32)B_COPY_TARGET);
+        EXPECT_STREQ(source->replies[0].GetString("be:types", ""), c.chosen);
+    }
+    source->Lock();
+    source->Quit();
+}
+
+} // namespace

@@ -1,0 +1,292 @@
+// File > Print through the real print dialogs, driven from a timer while
+// they run their modal loops, printing to a PDF file that poppler renders
+// back into pixels.
+
+#include <Bitmap.h>
+#include <TranslatorRoster.h>
+
+#include "TestApp.h"
+#include "app/tavrin.h"
+#include "view/tavrinview.h"
+#include "window/tavrinwindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QPageSetupDialog>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Answers the print dialogs as a user would: the page set-up as it comes, the
+// print dialog set to "Print to File (PDF)" with a path.
+class DialogDriver
+{
+public:
+    DialogDriver(bool acceptPage, bool acceptJob, QString pdf)
+        : fAcceptPage(acceptPage), fAcceptJob(acceptJob), fPdf(std::move(pdf))
+    {
+        QObject::connect(&fTimer, &QTimer::timeout, [this]() { _Poll(); });
+        fTimer.start(10);
+    }
+
+    // The dialogs in the order they appeared: "page", "print".
+    std::vector<std::string> shown;
+    // The printable area in points as the accepted dialogs left it.
+    QRectF printable;
+    QString jobName;
+
+private:
+    void _Poll()
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (!widget->isVisible())
+                continue;
+            if (auto* page = qobject_cast<QPageSetupDialog*>(widget)) {
+                shown.push_back("page");
+                if (fAcceptPage)
+                    page->accept();
+                else
+                    page->reject();
+            } else if (auto* job = qobject_cast<QPrintDialog*>(widget)) {
+                shown.push_back("print");
+                if (!fAcceptJob) {
+                    job->reject();
+                    continue;
+                }
+                auto* printers = job->findChild<QComboBox*>("printers");
+                auto* filename = job->findChild<QLineEdit*>("filename");
+                ASSERT_NE(printers, nullptr);
+                ASSERT_NE(filename, nullptr);
+                int toFile = printers->findText("Print to File (PDF)");
+                ASSERT_GE(toFile, 0);
+                printers->setCurrentIndex(toFile);
+                filename->setText(fPdf);
+                job->accept();
+                printable = job->printer()->pageLayout().paintRect(QPageLayout::Point);
+                jobName = job->printer()->docName();
+            }
+        }
+    }
+
+    bool fAcceptPage;
+    bool fAcceptJob;
+    QString fPdf;
+    QTimer fTimer;
+};
+
+// The offscreen test platform remarks on every dialog it shows; that is not
+// the program speaking.
+std::string without_platform_chatter(const std::string& text)
+{
+    std::string kept, line;
+    for (char c : text) {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        if (line != "This plugin does not support propagateSizeHints()")
+            kept += line + '\n';
+        line.clear();
+    }
+    return kept + line;
+}
+
+uint32 block_colour(int column, int row)
+{
+    return 0xff000000u | (uint32)(column * 25) << 16 | (uint32)(row * 50) << 8 | 0x80;
+}
+
+// An image of width x height pixels made of blocks of 10 x 10 colours, so
+// that every part of it has a colour of its own.
+BBitmap* make_blocks(int width, int height)
+{
+    BBitmap* bitmap = new BBitmap(BRect(0, 0, width - 1, height - 1), B_RGB32);
+    uint32* bits = static_cast<uint32*>(bitmap->Bits());
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++)
+            bits[y * width + x] = block_colour(x * 10 / width, y * 10 / height);
+    }
+    return bitmap;
+}
+
+class PrintTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        test_app();
+        if (!tr)
+            tr = BTranslatorRoster::Default();
+        pic.Set(0, 0, -1, -1);
+        window = new tavrinwindow(BRect(100, 100, 300, 250));
+        run_for(50);
+        ASSERT_TRUE(dir.isValid());
+        pdf = dir.filePath("out.pdf");
+    }
+
+    void TearDown() override
+    {
+        window->Lock();
+        window->Quit();
+        run_for(10);
+    }
+
+    void ShowImage(BBitmap* bitmap)
+    {
+        window->Lock();
+        delete window->view->image;
+        window->view->image = bitmap;
+        window->view->redraw(true);
+        window->Unlock();
+        run_for(50);
+    }
+
+    void Print()
+    {
+        window->Lock();
+        window->view->print();
+        window->Unlock();
+    }
+
+    // The first page of the PDF as pixels, one per point.
+    QImage Render()
+    {
+        QString prefix = dir.filePath("page");
+        int status = QProcess::execute(
+            "pdftoppm", {"-r", "72", "-f", "1", "-l", "1", "-singlefile", pdf, prefix});
+        EXPECT_EQ(status, 0);
+        return QImage(prefix + ".ppm").convertToFormat(QImage::Format_RGB32);
+    }
+
+    QString Run(const QString& program, const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        process.waitForFinished(20000);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    }
+
+    tavrinwindow* window = nullptr;
+    QTemporaryDir dir;
+    QString pdf;
+};
+
+// Where on the page (in whole points) image pixel (x, y) of a width x height
+// image lands when stretched over the printable area.
+QPointF page_point(const QRectF& area, int width, int height, double x, double y)
+{
+    return QPointF(area.left() + x * area.width() / width, area.top() + y * area.height() / height);
+}
+
+// Checks that the page shows the image stretched over area: white around
+// it, and the middle of every block in its exact colour.
+void expect_stretched(const QImage& page, const QRectF& area, int width, int height)
+{
+    ASSERT_FALSE(page.isNull());
+    // The image covers exactly the printable area.
+    QRect covered;
+    for (int y = 0; y < page.height(); y++) {
+        for (int x = 0; x < page.width(); x++) {
+            if ((page.pixel(x, y) & 0xffffff) != 0xffffff)
+                covered |= QRect(x, y, 1, 1);
+        }
+    }
+    EXPECT_EQ(covered, area.toRect());
+
+    for (int row = 0; row < 10; row++) {
+        for (int column = 0; column < 10; column++) {
+            // The middle third of the block, away from its edges.
+            QPointF from = page_point(area, 10, 10, column + 0.34, row + 0.34);
+            QPointF to = page_point(area, 10, 10, column + 0.66, row + 0.66);
+            for (int y = (int)from.y(); y <= (int)to.y(); y++) {
+                for (int x = (int)from.x(); x <= (int)to.x(); x++) {
+                    ASSERT_EQ(page.pixel(x, y), block_colour(column, row))
+                        << "block " << column << "," << row << " at page point " << x << "," << y;
+                }
+            }
+        }
+    }
+    (void)width;
+    (void)height;
+}
+
+TEST_F(PrintTest, ImageIsStretchedOverThePrintableArea)
+{
+    struct Case
+    {
+        int width, height;
+    } cases[] = {{100, 50}, {4000, 3000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        QFile::remove(pdf);
+        ShowImage(make_blocks(c.width, c.height));
+        DialogDriver driver(true, true, pdf);
+        Print();
+        EXPECT_EQ(driver.shown, (std::vector<std::string>{"page", "print"}));
+        ASSERT_TRUE(QFile::exists(pdf));
+        EXPECT_EQ(driver.jobName, "tavrin");
+        ASSERT_TRUE(driver.printable.isValid());
+
+        QImage page = Render();
+        expect_stretched(page, driver.printable, c.width, c.height);
+        // Stretched, not letter-boxed: the area's shape is not the image's.
+        EXPECT_NE(driver.printable.width() / driver.printable.height(), (double)c.width / c.height);
+
+        // The picture travels whole and losslessly: one image of the
+        // source's size, not JPEG.
+        QStringList images = Run("pdfimages", {"-list", pdf}).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(images.size(), 3) << images.join('\n').toStdString();
+        QStringList fields = images[2].simplified().split(' ');
+        EXPECT_EQ(fields[3].toInt(), c.width);
+        EXPECT_EQ(fields[4].toInt(), c.height);
+        EXPECT_NE(fields[8], "jpeg");
+
+        EXPECT_TRUE(Run("pdfinfo", {pdf}).contains(QRegularExpression("Title:\\s+tavrin\\n")));
+    }
+}
+
+TEST_F(PrintTest, WithNoImageNothingHappens)
+{
+    DialogDriver driver(true, true, pdf);
+    Print();
+    run_for(100);
+    EXPECT_TRUE(driver.shown.empty());
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
+TEST_F(PrintTest, ACancelledDialogPrintsNothingAndSaysNothing)
+{
+    struct Case
+    {
+        bool acceptPage, acceptJob;
+    } cases[] = {{false, true}, {true, false}, {false, false}};
+    ShowImage(make_blocks(100, 50));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("page ") + (c.acceptPage ? "accepted" : "cancelled") + ", print " +
+                     (c.acceptJob ? "accepted" : "cancelled"));
+        DialogDriver driver(c.acceptPage, c.acceptJob, pdf);
+        testing::internal::CaptureStderr();
+        Print();
+        std::string said = without_platform_chatter(testing::internal::GetCapturedStderr());
+        // Both dialogs, every time, in this order.
+        EXPECT_EQ(driver.shown, (std::vector<std::string>{"page", "print"}));
+        EXPECT_FALSE(QFile::exists(pdf));
+        EXPECT_EQ(said, "");
+    }
+}
+
+} // namespace

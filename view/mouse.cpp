@@ -1,0 +1,173 @@
+// The mouse side of the view: the rubber-band selection, cropping to it,
+// scrolling by dragging the image, and dragging the selection out. The mouse
+// hooks never draw; the pulse brings the screen in line with the selection.
+
+#include "view/tavrinview.h"
+
+#include <InterfaceDefs.h>
+#include <Message.h>
+#include <Window.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+BRect normalised(BRect rect)
+{
+    if (rect.right < rect.left)
+        std::swap(rect.left, rect.right);
+    if (rect.bottom < rect.top)
+        std::swap(rect.top, rect.bottom);
+    return rect;
+}
+
+// Copies a rectangle of 32-bit pixels out of image into a bitmap of its own,
+// rows without gaps.
+void copy_pixels(const BBitmap* image, BRect rect, BBitmap* into)
+{
+    int32 stride = image->BytesPerRow() / 4;
+    int32 w = (int32)std::ceil(rect.right - rect.left) + 1;
+    int32 h = (int32)std::ceil(rect.bottom - rect.top) + 1;
+    const uint32* source =
+        static_cast<const uint32*>(image->Bits()) + (int64)(rect.top * stride + rect.left);
+    uint32* target = static_cast<uint32*>(into->Bits());
+    for (int32 r = 0; r < h; r++)
+        memcpy(target + (size_t)r * w, source + (size_t)r * stride, (size_t)w * 4);
+}
+
+} // namespace
+
+bool tavrinview::_ClipSelection()
+{
+    // A selection made on an earlier image may reach past this one.
+    if (!image) {
+        cursel.visible = false;
+        return false;
+    }
+    BRect rect = normalised(cursel.rect) & pic;
+    if (!rect.IsValid()) {
+        cursel.visible = false;
+        return false;
+    }
+    cursel.rect = rect;
+    return true;
+}
+
+void tavrinview::MouseDown(BPoint where)
+{
+    SetMouseEventMask(B_POINTER_EVENTS, 0);
+    if (!pic.Contains(where))
+        return;
+    anchor = where - Bounds().LeftTop();
+
+    if (cursel.visible && cursel.rect.Contains(where) && _ClipSelection() &&
+        cursel.rect.Contains(where)) {
+        delete dragbitmap;
+        dragbitmap = new BBitmap(cursel.rect, B_RGB32, false, false);
+        copy_pixels(image, cursel.rect, dragbitmap);
+        BMessage* offer = ddmessage();
+        DragMessage(offer, cursel.rect, nullptr);
+        delete offer;
+        cursel.visible = false;
+        mousemode = 0;
+        return;
+    }
+
+    uint32 keys = modifiers();
+    BPoint point;
+    uint32 buttons = 0;
+    GetMouse(&point, &buttons, true);
+    mousemode = buttons & 0xff;
+    if (mousemode == 1) {
+        if (keys & B_SHIFT_KEY)
+            mousemode = 2;
+        if (keys & B_CONTROL_KEY)
+            mousemode = 4;
+    }
+    cursel.rect.Set(where.x, where.y, where.x, where.y);
+    cursel.visible = mousemode <= 3;
+}
+
+void tavrinview::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage)
+{
+    if (mousemode == 0)
+        return;
+    if (mousemode == 4) {
+        uint32 buttons;
+        GetMouse(&where, &buttons, false);
+        BRect b = Bounds();
+        BPoint cur = where - b.LeftTop();
+        float dx = (int32)(anchor.x - cur.x);
+        float dy = (int32)(anchor.y - cur.y);
+        if (pic.left > b.left + dx)
+            dx = (int32)(pic.left - b.left);
+        if (pic.right < b.right + dx)
+            dx = (int32)(pic.right - b.right);
+        if (pic.top > b.top + dy)
+            dy = (int32)(pic.top - b.top);
+        if (pic.bottom < b.bottom + dy)
+            dy = (int32)(pic.bottom - b.bottom);
+        anchor = cur;
+        ScrollBy(dx, dy);
+        return;
+    }
+    if (where.x < pic.left)
+        where.x = pic.left;
+    if (where.x > pic.right)
+        where.x = pic.right;
+    if (where.y < pic.top)
+        where.y = pic.top;
+    if (where.y > pic.bottom)
+        where.y = pic.bottom;
+    cursel.rect.SetRightBottom(where);
+}
+
+void tavrinview::MouseUp(BPoint where)
+{
+    cursel.rect = normalised(cursel.rect);
+    if (mousemode == 2 && _ClipSelection()) {
+        BRect rect = cursel.rect;
+        int32 w = (int32)(rect.right - rect.left + 1);
+        int32 h = (int32)(rect.bottom - rect.top + 1);
+        pic.Set(0, 0, w - 1, h - 1);
+        BBitmap* cropped = new BBitmap(pic, B_RGB32, false, false);
+        copy_pixels(image, rect, cropped);
+        delete image;
+        image = cropped;
+        cursel.visible = false;
+        redraw(true);
+    }
+    mousemode = 0;
+}
+
+void tavrinview::Pulse()
+{
+    bool changed = oldsel.rect != cursel.rect;
+    if ((oldsel.visible && !cursel.visible) || (cursel.visible && changed))
+        eraseframe(oldsel);
+    if ((cursel.visible && !oldsel.visible) || (cursel.visible && changed))
+        drawframe(cursel);
+    oldsel = cursel;
+}
+
+void tavrinview::drawframe(const s_sel& selection)
+{
+    StrokeRect(normalised(selection.rect), B_MIXED_COLORS);
+}
+
+void tavrinview::eraseframe(const s_sel& selection)
+{
+    if (!image)
+        return;
+    BRect r = normalised(selection.rect);
+    // The image under the frame, put back one edge at a time; only what lies
+    // on the image is drawn.
+    DrawBitmap(image, BRect(r.left, r.top, r.right, r.top), BRect(r.left, r.top, r.right, r.top));
+    DrawBitmap(image, BRect(r.left, r.bottom, r.right, r.bottom),
+               BRect(r.left, r.bottom, r.right, r.bottom));
+    DrawBitmap(image, BRect(r.left, r.top, r.left, r.bottom),
+               BRect(r.left, r.top, r.left, r.bottom));
+    DrawBitmap(image, BRect(r.right, r.top, r.right, r.bottom),
+               BRect(r.right, r.top, r.right, r.bottom));
+}
