@@ -9,11 +9,12 @@ enum alert_type { B_EMPTY_ALERT = 0, B_INFO_ALERT, B_IDEA_ALERT, B_WARNING_ALERT
 
 // A small window with a text and up to three buttons. Go() waits for a button
 // and returns its index; the alert then deletes itself.
-class BAlert : public BWindow {
+class BAlert : public BWindow
+{
 public:
-    BAlert(const char* title, const char* text, const char* button1,
-           const char* button2 = nullptr, const char* button3 = nullptr,
-           button_width width = B_WIDTH_AS_USUAL, alert_type type = B_INFO_ALERT);
+    BAlert(const char* title, const char* text, const char* button1, const char* button2 = nullptr,
+           const char* button3 = nullptr, button_width width = B_WIDTH_AS_USUAL,
+           alert_type type = B_INFO_ALERT);
     virtual ~BAlert();
 
     virtual bool QuitRequested();

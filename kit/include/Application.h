@@ -9,7 +9,8 @@ class BWindow;
 
 // The program's application object. It owns the platform's event loop: Run()
 // returns after Quit(). One per program, reachable as be_app.
-class BApplication : public BLooper {
+class BApplication : public BLooper
+{
 public:
     BApplication(const char* signature);
     BApplication(const char* signature, status_t* error);

@@ -10,7 +10,8 @@ class BBitmap;
 // followed by the rows. The stream owns its bitmap until it is detached.
 // An empty stream builds its bitmap once a complete, consistent header has
 // been written into it; rows written after that land in the bitmap's pixels.
-class BBitmapStream : public BPositionIO {
+class BBitmapStream : public BPositionIO
+{
 public:
     BBitmapStream(BBitmap* bitmap = nullptr);
     virtual ~BBitmapStream();

@@ -30,7 +30,8 @@ enum {
     B_REGULAR_FACE = 0x0040
 };
 
-struct font_height {
+struct font_height
+{
     float ascent;
     float descent;
     float leading;
@@ -38,7 +39,8 @@ struct font_height {
 
 // A font description: family, style, size in pixels (the platform's points at
 // 72 dots per inch), face. Metrics come from the fonts fontconfig finds.
-class BFont {
+class BFont
+{
 public:
     BFont();
     BFont(const BFont& font);

@@ -8,7 +8,8 @@ class BMessage;
 
 // Something that handles messages; it belongs to at most one looper, which
 // calls MessageReceived for it on the looper's strand.
-class BHandler {
+class BHandler
+{
 public:
     BHandler(const char* name = nullptr);
     virtual ~BHandler();

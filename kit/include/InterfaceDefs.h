@@ -44,7 +44,11 @@ enum alignment { B_ALIGN_LEFT, B_ALIGN_RIGHT, B_ALIGN_CENTER };
 
 enum join_mode { B_ROUND_JOIN = 0, B_MITER_JOIN, B_BEVEL_JOIN, B_BUTT_JOIN, B_SQUARE_JOIN };
 
-enum cap_mode { B_ROUND_CAP = B_ROUND_JOIN, B_BUTT_CAP = B_BUTT_JOIN, B_SQUARE_CAP = B_SQUARE_JOIN };
+enum cap_mode {
+    B_ROUND_CAP = B_ROUND_JOIN,
+    B_BUTT_CAP = B_BUTT_JOIN,
+    B_SQUARE_CAP = B_SQUARE_JOIN
+};
 
 const float B_DEFAULT_MITER_LIMIT = 10.0F;
 
@@ -55,6 +59,5 @@ const float B_DEFAULT_MITER_LIMIT = 10.0F;
 // A scroll bar's thickness.
 #define B_V_SCROLL_BAR_WIDTH 14.0f
 #define B_H_SCROLL_BAR_HEIGHT 14.0f
-
 
 #endif

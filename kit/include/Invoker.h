@@ -9,7 +9,8 @@ class BMessage;
 
 // Something that sends a message to a target when it is invoked. The invoker
 // owns its message; Invoke posts a copy.
-class BInvoker {
+class BInvoker
+{
 public:
     BInvoker();
     BInvoker(BMessage* message, const BHandler* handler, const BLooper* looper = nullptr);

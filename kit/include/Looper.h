@@ -23,7 +23,8 @@ struct MessageDelivery;
 // it has its own queue, handles one message at a time, and is never re-entered
 // (a nested event loop inside one of its handlers lets other loopers run, not
 // this one). Posting is safe from any thread.
-class BLooper : public BHandler {
+class BLooper : public BHandler
+{
 public:
     BLooper(const char* name = nullptr, int32 priority = B_NORMAL_PRIORITY,
             int32 portCapacity = B_LOOPER_PORT_DEFAULT_CAPACITY);

@@ -12,7 +12,8 @@ struct MenuData;
 }
 
 // A list of items; it owns them. A menu that is an item's submenu is owned by that item.
-class BMenu : public BView {
+class BMenu : public BView
+{
 public:
     BMenu(const char* name, menu_layout layout = B_ITEMS_IN_COLUMN);
     virtual ~BMenu();

@@ -7,7 +7,8 @@
 class BMenu;
 
 // An item of a menu: a label and a message it posts to its target, or a submenu.
-class BMenuItem : public BInvoker {
+class BMenuItem : public BInvoker
+{
 public:
     BMenuItem(const char* label, BMessage* message, char shortcut = 0, uint32 modifiers = 0);
     BMenuItem(BMenu* menu, BMessage* message = nullptr);

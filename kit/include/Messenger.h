@@ -10,7 +10,8 @@ class BLooper;
 namespace BPrivate {
 // A destination that is not a handler: the drag-and-drop bridge, or a
 // synchronous reply that someone waits for.
-class MessageSink {
+class MessageSink
+{
 public:
     virtual ~MessageSink() = default;
     // Takes ownership of the message.
@@ -19,7 +20,8 @@ public:
 } // namespace BPrivate
 
 // Sends messages to a handler (through its looper), safely from any thread.
-class BMessenger {
+class BMessenger
+{
 public:
     BMessenger();
     BMessenger(const BHandler* handler, const BLooper* looper = nullptr,

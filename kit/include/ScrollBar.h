@@ -5,7 +5,8 @@
 
 // A scroll bar bound to a target view both ways: moving the bar scrolls the
 // target, and the target scrolling moves the bar.
-class BScrollBar : public BView {
+class BScrollBar : public BView
+{
 public:
     BScrollBar(BRect frame, const char* name, BView* target, float min, float max,
                orientation direction);

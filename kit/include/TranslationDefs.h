@@ -9,7 +9,8 @@ typedef uint32 translator_id;
 #define B_MIME_STRING_LENGTH 251
 
 // What a translator says about a source it can read, or about one of its formats.
-struct translator_info {
+struct translator_info
+{
     type_code type;
     translator_id translator;
     type_code group;
@@ -19,7 +20,8 @@ struct translator_info {
     char MIME[B_MIME_STRING_LENGTH];
 };
 
-struct translation_format {
+struct translation_format
+{
     uint32 type;
     uint32 group;
     float quality;
@@ -30,8 +32,8 @@ struct translation_format {
 
 #define B_TRANSLATION_CURRENT_VERSION 1
 #define B_TRANSLATION_MIN_VERSION 1
-#define B_TRANSLATION_MAKE_VERSION(major, minor, revision)                                       \
-    (((major) << 8) | (((minor) << 4) & 0xf0) | ((revision) & 0x0f))
+#define B_TRANSLATION_MAKE_VERSION(major, minor, revision)                                         \
+    (((major) << 8) | (((minor) << 4) & 0xf0) | ((revision)&0x0f))
 
 // The largest pixel buffer a decoder makes for a header's claim: 1 GiB.
 #define B_TRANSLATION_MAX_PIXEL_BYTES ((uint64)1 << 30)

@@ -10,7 +10,8 @@ class BView;
 
 // One format translator. Add-ons export make_nth_translator(); the roster
 // keeps a reference to each translator it loads.
-class BTranslator {
+class BTranslator
+{
 public:
     BTranslator();
 
@@ -29,8 +30,7 @@ public:
     virtual status_t Identify(BPositionIO* source, const translation_format* format,
                               BMessage* ioExtension, translator_info* info, uint32 outType) = 0;
     virtual status_t Translate(BPositionIO* source, const translator_info* info,
-                               BMessage* ioExtension, uint32 outType,
-                               BPositionIO* destination) = 0;
+                               BMessage* ioExtension, uint32 outType, BPositionIO* destination) = 0;
 
     // The settings panel; the caller owns the view. B_ERROR when there is none.
     virtual status_t MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent);

@@ -28,7 +28,8 @@ enum {
 };
 
 // The header of the standard bitmap stream, stored big-endian before the rows.
-struct TranslatorBitmap {
+struct TranslatorBitmap
+{
     uint32 magic; // B_TRANSLATOR_BITMAP
     BRect bounds;
     uint32 rowBytes;

@@ -17,7 +17,8 @@ struct RosterData;
 // The set of translators a program uses. The default roster loads the add-ons
 // from the folders in $TRANSLATORS (colon-separated) or else from the
 // translators folder beside the program and $XDG_DATA_HOME/tavrin/translators.
-class BTranslatorRoster {
+class BTranslatorRoster
+{
 public:
     BTranslatorRoster();
     virtual ~BTranslatorRoster();
@@ -48,12 +49,10 @@ public:
                                       int32* _numFormats);
 
     virtual status_t Translate(BPositionIO* source, const translator_info* info,
-                               BMessage* ioExtension, BPositionIO* destination,
-                               uint32 wantOutType, uint32 hintType = 0,
-                               const char* hintMIME = nullptr);
-    virtual status_t Translate(translator_id translator, BPositionIO* source,
-                               BMessage* ioExtension, BPositionIO* destination,
-                               uint32 wantOutType);
+                               BMessage* ioExtension, BPositionIO* destination, uint32 wantOutType,
+                               uint32 hintType = 0, const char* hintMIME = nullptr);
+    virtual status_t Translate(translator_id translator, BPositionIO* source, BMessage* ioExtension,
+                               BPositionIO* destination, uint32 wantOutType);
 
     // The caller owns the view.
     virtual status_t MakeConfigurationView(translator_id translator, BMessage* ioExtension,

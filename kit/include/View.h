@@ -49,10 +49,7 @@ enum {
 };
 
 // Event masks for SetMouseEventMask.
-enum {
-    B_POINTER_EVENTS = 0x00000001,
-    B_KEYBOARD_EVENTS = 0x00000002
-};
+enum { B_POINTER_EVENTS = 0x00000001, B_KEYBOARD_EVENTS = 0x00000002 };
 
 enum {
     B_LOCK_WINDOW_FOCUS = 0x00000001,
@@ -67,7 +64,8 @@ enum { B_ENTERED_VIEW = 0, B_INSIDE_VIEW, B_EXITED_VIEW, B_OUTSIDE_VIEW };
 // A rectangle of a window (or of a bitmap that accepts views) that draws and
 // takes mouse input. Drawing calls paint at once, inside Draw or not; the
 // platform calls Draw for the areas it needs repainted.
-class BView : public BHandler {
+class BView : public BHandler
+{
 public:
     BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags);
     virtual ~BView();

@@ -43,7 +43,8 @@ enum {
 // A window on the screen. Its frame is the content area in screen coordinates
 // with both edges included: a frame 200 wide shows 201 pixels. The window is a
 // looper; its strand starts with the first Show().
-class BWindow : public BLooper {
+class BWindow : public BLooper
+{
 public:
     BWindow(BRect frame, const char* title, window_type type, uint32 flags,
             uint32 workspace = B_CURRENT_WORKSPACE);
@@ -71,8 +72,7 @@ public:
     virtual thread_id Run();
 
     void SetSizeLimits(float minWidth, float maxWidth, float minHeight, float maxHeight);
-    void GetSizeLimits(float* minWidth, float* maxWidth, float* minHeight,
-                       float* maxHeight) const;
+    void GetSizeLimits(float* minWidth, float* maxWidth, float* minHeight, float* maxHeight) const;
     void SetZoomLimits(float maxWidth, float maxHeight);
     void GetZoomLimits(float* maxWidth, float* maxHeight) const;
 
