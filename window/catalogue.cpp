@@ -20,7 +20,7 @@ s_fmt* format_at(int32 index)
     return static_cast<s_fmt*>(xlt.ItemAt(index));
 }
 
-void tavrinwindow::get_translator_for_output()
+void fill_catalogue()
 {
     // A small probe picture: whoever reads it can write bitmaps out.
     BBitmap* probe = new BBitmap(BRect(0, 0, 7, 7), B_RGB32, false, false);
@@ -54,4 +54,9 @@ void tavrinwindow::get_translator_for_output()
     }
     delete[] info;
     // The stream owns the probe and releases it with itself.
+}
+
+void tavrinwindow::get_translator_for_output()
+{
+    fill_catalogue();
 }

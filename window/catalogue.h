@@ -18,6 +18,10 @@ struct s_fmt
 extern BList xlt;
 extern int32 trc;
 
+// Fills the catalogue from the roster tr: every format a translator writes
+// from a bitmap, Targa writers first.
+void fill_catalogue();
+
 // The record at a format number, or NULL when the number names none.
 s_fmt* format_at(int32 index);
 
