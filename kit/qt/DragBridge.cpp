@@ -33,6 +33,9 @@ namespace {
 
 // Marks drags of this process: the drag's number and the process.
 const char* const kTokenType = "application/x-tavrin-drag";
+// Where in the dragged rectangle the pointer holds it, as "x,y", for a drop
+// on another copy of the program.
+const char* const kOffsetType = "application/x-tavrin-drag-offset";
 
 struct CurrentDrag
 {
@@ -77,7 +80,9 @@ QString extension_for(const QString& mime)
 class OfferMimeData : public QMimeData
 {
 public:
-    OfferMimeData(const BMessage& offer, const QByteArray& token) : fToken(token)
+    OfferMimeData(const BMessage& offer, const QByteArray& token, BPoint offset)
+        : fToken(token),
+          fOffset(QByteArray::number((int)offset.x) + "," + QByteArray::number((int)offset.y))
     {
         const char* type;
         for (int32 i = 0; offer.FindString("be:types", i, &type) == B_OK; i++) {
@@ -93,7 +98,7 @@ public:
     QStringList formats() const override
     {
         QStringList list;
-        list << kTokenType << fImageTypes;
+        list << kTokenType << kOffsetType << fImageTypes;
         if (!fFileTypes.isEmpty())
             list << "text/uri-list"
                  << "application/x-kde-suggestedfilename";
@@ -107,6 +112,8 @@ protected:
     {
         if (mime == kTokenType)
             return fToken;
+        if (mime == kOffsetType)
+            return fOffset;
         if (fCache.contains(mime))
             return fCache.value(mime);
         QByteArray result;
@@ -166,6 +173,7 @@ private:
     }
 
     QByteArray fToken;
+    QByteArray fOffset;
     QStringList fImageTypes;
     QStringList fFileTypes;
     QByteArray fClipName;
@@ -198,11 +206,12 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
     QPoint hotSpot((int)sDrag.offset.x, (int)sDrag.offset.y);
     QSize size((int)rect.Width() + 1, (int)rect.Height() + 1);
     // The real drag starts once the handler that asked for it has returned.
-    QTimer::singleShot(0, widget, [widget, offer, token, hotSpot, size]() {
+    BPoint offset = sDrag.offset;
+    QTimer::singleShot(0, widget, [widget, offer, token, hotSpot, size, offset]() {
         if (sDrag.drag)
             sDrag.drag->deleteLater();
         QDrag* drag = new QDrag(widget);
-        drag->setMimeData(new OfferMimeData(offer, token));
+        drag->setMimeData(new OfferMimeData(offer, token, offset));
         QPixmap outline(size.boundedTo(QSize(4096, 4096)).expandedTo(QSize(1, 1)));
         outline.fill(Qt::transparent);
         QPainter painter(&outline);
@@ -255,7 +264,12 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
         return;
     }
 
-    if (data->hasUrls()) {
+    // Files, unless the drag also offers the picture itself (another copy of
+    // this program offers both): then the view chooses among the data types.
+    bool offersImages = false;
+    for (const QString& format : data->formats())
+        offersImages |= format.startsWith("image/");
+    if (data->hasUrls() && !offersImages) {
         BMessage* refs = new BMessage(B_SIMPLE_DATA);
         for (const QUrl& url : data->urls()) {
             if (!url.isLocalFile())
@@ -277,12 +291,20 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
 
     // Another program's data: offer its types and fetch the one the view asks
     // for, while the drop still holds them.
+    BPoint offset(0, 0);
+    if (data->hasFormat(kOffsetType)) {
+        QList<QByteArray> parts = data->data(kOffsetType).split(',');
+        if (parts.size() == 2)
+            offset.Set(parts[0].toFloat(), parts[1].toFloat());
+    }
     BMessage offer(B_SIMPLE_DATA);
     offer.AddString("be:clip_name", "dropped");
-    for (const QString& format : data->formats())
-        offer.AddString("be:types", format.toUtf8().constData());
+    for (const QString& format : data->formats()) {
+        if (format != kTokenType && format != kOffsetType)
+            offer.AddString("be:types", format.toUtf8().constData());
+    }
     offer.AddPoint("_drop_point_", screen);
-    offer.AddPoint("_drop_offset_", BPoint(0, 0));
+    offer.AddPoint("_drop_offset_", offset);
     BMessage choice;
     if (BMessenger(view).SendMessage(&offer, &choice, 5000000, 5000000) != B_OK ||
         choice.what != B_COPY_TARGET)

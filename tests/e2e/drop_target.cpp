@@ -1,0 +1,95 @@
+// An independent program for the drag-and-drop tests, built only for them.
+//
+//   drop_target OUTDIR accept uri|png   takes drops: with "uri" it asks for
+//       text/uri-list and copies the file it names to OUTDIR/from-uri; with
+//       "png" it asks for image/png and writes the bytes to OUTDIR/image.png.
+//   drop_target OUTDIR drag FILE        starts a drag of FILE (as text/uri-list)
+//       when the mouse is pressed in its window.
+// Its window is titled "drop target" and stands at (400, 100), 200 x 150.
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+#include <QWidget>
+
+#include <cstdio>
+
+class Target : public QWidget
+{
+public:
+    Target(const QString& out, const QString& mode, const QString& file)
+        : fOut(out), fMode(mode), fFile(file)
+    {
+        setWindowTitle("drop target");
+        setAcceptDrops(mode == "uri" || mode == "png");
+        setGeometry(400, 100, 200, 150);
+    }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override { Accept(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { Accept(event); }
+
+    void dropEvent(QDropEvent* event) override
+    {
+        const QMimeData* data = event->mimeData();
+        QFile log(fOut + "/offered.txt");
+        if (log.open(QIODevice::WriteOnly))
+            log.write(data->formats().join("\n").toUtf8() + "\n");
+        if (fMode == "uri") {
+            QList<QUrl> urls = data->urls();
+            if (!urls.isEmpty() && urls.first().isLocalFile()) {
+                QFile::copy(urls.first().toLocalFile(), fOut + "/from-uri");
+                QFile names(fOut + "/uri.txt");
+                if (names.open(QIODevice::WriteOnly))
+                    names.write(urls.first().toLocalFile().toUtf8() + "\n");
+            }
+        } else {
+            QFile image(fOut + "/image.png");
+            if (image.open(QIODevice::WriteOnly))
+                image.write(data->data("image/png"));
+        }
+        event->acceptProposedAction();
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (fFile.isEmpty())
+            return;
+        auto* drag = new QDrag(this);
+        auto* data = new QMimeData;
+        data->setUrls({QUrl::fromLocalFile(fFile)});
+        drag->setMimeData(data);
+        drag->exec(Qt::CopyAction);
+    }
+
+private:
+    template <class Event>
+    void Accept(Event* event)
+    {
+        const QMimeData* data = event->mimeData();
+        if ((fMode == "uri" && data->hasUrls()) || (fMode == "png" && data->hasFormat("image/png")))
+            event->acceptProposedAction();
+    }
+
+    QString fOut, fMode, fFile;
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 4) {
+        fprintf(stderr,
+                "usage: drop_target OUTDIR accept uri|png | drop_target OUTDIR drag FILE\n");
+        return 2;
+    }
+    QString action = argv[2];
+    Target target(argv[1], action == "accept" ? QString(argv[3]) : QString(),
+                  action == "drag" ? QString(argv[3]) : QString());
+    target.show();
+    return app.exec();
+}
