@@ -1,0 +1,234 @@
+// The drawing calls land pixel-exactly in the window and in bitmaps.
+
+#include <Bitmap.h>
+#include <View.h>
+#include <Window.h>
+
+#include "Pixels.h"
+#include "TestApp.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Canvas : public BView
+{
+public:
+    Canvas(BRect frame) : BView(frame, "canvas", B_FOLLOW_ALL_SIDES, B_WILL_DRAW) {}
+    void Draw(BRect update) override
+    {
+        draws++;
+        lastUpdate = update;
+        if (onDraw)
+            onDraw(update);
+    }
+    int draws = 0;
+    BRect lastUpdate;
+    std::function<void(BRect)> onDraw;
+};
+
+class DrawingTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        test_app();
+        window = new BWindow(BRect(50, 50, 149, 99), "canvas", B_TITLED_WINDOW, 0);
+        canvas = new Canvas(window->Bounds());
+        window->AddChild(canvas);
+        window->Show();
+        run_for(30);
+    }
+    void TearDown() override
+    {
+        window->Lock();
+        window->Quit();
+        run_for(10);
+    }
+    QRgb At(int x, int y) { return grab_view(canvas).pixel(x, y); }
+
+    BWindow* window = nullptr;
+    Canvas* canvas = nullptr;
+};
+
+TEST_F(DrawingTest, RectanglesIncludeBothEdges)
+{
+    canvas->SetHighColor(255, 0, 0);
+    canvas->FillRect(BRect(10, 10, 12, 11));
+    canvas->SetHighColor(0, 0, 255);
+    canvas->StrokeRect(BRect(20, 20, 25, 24));
+    run_for(20);
+    QImage shown = grab_view(canvas);
+    int red = 0;
+    for (int y = 0; y < shown.height(); y++) {
+        for (int x = 0; x < shown.width(); x++)
+            red += shown.pixel(x, y) == qRgb(255, 0, 0);
+    }
+    EXPECT_EQ(red, 3 * 2);
+    EXPECT_EQ(shown.pixel(12, 11), qRgb(255, 0, 0));
+    EXPECT_EQ(shown.pixel(13, 11), qRgb(255, 255, 255));
+    // The outline is one pixel wide, corners included; the inside untouched.
+    for (int x = 20; x <= 25; x++) {
+        EXPECT_EQ(shown.pixel(x, 20), qRgb(0, 0, 255));
+        EXPECT_EQ(shown.pixel(x, 24), qRgb(0, 0, 255));
+    }
+    for (int y = 20; y <= 24; y++) {
+        EXPECT_EQ(shown.pixel(20, y), qRgb(0, 0, 255));
+        EXPECT_EQ(shown.pixel(25, y), qRgb(0, 0, 255));
+    }
+    EXPECT_EQ(shown.pixel(22, 22), qRgb(255, 255, 255));
+}
+
+TEST_F(DrawingTest, PatternsAreAlignedToViewCoordinatesAlsoWhenScrolled)
+{
+    canvas->SetHighColor(255, 255, 255);
+    canvas->SetLowColor(0, 0, 0);
+    for (float scroll : {0.0f, 3.0f}) {
+        canvas->ScrollTo(scroll, 0);
+        canvas->FillRect(BRect(scroll, 0, scroll + 15, 7), B_MIXED_COLORS);
+        run_for(20);
+        QImage shown = grab_view(canvas);
+        for (int y = 0; y < 8; y++) {
+            for (int x = 0; x < 16; x++) {
+                int viewX = x + (int)scroll;
+                bool high = (y % 2 == 0) ? (viewX % 2 == 0) : (viewX % 2 == 1);
+                ASSERT_EQ(shown.pixel(x, y), high ? qRgb(255, 255, 255) : qRgb(0, 0, 0))
+                    << "scroll " << scroll << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(DrawingTest, BitmapsMapSourceOntoDestinationPixels)
+{
+    BBitmap bitmap(BRect(0, 0, 3, 1), B_RGBA32);
+    uint32* bits = static_cast<uint32*>(bitmap.Bits());
+    for (int i = 0; i < 8; i++)
+        bits[i] = 0x00000000u | ((i * 30) << 16) | 0x10; // alpha 0: copied as opaque
+    // Unscaled, at its own place and moved.
+    canvas->DrawBitmap(&bitmap, BRect(0, 0, 3, 1), BRect(5, 5, 8, 6));
+    // Scaled two times each way.
+    canvas->DrawBitmap(&bitmap, BRect(0, 0, 3, 1), BRect(20, 5, 27, 8));
+    // A source reaching past the bitmap draws only what is on it.
+    canvas->DrawBitmap(&bitmap, BRect(2, 0, 9, 1), BRect(40, 5, 47, 6));
+    run_for(20);
+    QImage shown = grab_view(canvas);
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(shown.pixel(5 + i, 5), qRgb(i * 30, 0, 0x10));
+        EXPECT_EQ(shown.pixel(5 + i, 6), qRgb((i + 4) * 30, 0, 0x10));
+        EXPECT_EQ(shown.pixel(20 + 2 * i + 1, 6), qRgb(i * 30, 0, 0x10));
+        EXPECT_EQ(shown.pixel(20 + 2 * i, 8), qRgb((i + 4) * 30, 0, 0x10));
+    }
+    EXPECT_EQ(shown.pixel(40, 5), qRgb(60, 0, 0x10));
+    EXPECT_EQ(shown.pixel(41, 6), qRgb(7 * 30, 0, 0x10));
+    EXPECT_EQ(shown.pixel(42, 5), qRgb(255, 255, 255));
+}
+
+TEST_F(DrawingTest, ExposedAreasAreClearedToTheViewColourThenDrawn)
+{
+    canvas->SetViewColor(0, 128, 0);
+    canvas->FillRect(BRect(0, 0, 10, 10));
+    canvas->Hide();
+    int before = canvas->draws;
+    canvas->Show();
+    run_for(30);
+    EXPECT_GT(canvas->draws, before);
+    EXPECT_EQ(canvas->lastUpdate, canvas->Bounds());
+    EXPECT_EQ(At(5, 5), qRgb(0, 128, 0));
+
+    // A transparent view colour: nothing is cleared before Draw.
+    canvas->SetHighColor(200, 0, 0);
+    canvas->FillRect(canvas->Bounds());
+    canvas->SetViewColor(B_TRANSPARENT_32_BIT);
+    canvas->Invalidate();
+    run_for(30);
+    EXPECT_EQ(At(5, 5), qRgb(200, 0, 0));
+
+    // Growing the window draws only what it uncovered.
+    canvas->SetViewColor(0, 0, 0);
+    window->ResizeTo(129, 49);
+    run_for(30);
+    EXPECT_EQ(canvas->lastUpdate, BRect(100, 0, 129, 49));
+}
+
+TEST_F(DrawingTest, TextIsDrawnAtItsBaseline)
+{
+    BFont font(be_bold_font);
+    font.SetSize(20);
+    canvas->SetFont(&font);
+    canvas->SetHighColor(0, 0, 0);
+    canvas->DrawString("Ho", BPoint(10, 30));
+    run_for(20);
+    QImage shown = grab_view(canvas);
+    font_height height;
+    canvas->GetFontHeight(&height);
+    int ink = 0, below = 0, left = 0;
+    for (int y = 0; y < shown.height(); y++) {
+        for (int x = 0; x < shown.width(); x++) {
+            if (qRed(shown.pixel(x, y)) > 100)
+                continue;
+            ink++;
+            below += y > 30;
+            left += x < 10;
+        }
+    }
+    EXPECT_GT(ink, 40);
+    EXPECT_EQ(below, 0) << "'Ho' has no descender";
+    EXPECT_EQ(left, 0);
+    EXPECT_NEAR(canvas->PenLocation().x, 10 + canvas->StringWidth("Ho"), 0.01);
+    EXPECT_GT(height.ascent, 10);
+}
+
+TEST_F(DrawingTest, ViewsAttachedToABitmapDrawIntoItsPixels)
+{
+    BBitmap bitmap(BRect(0, 0, 19, 9), B_RGB32, true);
+    BView* view = new BView(bitmap.Bounds(), "drawing", B_FOLLOW_NONE, B_WILL_DRAW);
+    ASSERT_TRUE(bitmap.Lock());
+    bitmap.AddChild(view);
+    view->SetLowColor(255, 255, 255);
+    view->FillRect(bitmap.Bounds(), B_SOLID_LOW);
+    view->SetHighColor(1, 2, 3);
+    view->FillRect(BRect(2, 3, 4, 5));
+    view->Sync();
+    bitmap.RemoveChild(view);
+    bitmap.Unlock();
+    delete view;
+    const uint32* bits = static_cast<const uint32*>(bitmap.Bits());
+    EXPECT_EQ(bits[0], 0xffffffffu);
+    EXPECT_EQ(bits[3 * 20 + 2], 0xff010203u);
+    EXPECT_EQ(bits[5 * 20 + 4], 0xff010203u);
+    EXPECT_EQ(bits[5 * 20 + 5], 0xffffffffu);
+}
+
+TEST(BitmapTest, RowsAndSizes)
+{
+    struct
+    {
+        BRect bounds;
+        color_space space;
+        status_t status;
+        int32 bytesPerRow;
+    } cases[] = {
+        {BRect(0, 0, 9, 9), B_RGB32, B_OK, 40},
+        {BRect(0, 0, 0, 0), B_RGBA32, B_OK, 4},
+        {BRect(0, 0, 9, 1), B_CMAP8, B_OK, 12},
+        {BRect(0, 0, 9, 1), B_RGB24, B_OK, 32},
+        {BRect(0, 0, 9, 1), B_GRAY1, B_OK, 4},
+        {BRect(0, 0, -1, -1), B_RGB32, B_BAD_VALUE, 0},
+        {BRect(0, 0, 9, 9), B_NO_COLOR_SPACE, B_BAD_VALUE, 0},
+        {BRect(0, 0, 1e9f, 1e9f), B_RGB32, B_BAD_VALUE, 0},
+        {BRect(0, 0, 100000, 100000), B_RGB32, B_NO_MEMORY, 0},
+    };
+    for (auto& c : cases) {
+        BBitmap bitmap(c.bounds, c.space);
+        EXPECT_EQ(bitmap.InitCheck(), c.status);
+        if (c.status == B_OK) {
+            EXPECT_EQ(bitmap.BytesPerRow(), c.bytesPerRow);
+            EXPECT_EQ(bitmap.BitsLength(), c.bytesPerRow * (c.bounds.IntegerHeight() + 1));
+        } else {
+            EXPECT_EQ(bitmap.Bits(), nullptr);
+        }
+    }
+}
+
+} // namespace

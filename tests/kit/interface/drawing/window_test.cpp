@@ -1,0 +1,190 @@
+// Windows keep the platform's size convention, limits and zoom; scroll bars
+// and their targets move together; alerts wait for their button.
+
+#include <Alert.h>
+#include <ScrollBar.h>
+#include <View.h>
+#include <Window.h>
+
+#include "Pixels.h"
+#include "TestApp.h"
+#include "interface/WindowPrivate.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Recording : public BWindow
+{
+public:
+    Recording(BRect frame, uint32 flags = 0) : BWindow(frame, "recording", B_DOCUMENT_WINDOW, flags)
+    {}
+    void FrameResized(float width, float height) override { sizes.push_back({width, height}); }
+    bool QuitRequested() override
+    {
+        asked++;
+        return agree;
+    }
+    std::vector<std::pair<float, float>> sizes;
+    int asked = 0;
+    bool agree = true;
+};
+
+class WindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { test_app(); }
+};
+
+TEST_F(WindowTest, FramesIncludeBothEdges)
+{
+    Recording* window = new Recording(BRect(100, 100, 300, 250));
+    window->Show();
+    run_for(30);
+    QImage shown = grab_window(window);
+    EXPECT_EQ(shown.size(), QSize(201, 151));
+    EXPECT_EQ(window->Bounds(), BRect(0, 0, 200, 150));
+    EXPECT_EQ(window->ConvertToScreen(BPoint(0, 0)), BPoint(100, 100));
+
+    window->ResizeTo(99, 49);
+    run_for(30);
+    EXPECT_EQ(grab_window(window).size(), QSize(100, 50));
+    ASSERT_FALSE(window->sizes.empty());
+    EXPECT_EQ(window->sizes.back(), std::make_pair(99.0f, 49.0f));
+    window->Lock();
+    window->Quit();
+}
+
+TEST_F(WindowTest, SizeLimitsAndZoom)
+{
+    Recording* window = new Recording(BRect(100, 100, 300, 250));
+    window->Show();
+    window->SetSizeLimits(35, 150, 35, 100);
+    run_for(20);
+    // The window keeps within new limits at once.
+    EXPECT_EQ(window->Frame().Width(), 150);
+    EXPECT_EQ(window->Frame().Height(), 100);
+    window->ResizeTo(10, 1000);
+    EXPECT_EQ(window->Frame().Width(), 35);
+    EXPECT_EQ(window->Frame().Height(), 100);
+    window->SetZoomLimits(120, 90);
+    window->Zoom();
+    run_for(20);
+    EXPECT_EQ(window->Frame().Width(), 120);
+    EXPECT_EQ(window->Frame().Height(), 90);
+    EXPECT_EQ(grab_window(window).size(), QSize(121, 91));
+    window->Lock();
+    window->Quit();
+}
+
+TEST_F(WindowTest, ChildrenFollowTheEdgesTheyAreToldTo)
+{
+    Recording* window = new Recording(BRect(0, 0, 200, 150));
+    struct
+    {
+        uint32 mode;
+        BRect before, after;
+    } cases[] = {
+        {B_FOLLOW_ALL_SIDES, BRect(0, 20, 186, 136), BRect(0, 20, 236, 166)},
+        {B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP, BRect(0, 0, 200, 19), BRect(0, 0, 250, 19)},
+        {B_FOLLOW_TOP_BOTTOM | B_FOLLOW_RIGHT, BRect(187, 19, 201, 137), BRect(237, 19, 251, 167)},
+        {B_FOLLOW_LEFT_RIGHT | B_FOLLOW_BOTTOM, BRect(-1, 137, 187, 151), BRect(-1, 167, 237, 181)},
+        {B_FOLLOW_NONE, BRect(5, 5, 10, 10), BRect(5, 5, 10, 10)},
+        {B_FOLLOW_H_CENTER | B_FOLLOW_V_CENTER, BRect(90, 70, 110, 80), BRect(115, 85, 135, 95)},
+    };
+    std::vector<BView*> views;
+    for (auto& c : cases) {
+        BView* view = new BView(c.before, "child", c.mode, 0);
+        window->AddChild(view);
+        views.push_back(view);
+    }
+    window->Show();
+    window->ResizeBy(50, 30);
+    run_for(20);
+    for (size_t i = 0; i < views.size(); i++)
+        EXPECT_EQ(views[i]->Frame(), cases[i].after) << i;
+    window->Lock();
+    window->Quit();
+}
+
+TEST_F(WindowTest, ScrollBarsAndTheirTargetMoveTogether)
+{
+    Recording* window = new Recording(BRect(0, 0, 200, 150));
+    BView* target = new BView(BRect(0, 0, 185, 135), "target", B_FOLLOW_ALL_SIDES, B_WILL_DRAW);
+    window->AddChild(target);
+    BScrollBar* bar = new BScrollBar(BRect(186, 0, 200, 136), "bar", target, 0, 0, B_VERTICAL);
+    window->AddChild(bar);
+    window->Show();
+    EXPECT_EQ(target->ScrollBar(B_VERTICAL), bar);
+
+    bar->SetRange(0, 300);
+    bar->SetValue(120);
+    EXPECT_EQ(target->Bounds().top, 120);
+    target->ScrollTo(0, 40);
+    EXPECT_EQ(bar->Value(), 40);
+    bar->SetValue(1000);
+    EXPECT_EQ(bar->Value(), 300);
+    EXPECT_EQ(target->Bounds().top, 300);
+    bar->SetRange(0, 50);
+    EXPECT_EQ(target->Bounds().top, 50);
+
+    // Proportions outside 0..1, or not a number, are taken as their bound.
+    struct
+    {
+        float given, taken;
+    } proportions[] = {{0.5f, 0.5f}, {-3, 0}, {7, 1}, {NAN, 0}, {INFINITY, 1}, {-INFINITY, 0}};
+    for (auto& p : proportions) {
+        bar->SetProportion(p.given);
+        EXPECT_EQ(bar->Proportion(), p.taken) << p.given;
+    }
+    bar->SetSteps(10, 136);
+    float small, large;
+    bar->GetSteps(&small, &large);
+    EXPECT_EQ(small, 10);
+    EXPECT_EQ(large, 136);
+    window->Lock();
+    window->Quit();
+}
+
+TEST_F(WindowTest, ClosingAsksTheWindowOnItsStrand)
+{
+    Recording* window = new Recording(BRect(0, 0, 100, 100));
+    window->agree = false;
+    window->Show();
+    BMessenger messenger(window);
+    BPrivate::WindowBridge::Data(window)->widget->close();
+    run_for(30);
+    EXPECT_EQ(window->asked, 1);
+    EXPECT_TRUE(messenger.IsValid()) << "a window that disagrees stays";
+    window->agree = true;
+    BPrivate::WindowBridge::Data(window)->widget->close();
+    run_for(30);
+    EXPECT_FALSE(messenger.IsValid());
+}
+
+TEST_F(WindowTest, AnAlertWaitsForItsButtonAndGoesAway)
+{
+    int32 windowsBefore = be_app->CountWindows();
+    BAlert* alert = new BAlert("", "line one\nline two", "Cancel", "Thank you", nullptr,
+                               B_WIDTH_AS_USUAL, B_INFO_ALERT);
+    EXPECT_STREQ(alert->Title(), "");
+    EXPECT_EQ(alert->CountButtons(), 2);
+    EXPECT_STREQ(alert->ButtonLabel(1), "Thank you");
+    QTimer::singleShot(100, [] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            for (QPushButton* button : widget->findChildren<QPushButton*>()) {
+                if (button->isVisible() && button->text() == "Thank you")
+                    button->click();
+            }
+        }
+    });
+    EXPECT_EQ(alert->Go(), 1);
+    run_for(20);
+    EXPECT_EQ(be_app->CountWindows(), windowsBefore);
+}
+
+} // namespace
