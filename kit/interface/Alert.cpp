@@ -6,9 +6,11 @@
 #include "WindowPrivate.h"
 
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <string>
@@ -59,6 +61,12 @@ BAlert::BAlert(const char* title, const char* text, const char* button1, const c
     BPrivate::WindowBridge::Data(this)->flags &= ~B_NOT_RESIZABLE;
     ResizeTo(hint.width() - 1, hint.height() - 1);
     SetFlags(B_NOT_RESIZABLE);
+    // Alerts stand centred across the screen, a third of the way down.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect area = screen->geometry();
+        MoveTo(area.x() + (area.width() - hint.width()) / 2,
+               area.y() + (area.height() - hint.height()) / 3);
+    }
 }
 
 BAlert::~BAlert()

@@ -37,10 +37,59 @@ xdotool key Return
 wait_exit $pid
 check "File > Quit exit status" "$EXIT_STATUS" 0
 
+# File > About: an alert of the program's own, closed by its one button; the
+# program then still quits normally.
+"$TAVRIN" &
+pid=$!
+id=$(wait_window "tavrin ver.0.00" "$pid") || fail "no window for the About test"
+xdotool mousemove --sync 118 108 click 1
+sleep 0.4
+xdotool key Down Down Down Down Down Down
+sleep 0.2
+xdotool key Return
+alert=""
+for _ in $(seq 50); do
+    for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+        # The alert has no title of its own; X shows the program's name.
+        [ "$w" != "$id" ] && alert=$w
+    done
+    [ -n "$alert" ] && break
+    sleep 0.1
+done
+check "About alert shown" "$([ -n "$alert" ] && echo yes)" yes
+xdotool key Return
+sleep 0.5
+check "About alert gone" "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -c -v "^$id\$")" 0
+xdotool mousemove --sync 118 108 click 1
+sleep 0.4
+xdotool key Up
+sleep 0.2
+xdotool key Return
+wait_exit $pid
+check "quit after About" "$EXIT_STATUS" 0
+
+# Several documents: the first that loads is shown; a path naming nothing
+# leaves the empty window.
+work=$(mktemp -d)
+echo "no picture" >"$work/a.txt"
+convert -size 30x20 xc:red "PNG24:$work/b.png"
+convert -size 50x40 xc:blue "PNG24:$work/c.png"
+"$TAVRIN" "$work/a.txt" "$work/b.png" "$work/c.png" &
+pid=$!
+check "first loadable of three" "$(wait_window "b.png[30x20]" >/dev/null && echo shown)" shown
+kill $pid; wait $pid 2>/dev/null
+"$TAVRIN" "$work/nothing-here.png" &
+pid=$!
+id=$(wait_window "tavrin ver.0.00" "$pid") || fail "no window for a missing file"
+sleep 0.3
+check "missing file keeps the default size" "$(xwininfo -id "$id" | awk '/Width:/ {print $2}')" 201
+kill $pid; wait $pid 2>/dev/null
+rm -rf "$work"
+
 # Closing the window ends the program too.
 "$TAVRIN" &
 pid=$!
-id=$(wait_window "tavrin ver.0.00") || fail "no window the second time"
+id=$(wait_window "tavrin ver.0.00" "$pid") || fail "no window the second time"
 "$CLOSE" "$id"
 wait_exit $pid
 check "close exit status" "$EXIT_STATUS" 0

@@ -27,12 +27,18 @@ start_xvfb()
     return 1
 }
 
-# Prints the id of the visible window with this exact title, waiting for it.
+# Prints the id of the visible window with this exact title (of the process
+# pid, when given), waiting for it.
 wait_window()
 {
-    local title=$1 id
+    local title=$1 pid=${2:-} id search
     for _ in $(seq 100); do
-        for id in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        if [ -n "$pid" ]; then
+            search=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null)
+        else
+            search=$(xdotool search --onlyvisible --name . 2>/dev/null)
+        fi
+        for id in $search; do
             if [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$title" ]; then
                 echo "$id"
                 return 0

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# File > Capture in the real program: the picture is the screen under the
+# window, never the window itself, and the window fits it.
+set -u
+TAVRIN=$1
+PATTERN=$2
+. "$(dirname "$0")/xvfb.sh"
+start_xvfb || exit 1
+failures=0
+
+check()
+{
+    if [ "$2" != "$3" ]; then
+        echo "FAIL: $1: expected '$3', got '$2'" >&2
+        failures=$((failures + 1))
+    else
+        echo "ok: $1"
+    fi
+}
+
+# Opens the File menu with the mouse (its title is at (18, 8) in the window)
+# and takes the fourth item, Capture, with the keyboard.
+file_capture()
+{
+    xdotool mousemove --sync 118 108 click 1
+    sleep 0.5
+    xdotool key Down Down Down Down
+    sleep 0.2
+    xdotool key Return
+}
+
+"$PATTERN" paint || fail "cannot paint the screen"
+"$TAVRIN" &
+pid=$!
+id=$(wait_window "tavrin ver.0.00") || fail "no window titled 'tavrin ver.0.00'"
+sleep 0.3
+
+file_capture
+id=$(wait_window "tavrin ver.0.00[1024x768]") || fail "no window titled with the capture's size"
+# Fitted to a 1024 x 768 view: 1023 + 14 by 767 + 14 + 20, each spanning one
+# pixel more.
+info=$(xwininfo -id "$id")
+check "window width" "$(echo "$info" | awk '/Width:/ {print $2}')" 1038
+check "window height" "$(echo "$info" | awk '/Height:/ {print $2}')" 802
+check "window x" "$(echo "$info" | awk '/Absolute upper-left X:/ {print $4}')" 100
+check "window y" "$(echo "$info" | awk '/Absolute upper-left Y:/ {print $4}')" 100
+# The view (under the 20-pixel menu bar) shows the capture from its corner
+# on; all of the view that is on the screen is checked, the place where the
+# window stood included.
+"$PATTERN" wait 100 120 924 648 0 0 5000 >/dev/null
+check "the view shows the screen as it was under the window" $? 0
+
+# Again, with the window now covering most of the screen and another
+# picture on the root: the view shows the new picture and nothing of itself.
+"$PATTERN" paint 37 11 || fail "cannot paint the screen"
+file_capture
+"$PATTERN" wait 100 120 924 648 37 11 5000 >/dev/null
+check "a second capture shows the new screen" $? 0
+check "title after the second capture" "$(xdotool getwindowname "$id")" "tavrin ver.0.00[1024x768]"
+
+# File > Quit still ends the program normally.
+xdotool mousemove --sync 118 108 click 1
+sleep 0.5
+xdotool key Up
+sleep 0.2
+xdotool key Return
+wait_exit $pid
+check "exit status" "$EXIT_STATUS" 0
+
+[ $failures -eq 0 ] || exit 1
+echo "capture: all checks passed"
