@@ -314,16 +314,19 @@ void LooperPrivate::Dispatch(BLooper* looper, const QueuedMessage& queued)
         return;
     }
 
-    BMessage* previous = looper->fData->current;
-    looper->fData->current = queued.message;
-    looper->fData->state.dispatching = true;
+    // While dispatching is set, Quit() only marks the looper: it is deleted
+    // by the scheduler once this returns, so it is still here below.
+    BLooper::Data* data = looper->fData;
+    BMessage* previous = data->current;
+    data->current = queued.message;
+    data->state.dispatching = true;
     BLooper* outer = sCurrentLooper;
     sCurrentLooper = looper;
     looper->_DispatchQueued(queued.message, handler);
     sCurrentLooper = outer;
-    looper->fData->state.dispatching = false;
-    delete looper->fData->current;
-    looper->fData->current = previous;
+    data->state.dispatching = false;
+    delete data->current;
+    data->current = previous;
 }
 
 status_t LooperPrivate::Enqueue(BLooper* looper, BMessage* message, int32 handlerToken,

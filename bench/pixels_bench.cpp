@@ -1,0 +1,127 @@
+// The program's pixel paths against plain memory copies: drawing an image into
+// the window, cropping it, and pasting dropped data into it. Run with
+// QT_QPA_PLATFORM=offscreen.
+
+#include <Application.h>
+#include <Bitmap.h>
+#include <BitmapStream.h>
+#include <Message.h>
+#include <TranslatorRoster.h>
+
+#include "app/tavrin.h"
+#include "view/tavrinview.h"
+#include "window/tavrinwindow.h"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+tavrinwindow* sWindow = nullptr;
+
+BBitmap* make_image(int w, int h)
+{
+    BBitmap* bitmap = new BBitmap(BRect(0, 0, w - 1, h - 1), B_RGB32);
+    uint32* bits = static_cast<uint32*>(bitmap->Bits());
+    for (int i = 0; i < w * h; i++)
+        bits[i] = 0xff000000u | (i * 2654435761u >> 8);
+    return bitmap;
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; i++)
+        QCoreApplication::processEvents();
+}
+
+// The floor: copying the same number of bytes with memcpy.
+void Memcpy(benchmark::State& state)
+{
+    size_t bytes = (size_t)state.range(0) * state.range(1) * 4;
+    std::vector<char> from(bytes, 1), to(bytes);
+    for (auto _ : state) {
+        memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+    }
+    state.SetBytesProcessed(state.iterations() * bytes);
+}
+
+// Drawing the visible part of an image, as Draw does for every update.
+void DrawImage(benchmark::State& state)
+{
+    tavrinview* view = sWindow->view;
+    delete view->image;
+    view->image = make_image(state.range(0), state.range(1));
+    view->redraw(true);
+    settle();
+    BRect bounds = view->Bounds();
+    for (auto _ : state)
+        view->DrawBitmap(view->image, bounds, bounds);
+    state.SetBytesProcessed(state.iterations() * (int64_t)(bounds.IntegerWidth() + 1) *
+                            (bounds.IntegerHeight() + 1) * 4);
+}
+
+// Cropping to the middle half of an image (the copy and the new bitmap).
+void Crop(benchmark::State& state)
+{
+    tavrinview* view = sWindow->view;
+    int w = state.range(0), h = state.range(1);
+    BBitmap* source = make_image(w, h);
+    int64_t copied = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        delete view->image;
+        view->image = new BBitmap(source);
+        pic = view->image->Bounds();
+        view->cursel.rect.Set(w / 4, h / 4, 3 * w / 4 - 1, 3 * h / 4 - 1);
+        view->cursel.visible = true;
+        view->mousemode = 2;
+        state.ResumeTiming();
+        view->MouseUp(BPoint(0, 0));
+        copied += (int64_t)(w / 2) * (h / 2) * 4;
+    }
+    state.SetBytesProcessed(copied);
+    delete source;
+}
+
+// Pasting dropped raw bitmap data into an image of the same size.
+void Paste(benchmark::State& state)
+{
+    tavrinview* view = sWindow->view;
+    int w = state.range(0), h = state.range(1);
+    delete view->image;
+    view->image = make_image(w, h);
+    view->redraw(true);
+    BBitmapStream stream(make_image(w, h));
+    std::vector<char> bytes(stream.Size());
+    stream.ReadAt(0, bytes.data(), bytes.size());
+    BMessage data(B_MIME_DATA);
+    data.AddData("image/x-be-bitmap", B_MIME_TYPE, bytes.data(), (ssize_t)bytes.size());
+    for (auto _ : state) {
+        droppos.Set(0, 0);
+        view->MessageReceived(&data);
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t)w * h * 4);
+}
+
+} // namespace
+
+BENCHMARK(Memcpy)->Args({1920, 1080})->Args({4000, 3000});
+BENCHMARK(DrawImage)->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(Crop)->Args({4000, 3000})->Unit(benchmark::kMillisecond);
+BENCHMARK(Paste)->Args({1920, 1080})->Args({4000, 3000})->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    tr = BTranslatorRoster::Default();
+    BApplication app("application/x-vnd.tavrin-bench");
+    sWindow = new tavrinwindow(BRect(100, 100, 300, 250));
+    settle();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
