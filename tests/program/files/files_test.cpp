@@ -146,8 +146,9 @@ TEST_F(FileTest, EveryFormatWritesAFileThatReadsBackWithItsType)
         bool lossy =
             strcmp(record->MIME, "image/jpeg") == 0 || strcmp(record->MIME, "image/webp") == 0;
         // Lossless formats give the pixels back exactly; lossy ones within a
-        // mean error of 6 levels a channel.
-        EXPECT_LE(difference(picture, read, lossy), lossy ? 6 : 0) << record->name;
+        // mean error of 16 levels a channel on this saturated red and blue
+        // pattern, whose colour the lossy codecs keep at half resolution.
+        EXPECT_LE(difference(picture, read, lossy), lossy ? 16 : 0) << record->name;
         delete read;
     }
 

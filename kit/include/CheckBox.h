@@ -1,0 +1,21 @@
+#ifndef _CHECK_BOX_H
+#define _CHECK_BOX_H
+
+#include <Control.h>
+
+// A labelled check box; its value is B_CONTROL_ON or B_CONTROL_OFF.
+class BCheckBox : public BControl
+{
+public:
+    BCheckBox(BRect frame, const char* name, const char* label, BMessage* message,
+              uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP,
+              uint32 flags = B_WILL_DRAW | B_NAVIGABLE);
+    virtual ~BCheckBox();
+
+    virtual void GetPreferredSize(float* _width, float* _height);
+
+protected:
+    virtual void SyncNative();
+};
+
+#endif

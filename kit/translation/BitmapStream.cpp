@@ -1,0 +1,232 @@
+#include <BitmapStream.h>
+
+#include <Bitmap.h>
+
+#include "BitsHeader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+using BPrivate::BitsInfo;
+
+static const size_t kHeaderSize = B_TRANSLATOR_BITMAP_HEADER_SIZE;
+
+BBitmapStream::BBitmapStream(BBitmap* bitmap)
+    : fBitmap(bitmap), fSize(0), fPosition(0), fStreamRowBytes(0), fDetached(false), fPendingMask(0)
+{
+    memset(fHeader, 0, sizeof(fHeader));
+    memset(fPendingHeader, 0, sizeof(fPendingHeader));
+    if (fBitmap == nullptr || fBitmap->InitCheck() != B_OK)
+        return;
+
+    TranslatorBitmap header;
+    header.magic = B_TRANSLATOR_BITMAP;
+    header.bounds = fBitmap->Bounds();
+    header.rowBytes = fBitmap->BytesPerRow();
+    header.colors = fBitmap->ColorSpace();
+    header.dataSize = header.rowBytes * (uint32)(header.bounds.bottom - header.bounds.top + 1);
+    // A bitmap the kit made always has a consistent header; the check keeps
+    // a corrupt one from exposing memory past its pixels.
+    if (BPrivate::check_bits_header(header) != B_OK ||
+        header.dataSize > (uint32)fBitmap->BitsLength())
+        return;
+    BPrivate::bits_header_to_bytes(header, fHeader);
+    fStreamRowBytes = header.rowBytes;
+    fSize = kHeaderSize + header.dataSize;
+}
+
+BBitmapStream::~BBitmapStream()
+{
+    delete fBitmap;
+}
+
+void BBitmapStream::_CopyRows(off_t offset, uint8* buffer, size_t size, bool toBitmap)
+{
+    uint8* bits = (uint8*)fBitmap->Bits();
+    size_t bitmapRowBytes = fBitmap->BytesPerRow();
+    if (bitmapRowBytes == fStreamRowBytes) {
+        if (toBitmap)
+            memcpy(bits + offset, buffer, size);
+        else
+            memcpy(buffer, bits + offset, size);
+        return;
+    }
+
+    size_t row = offset / fStreamRowBytes;
+    size_t column = offset % fStreamRowBytes;
+    while (size > 0) {
+        size_t length = std::min(size, fStreamRowBytes - column);
+        size_t inBitmap = column < bitmapRowBytes ? std::min(length, bitmapRowBytes - column) : 0;
+        uint8* pixels = bits + row * bitmapRowBytes + column;
+        if (toBitmap) {
+            memcpy(pixels, buffer, inBitmap);
+        } else {
+            memcpy(buffer, pixels, inBitmap);
+            memset(buffer + inBitmap, 0, length - inBitmap);
+        }
+        buffer += length;
+        size -= length;
+        row++;
+        column = 0;
+    }
+}
+
+ssize_t BBitmapStream::ReadAt(off_t offset, void* buffer, size_t size)
+{
+    if (fBitmap == nullptr)
+        return fDetached ? B_ERROR : B_NO_INIT;
+    if (offset < 0 || buffer == nullptr)
+        return B_BAD_VALUE;
+    if ((uint64)offset >= fSize)
+        return 0;
+    size = std::min<uint64>(size, fSize - offset);
+
+    uint8* out = (uint8*)buffer;
+    size_t done = 0;
+    if ((uint64)offset < kHeaderSize) {
+        size_t part = std::min<size_t>(size, kHeaderSize - offset);
+        memcpy(out, fHeader + offset, part);
+        done = part;
+    }
+    if (done < size)
+        _CopyRows(offset + done - kHeaderSize, out + done, size - done, false);
+    return size;
+}
+
+status_t BBitmapStream::_SetHeader(const uint8* bytes)
+{
+    TranslatorBitmap header;
+    BPrivate::bits_header_from_bytes(bytes, &header);
+    BitsInfo info;
+    status_t status = BPrivate::check_bits_header(header, &info);
+    if (status != B_OK)
+        return B_BAD_VALUE;
+
+    BBitmap* bitmap = new (std::nothrow) BBitmap(header.bounds, 0, header.colors);
+    if (bitmap == nullptr)
+        return B_NO_MEMORY;
+    status = bitmap->InitCheck();
+    uint64 rows = info.height;
+    if (status == B_OK && (bitmap->Bits() == nullptr || bitmap->BytesPerRow() <= 0 ||
+                           (uint64)bitmap->BitsLength() < (uint64)bitmap->BytesPerRow() * rows))
+        status = B_NO_MEMORY;
+    if (status != B_OK) {
+        delete bitmap;
+        return status;
+    }
+    delete fBitmap;
+    fBitmap = bitmap;
+    memcpy(fHeader, bytes, kHeaderSize);
+    fStreamRowBytes = header.rowBytes;
+    fSize = kHeaderSize + header.dataSize;
+    return B_OK;
+}
+
+ssize_t BBitmapStream::WriteAt(off_t offset, const void* buffer, size_t size)
+{
+    if (fDetached)
+        return B_ERROR;
+    if (offset < 0 || (buffer == nullptr && size > 0))
+        return B_BAD_VALUE;
+    if (size == 0)
+        return 0;
+
+    const uint8* in = (const uint8*)buffer;
+    size_t done = 0;
+    if ((uint64)offset < kHeaderSize) {
+        size_t part = std::min<size_t>(size, kHeaderSize - offset);
+        if (fBitmap == nullptr) {
+            memcpy(fPendingHeader + offset, in, part);
+            for (size_t i = 0; i < part; i++)
+                fPendingMask |= 1u << (offset + i);
+            if (fPendingMask == 0xffffffffu) {
+                status_t status = _SetHeader(fPendingHeader);
+                fPendingMask = 0;
+                if (status != B_OK)
+                    return status;
+            }
+        } else {
+            uint8 header[kHeaderSize];
+            memcpy(header, fHeader, kHeaderSize);
+            memcpy(header + offset, in, part);
+            if (memcmp(header, fHeader, kHeaderSize) != 0) {
+                status_t status = _SetHeader(header);
+                if (status != B_OK)
+                    return status;
+            }
+        }
+        done = part;
+    }
+    if (done == size)
+        return size;
+
+    // Rows need a bitmap, which needs the whole header first.
+    if (fBitmap == nullptr)
+        return done > 0 ? (ssize_t)done : (ssize_t)B_NO_INIT;
+    off_t position = offset + done;
+    if ((uint64)position >= fSize)
+        return done > 0 ? (ssize_t)done : (ssize_t)B_BAD_VALUE;
+    size_t part = std::min<uint64>(size - done, fSize - position);
+    _CopyRows(position - kHeaderSize, const_cast<uint8*>(in + done), part, true);
+    return done + part;
+}
+
+off_t BBitmapStream::Seek(off_t position, uint32 seekMode)
+{
+    off_t base;
+    switch (seekMode) {
+    case SEEK_SET:
+        base = 0;
+        break;
+    case SEEK_CUR:
+        base = fPosition;
+        break;
+    case SEEK_END:
+        base = fSize;
+        break;
+    default:
+        return B_BAD_VALUE;
+    }
+    if ((position < 0 && -position > base) || (position > 0 && position > INT64_MAX - base))
+        return B_BAD_VALUE;
+    fPosition = base + position;
+    return fPosition;
+}
+
+off_t BBitmapStream::Position() const
+{
+    return fPosition;
+}
+
+off_t BBitmapStream::Size() const
+{
+    return fSize;
+}
+
+status_t BBitmapStream::SetSize(off_t size)
+{
+    return (uint64)size == fSize ? B_OK : B_NOT_ALLOWED;
+}
+
+status_t BBitmapStream::GetSize(off_t* size) const
+{
+    if (size == nullptr)
+        return B_BAD_VALUE;
+    *size = fSize;
+    return B_OK;
+}
+
+status_t BBitmapStream::DetachBitmap(BBitmap** _bitmap)
+{
+    if (_bitmap == nullptr)
+        return B_BAD_VALUE;
+    if (fBitmap == nullptr || fDetached)
+        return B_ERROR;
+    *_bitmap = fBitmap;
+    fBitmap = nullptr;
+    fDetached = true;
+    fSize = 0;
+    return B_OK;
+}

@@ -1,0 +1,54 @@
+#ifndef _TAVRIN_SETTINGS_VIEW_H
+#define _TAVRIN_SETTINGS_VIEW_H
+
+// The settings panel of a BaseTranslator: controls stacked top to bottom,
+// each bound to one named setting, which it shows and which it changes (and
+// so saves) as soon as the user touches it. For MakeConfigurationView:
+//
+//     SettingsView* view = new SettingsView("Targa settings", this);
+//     view->AddCheckBox("Compress (RLE)", "tga /rle", false);
+//     *_extent = view->Bounds();
+//     *_view = view;
+//
+// The view holds a reference to its translator, so the settings outlive
+// neither.
+
+#include <View.h>
+
+class BCheckBox;
+class BOptionPopUp;
+class BSlider;
+class BStringView;
+
+namespace BPrivate {
+
+class BaseTranslator;
+
+class SettingsView : public BView
+{
+public:
+    SettingsView(const char* name, BaseTranslator* translator);
+    virtual ~SettingsView();
+
+    virtual void AttachedToWindow();
+    virtual void MessageReceived(BMessage* message);
+
+    BStringView* AddText(const char* text);
+    BCheckBox* AddCheckBox(const char* label, const char* setting, bool defaultValue);
+    BSlider* AddSlider(const char* label, const char* setting, int32 minimum, int32 maximum,
+                       int32 defaultValue);
+    // names and values hold count options each.
+    BOptionPopUp* AddOptionPopUp(const char* label, const char* setting, const char* const* names,
+                                 const int32* values, int32 count, int32 defaultValue);
+
+private:
+    void _Place(BView* child, float width, float height);
+
+    BaseTranslator* fTranslator;
+    float fNextTop;
+    float fWidest;
+};
+
+} // namespace BPrivate
+
+#endif

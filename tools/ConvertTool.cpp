@@ -1,0 +1,191 @@
+#include "ConvertTool.h"
+
+#include <BitmapStream.h>
+#include <File.h>
+#include <StorageDefs.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace convert {
+
+namespace {
+
+// The temporary file being written, removed if the process is told to stop.
+char sTemporaryPath[4096];
+
+void remove_temporary_and_exit(int signal)
+{
+    if (sTemporaryPath[0] != '\0')
+        unlink(sTemporaryPath);
+    _exit(kFailed);
+}
+
+std::string describe(status_t status)
+{
+    switch (status) {
+    case B_NO_TRANSLATOR:
+        return "no translator recognises the data";
+    case B_ILLEGAL_DATA:
+        return "the data is truncated or corrupt";
+    case B_BAD_VALUE:
+        return "the data holds invalid values";
+    case B_NO_MEMORY:
+        return "out of memory";
+    case B_NOT_SUPPORTED:
+        return "this variant of the format is not supported";
+    case B_IO_ERROR:
+        return "input/output error";
+    case B_ERROR:
+        return "translation failed";
+    case B_ENTRY_NOT_FOUND:
+    case B_FILE_NOT_FOUND:
+        return "no such file or folder";
+    case B_PERMISSION_DENIED:
+        return "permission denied";
+    case B_DEVICE_FULL:
+        return "the disk is full";
+    case B_READ_ONLY_DEVICE:
+        return "the disk is read-only";
+    case B_IS_A_DIRECTORY:
+        return "it is a folder";
+    default:
+        break;
+    }
+    if (status >= B_POSIX_ERROR_BASE && status < B_POSIX_ERROR_BASE + 0x1000)
+        return strerror(status - B_POSIX_ERROR_BASE);
+    char text[32];
+    snprintf(text, sizeof(text), "error %#x", (unsigned)status);
+    return text;
+}
+
+std::string folder_of(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string leaf_of(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+uint32 type_for_extension(const std::string& path)
+{
+    static const struct
+    {
+        const char* extension;
+        uint32 type;
+    } kTypes[] = {{"tga", 'TGA '}, {"png", 'PNG '}, {"jpg", 'JPEG'},  {"jpeg", 'JPEG'},
+                  {"bmp", 'BMP '}, {"tif", 'TIFF'}, {"tiff", 'TIFF'}, {"webp", 'WebP'},
+                  {"gif", 'GIF '}, {"ppm", 'PPM '}};
+    std::string leaf = leaf_of(path);
+    size_t dot = leaf.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return 0;
+    std::string extension = leaf.substr(dot + 1);
+    for (const auto& entry : kTypes) {
+        if (strcasecmp(extension.c_str(), entry.extension) == 0)
+            return entry.type;
+    }
+    return 0;
+}
+
+uint32 type_for_mime(BTranslatorRoster* roster, const std::string& mime)
+{
+    translator_id* ids = nullptr;
+    int32 count = 0;
+    if (roster->GetAllTranslators(&ids, &count) != B_OK)
+        return 0;
+    uint32 found = 0;
+    for (int32 i = 0; i < count && found == 0; i++) {
+        const translation_format* formats;
+        int32 formatCount;
+        if (roster->GetOutputFormats(ids[i], &formats, &formatCount) != B_OK)
+            continue;
+        for (int32 k = 0; k < formatCount; k++) {
+            if (formats[k].type != B_TRANSLATOR_BITMAP &&
+                strcasecmp(formats[k].MIME, mime.c_str()) == 0) {
+                found = formats[k].type;
+                break;
+            }
+        }
+    }
+    delete[] ids;
+    return found;
+}
+
+int convert_file(BTranslatorRoster* roster, const std::string& input, const std::string& output,
+                 uint32 type, std::string* error)
+{
+    struct stat st;
+    if (stat(input.c_str(), &st) != 0) {
+        *error = "cannot open " + input + ": " + strerror(errno);
+        return kFailed;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        *error = "cannot read " + input + ": it is a folder";
+        return kFailed;
+    }
+    BFile in(input.c_str(), B_READ_ONLY);
+    if (in.InitCheck() != B_OK) {
+        *error = "cannot open " + input + ": " + describe(in.InitCheck());
+        return kFailed;
+    }
+    BBitmapStream bits;
+    status_t status = roster->Translate(&in, nullptr, nullptr, &bits, B_TRANSLATOR_BITMAP);
+    if (status != B_OK) {
+        *error = "cannot read " + input + ": " + describe(status);
+        return kFailed;
+    }
+
+    std::string temporary = folder_of(output) + "/." + leaf_of(output) + ".XXXXXX";
+    if (temporary.size() >= sizeof(sTemporaryPath)) {
+        *error = "cannot write " + output + ": the name is too long";
+        return kFailed;
+    }
+    int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        *error = "cannot write " + output + ": " + strerror(errno);
+        return kFailed;
+    }
+    strcpy(sTemporaryPath, temporary.c_str());
+    signal(SIGINT, remove_temporary_and_exit);
+    signal(SIGTERM, remove_temporary_and_exit);
+    signal(SIGHUP, remove_temporary_and_exit);
+    // mkstemp makes the file private; the output gets the usual permissions.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+
+    {
+        BFile out(temporary.c_str(), B_WRITE_ONLY | B_ERASE_FILE);
+        status = out.InitCheck();
+        if (status == B_OK)
+            status = roster->Translate(&bits, nullptr, nullptr, &out, type);
+    }
+    if (status == B_OK && rename(temporary.c_str(), output.c_str()) != 0)
+        status = status_from_errno(errno);
+    if (status != B_OK) {
+        unlink(temporary.c_str());
+        *error =
+            "cannot write " + output + ": " +
+            (status == B_NO_TRANSLATOR ? "no translator writes that format" : describe(status));
+    }
+    sTemporaryPath[0] = '\0';
+    return status == B_OK ? kSuccess : kFailed;
+}
+
+} // namespace convert

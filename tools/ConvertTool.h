@@ -1,0 +1,30 @@
+#ifndef TAVRIN_CONVERT_TOOL_H
+#define TAVRIN_CONVERT_TOOL_H
+
+// tavrin-convert: reads an image through the translators and writes it in
+// the format its output name (or --type) asks for.
+
+#include <TranslatorRoster.h>
+
+#include <string>
+
+namespace convert {
+
+enum ExitCode { kSuccess = 0, kFailed = 1, kBadArguments = 2 };
+
+// The type code for an output file name's extension (.tga, .png, ...), or 0.
+uint32 type_for_extension(const std::string& path);
+
+// The type code of the first output format any translator lists under the
+// MIME type (compared without regard to case), or 0.
+uint32 type_for_mime(BTranslatorRoster* roster, const std::string& mime);
+
+// Decodes input to a bitmap and encodes it as type into a temporary file
+// beside output, renamed over output only once it is complete. On failure
+// error holds one line and nothing is left at output.
+int convert_file(BTranslatorRoster* roster, const std::string& input, const std::string& output,
+                 uint32 type, std::string* error);
+
+} // namespace convert
+
+#endif
