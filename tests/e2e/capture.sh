@@ -22,7 +22,7 @@ check()
 # and takes the fourth item, Capture, with the keyboard.
 file_capture()
 {
-    xdotool mousemove --sync 118 108 click 1
+    xdotool mousemove 118 108 click 1
     sleep 0.5
     xdotool key Down Down Down Down
     sleep 0.2
@@ -59,7 +59,7 @@ check "a second capture shows the new screen" $? 0
 check "title after the second capture" "$(xdotool getwindowname "$id")" "tavrin ver.0.00[1024x768]"
 
 # File > Quit still ends the program normally.
-xdotool mousemove --sync 118 108 click 1
+xdotool mousemove 118 108 click 1
 sleep 0.5
 xdotool key Up
 sleep 0.2

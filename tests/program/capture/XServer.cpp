@@ -4,6 +4,7 @@
 #include <xcb/xcbext.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
@@ -67,6 +69,24 @@ void* randr_request(xcb_connection_t* c, uint8_t opcode, const void* body, size_
     return reply;
 }
 
+// Draws the pattern's rectangle into target, in strips small enough for a
+// request without BIG-REQUESTS.
+void put_pattern(xcb_connection_t* c, xcb_drawable_t target, xcb_gcontext_t gc, int left, int top,
+                 int width, int height, int dx = 0, int dy = 0)
+{
+    const int rows = std::max(1, 200000 / std::max(1, width * 4));
+    std::vector<uint32_t> strip((size_t)width * rows);
+    for (int y0 = top; y0 < top + height; y0 += rows) {
+        int count = std::min(rows, top + height - y0);
+        for (int y = 0; y < count; y++) {
+            for (int x = 0; x < width; x++)
+                strip[(size_t)y * width + x] = pattern_pixel(left + x + dx, y0 + y + dy) & 0xffffff;
+        }
+        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, target, gc, width, count, left, y0, 0, 24,
+                      count * width * 4, reinterpret_cast<const uint8_t*>(strip.data()));
+    }
+}
+
 } // namespace
 
 uint32_t pattern_pixel(int x, int y)
@@ -109,6 +129,8 @@ bool TestXServer::Start(int width, int height, std::string* problem)
     std::string fd = std::to_string(pipeFds[1]);
     fPid = fork();
     if (fPid == 0) {
+        // The server goes when the test process does, however that ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         close(pipeFds[0]);
         int devNull = open("/dev/null", O_WRONLY);
         dup2(devNull, 1);
@@ -136,7 +158,7 @@ bool TestXServer::Start(int width, int height, std::string* problem)
     return true;
 }
 
-bool TestXServer::PaintPattern(std::string* problem)
+bool TestXServer::PaintPattern(std::string* problem, int dx, int dy)
 {
     Connection x;
     if (!x.Ok()) {
@@ -154,18 +176,7 @@ bool TestXServer::PaintPattern(std::string* problem)
     xcb_create_pixmap(x.c, 24, pixmap, screen->root, width, height);
     xcb_gcontext_t gc = xcb_generate_id(x.c);
     xcb_create_gc(x.c, gc, pixmap, 0, nullptr);
-    // Strips small enough for a request without BIG-REQUESTS.
-    const int rows = std::max(1, 200000 / (width * 4));
-    std::vector<uint32_t> strip((size_t)width * rows);
-    for (int top = 0; top < height; top += rows) {
-        int count = std::min(rows, height - top);
-        for (int y = 0; y < count; y++) {
-            for (int px = 0; px < width; px++)
-                strip[(size_t)y * width + px] = pattern_pixel(px, top + y) & 0xffffff;
-        }
-        xcb_put_image(x.c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, width, count, 0, top, 0, 24,
-                      count * width * 4, reinterpret_cast<const uint8_t*>(strip.data()));
-    }
+    put_pattern(x.c, pixmap, gc, 0, 0, width, height, dx, dy);
     uint32_t background = pixmap;
     xcb_change_window_attributes(x.c, screen->root, XCB_CW_BACK_PIXMAP, &background);
     xcb_clear_area(x.c, 0, screen->root, 0, 0, 0, 0);
@@ -252,4 +263,67 @@ std::vector<uint32_t> TestXServer::ReadRoot(int x, int y, int width, int height)
     }
     free(reply);
     return pixels;
+}
+
+PatternWindow::~PatternWindow()
+{
+    Close();
+}
+
+bool PatternWindow::Open(int delayMs, std::string* problem)
+{
+    fConnection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(fConnection)) {
+        *problem = "cannot connect to the display";
+        return false;
+    }
+    fDelayMs = delayMs;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(fConnection)).data;
+    fWindow = xcb_generate_id(fConnection);
+    // No background: the server leaves uncovered parts as they were.
+    uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 1, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(fConnection, XCB_COPY_FROM_PARENT, fWindow, screen->root, 0, 0,
+                      screen->width_in_pixels, screen->height_in_pixels, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(fConnection, fWindow);
+    xcb_flush(fConnection);
+    fThread = std::thread([this]() { _Run(); });
+    return true;
+}
+
+void PatternWindow::Close()
+{
+    if (!fConnection)
+        return;
+    fStop = true;
+    if (fThread.joinable())
+        fThread.join();
+    xcb_destroy_window(fConnection, fWindow);
+    xcb_disconnect(fConnection);
+    fConnection = nullptr;
+}
+
+void PatternWindow::_Run()
+{
+    xcb_gcontext_t gc = xcb_generate_id(fConnection);
+    xcb_create_gc(fConnection, gc, fWindow, 0, nullptr);
+    struct pollfd waiting = {xcb_get_file_descriptor(fConnection), POLLIN, 0};
+    while (!fStop) {
+        xcb_generic_event_t* event = xcb_poll_for_event(fConnection);
+        if (!event) {
+            poll(&waiting, 1, 10);
+            continue;
+        }
+        if ((event->response_type & 0x7f) == XCB_EXPOSE) {
+            auto* expose = reinterpret_cast<xcb_expose_event_t*>(event);
+            std::this_thread::sleep_for(std::chrono::milliseconds(fDelayMs));
+            put_pattern(fConnection, fWindow, gc, expose->x, expose->y, expose->width,
+                        expose->height);
+            xcb_flush(fConnection);
+            fRepaints++;
+        }
+        free(event);
+    }
+    xcb_free_gc(fConnection, gc);
 }

@@ -1,0 +1,56 @@
+// File > Capture: the whole screen the main window stands on becomes the
+// image. The window steps aside while the picture is taken; the screen copy
+// waits until it has really left the screen.
+
+#include <Bitmap.h>
+#include <Screen.h>
+#include <Window.h>
+
+#include "view/tavrinview.h"
+
+#include <cstdio>
+
+void tavrinview::capture()
+{
+    BWindow* window = Window();
+    if (!window)
+        return;
+    window->Hide();
+
+    BRect frame;
+    {
+        BScreen screen(window);
+        frame = screen.Frame();
+    }
+    // Every image the program makes starts at (0, 0), whatever monitor the
+    // pixels come from.
+    BRect bounds = frame.OffsetToCopy(0, 0);
+    BBitmap* shot = new BBitmap(bounds, B_RGB32, false, false);
+    status_t status = shot->InitCheck();
+    if (status == B_OK)
+        status = _get_screen_bitmap_(shot, frame, false);
+
+    window->Show();
+
+    if (status != B_OK) {
+        // Where the screen cannot be read (a Wayland session, say) the old
+        // picture stays rather than a black one; the user is told once.
+        delete shot;
+        static bool told = false;
+        if (!told) {
+            told = true;
+            const char* reason = "the screen copy failed";
+            if (status == B_NOT_SUPPORTED)
+                reason = "the display server does not let programs read the screen";
+            else if (status == B_NO_MEMORY)
+                reason = "there is not enough memory for a picture of the screen";
+            fprintf(stderr, "tavrin: cannot capture the screen: %s; the picture is kept\n", reason);
+        }
+        return;
+    }
+
+    delete image;
+    pic = bounds;
+    image = shot;
+    redraw(true);
+}

@@ -1,0 +1,56 @@
+#ifndef _SCREEN_H
+#define _SCREEN_H
+
+#include <GraphicsDefs.h>
+#include <Rect.h>
+
+class BBitmap;
+class BWindow;
+
+struct screen_id
+{
+    int32 id;
+};
+
+extern const screen_id B_MAIN_SCREEN_ID;
+
+// One monitor of the display. Its frame is in screen coordinates, which
+// span every monitor: a monitor to the right of the main one starts at an x
+// greater than 0. A BScreen is a snapshot; it follows no later change.
+class BScreen
+{
+public:
+    BScreen(screen_id id = B_MAIN_SCREEN_ID);
+    // The monitor that shows the window (the one it last stood on while hidden).
+    BScreen(BWindow* window);
+    ~BScreen();
+
+    bool IsValid();
+    status_t SetToNext();
+
+    screen_id ID();
+    BRect Frame();
+    color_space ColorSpace();
+
+private:
+    BScreen(const BScreen&) = delete;
+    BScreen& operator=(const BScreen&) = delete;
+
+    void _SetTo(int32 index);
+
+    int32 fIndex;
+    BRect fFrame;
+    color_space fColorSpace;
+};
+
+// Copies the pixels of the screen inside frame (screen coordinates, within
+// one monitor) into bitmap, which must be a B_RGB32 or B_RGBA32 bitmap of
+// frame's size; the copy is opaque. Windows of this program that were hidden
+// are first waited for, bounded in time, until they have left the screen.
+// drawCursor asks for the pointer in the picture, which the platform cannot
+// give: B_NOT_SUPPORTED. B_NOT_SUPPORTED too where the display server lets no
+// program read the screen (Wayland), and B_BAD_VALUE for a frame that lies on
+// no monitor or a bitmap that does not fit it.
+status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor);
+
+#endif

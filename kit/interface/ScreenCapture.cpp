@@ -1,0 +1,240 @@
+// The private screen copy. On X11 it first makes sure that the windows this
+// program has just hidden are really off the screen: the unmap must have
+// reached the server, a window manager must have taken its frame away too,
+// and whoever was underneath must have had a moment to repaint.
+
+#include <Bitmap.h>
+#include <Screen.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a window manager may take to withdraw a frame, at most.
+const auto kFrameLimit = std::chrono::milliseconds(500);
+// Other programs' windows that were under ours repaint on an Expose event;
+// the server cannot tell when they are done, so they get this long.
+const auto kRepaintGrace = std::chrono::milliseconds(40);
+// A compositing manager shows a change on its next frames.
+const int kCompositorFrames = 3;
+
+template <typename T>
+struct Reply
+{
+    explicit Reply(T* reply) : p(reply) {}
+    ~Reply() { free(p); }
+    Reply(const Reply&) = delete;
+    Reply& operator=(const Reply&) = delete;
+    T* operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+    T* p;
+};
+
+xcb_connection_t* x11_connection()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+void round_trip(xcb_connection_t* c)
+{
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+// The ancestor of window just below the root: a window manager's frame, or
+// the window itself when nobody reparented it.
+xcb_window_t top_level(xcb_connection_t* c, xcb_window_t window, xcb_window_t* root)
+{
+    for (int depth = 0; depth < 16; depth++) {
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+        if (!tree)
+            return window;
+        *root = tree->root;
+        if (tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE)
+            return window;
+        window = tree->parent;
+    }
+    return window;
+}
+
+bool viewable(xcb_connection_t* c, xcb_window_t window)
+{
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+// Whether a viewable window of another program overlaps one of areas.
+bool others_under(xcb_connection_t* c, xcb_window_t root, const std::vector<xcb_window_t>& ours,
+                  const std::vector<QRect>& areas)
+{
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+    if (!tree)
+        return false;
+    const xcb_window_t* children = xcb_query_tree_children(tree.p);
+    int count = xcb_query_tree_children_length(tree.p);
+    std::vector<xcb_get_window_attributes_cookie_t> attributes;
+    std::vector<xcb_get_geometry_cookie_t> geometries;
+    for (int i = 0; i < count; i++) {
+        attributes.push_back(xcb_get_window_attributes(c, children[i]));
+        geometries.push_back(xcb_get_geometry(c, children[i]));
+    }
+    bool found = false;
+    for (int i = 0; i < count; i++) {
+        Reply<xcb_get_window_attributes_reply_t> a(
+            xcb_get_window_attributes_reply(c, attributes[i], nullptr));
+        Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, geometries[i], nullptr));
+        if (found || !a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE)
+            continue;
+        if (std::find(ours.begin(), ours.end(), children[i]) != ours.end())
+            continue;
+        QRect rect(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+        for (const QRect& area : areas)
+            found = found || rect.intersects(area);
+    }
+    return found;
+}
+
+bool compositing(xcb_connection_t* c, xcb_window_t root)
+{
+    int number = 0;
+    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem; xcb_screen_next(&it)) {
+        if (it.data->root == root)
+            break;
+        number++;
+    }
+    std::string name = "_NET_WM_CM_S" + std::to_string(number);
+    Reply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, name.size(), name.c_str()), nullptr));
+    if (!atom || atom->atom == XCB_ATOM_NONE)
+        return false;
+    Reply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr));
+    return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
+// XWayland's root window is not the screen: it holds only X programs' windows.
+bool xwayland(xcb_connection_t* c)
+{
+    const char name[] = "XWAYLAND";
+    Reply<xcb_query_extension_reply_t> extension(
+        xcb_query_extension_reply(c, xcb_query_extension(c, strlen(name), name), nullptr));
+    return extension && extension->present;
+}
+
+void wait_until_hidden_windows_left(xcb_connection_t* c, QScreen* screen)
+{
+    std::vector<xcb_window_t> ids;
+    std::vector<QRect> areas;
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (window->isVisible() || !window->handle())
+            continue;
+        ids.push_back((xcb_window_t)window->winId());
+        areas.push_back(window->frameGeometry());
+    }
+    // Once the server has answered, it has carried out every request made
+    // before, the unmaps included, and painted the backgrounds they uncovered.
+    xcb_flush(c);
+    round_trip(c);
+    if (ids.empty())
+        return;
+
+    xcb_window_t root = XCB_WINDOW_NONE;
+    std::vector<xcb_window_t> ours = ids;
+    auto deadline = Clock::now() + kFrameLimit;
+    for (xcb_window_t id : ids) {
+        xcb_window_t frame = top_level(c, id, &root);
+        if (frame == id)
+            continue;
+        ours.push_back(frame);
+        while (viewable(c, frame) && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (root == XCB_WINDOW_NONE)
+        return;
+    if (others_under(c, root, ours, areas))
+        std::this_thread::sleep_for(kRepaintGrace);
+    if (compositing(c, root)) {
+        double rate = screen->refreshRate() > 1 ? screen->refreshRate() : 60;
+        std::this_thread::sleep_for(
+            std::chrono::microseconds((int64_t)(kCompositorFrames * 1e6 / rate)));
+    }
+}
+
+} // namespace
+
+status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
+{
+    if (!bitmap || bitmap->InitCheck() != B_OK || !frame.IsValid())
+        return B_BAD_VALUE;
+    if (drawCursor)
+        return B_NOT_SUPPORTED;
+    color_space space = bitmap->ColorSpace();
+    if (space != B_RGB32 && space != B_RGBA32)
+        return B_BAD_VALUE;
+    int width = (int)std::floor(frame.right) - (int)std::floor(frame.left) + 1;
+    int height = (int)std::floor(frame.bottom) - (int)std::floor(frame.top) + 1;
+    BRect bounds = bitmap->Bounds();
+    if (bounds.IntegerWidth() + 1 != width || bounds.IntegerHeight() + 1 != height)
+        return B_BAD_VALUE;
+    if (!qGuiApp)
+        return B_NO_INIT;
+
+    QRect area((int)std::floor(frame.left), (int)std::floor(frame.top), width, height);
+    QScreen* screen = nullptr;
+    for (QScreen* candidate : QGuiApplication::screens()) {
+        if (candidate->geometry().contains(area)) {
+            screen = candidate;
+            break;
+        }
+    }
+    if (!screen)
+        return B_BAD_VALUE;
+
+    if (xcb_connection_t* c = x11_connection()) {
+        if (xwayland(c))
+            return B_NOT_SUPPORTED;
+        wait_until_hidden_windows_left(c, screen);
+    }
+
+    // The offset is relative to the monitor's own corner.
+    QPoint corner = area.topLeft() - screen->geometry().topLeft();
+    QPixmap shot = screen->grabWindow(0, corner.x(), corner.y(), width, height);
+    if (shot.isNull())
+        return B_NOT_SUPPORTED;
+    QImage image = shot.toImage().convertToFormat(QImage::Format_RGB32);
+    // A scaled monitor hands out device pixels; the frame counts logical ones.
+    if (image.size() != QSize(width, height))
+        image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+
+    uint8* bits = static_cast<uint8*>(bitmap->Bits());
+    int32 bytesPerRow = bitmap->BytesPerRow();
+    for (int y = 0; y < height; y++) {
+        const uint32* in = reinterpret_cast<const uint32*>(image.constScanLine(y));
+        uint32* out = reinterpret_cast<uint32*>(bits + (size_t)y * bytesPerRow);
+        for (int x = 0; x < width; x++)
+            out[x] = in[x] | 0xff000000u;
+    }
+    return B_OK;
+}
