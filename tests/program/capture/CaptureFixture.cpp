@@ -44,6 +44,8 @@ void CaptureTest::TearDown()
     if (!window)
         return;
     window->Lock();
+    // The window's quit hook releases the catalogue, as closing it does.
+    window->QuitRequested();
     window->Quit();
     run_for(20);
 }

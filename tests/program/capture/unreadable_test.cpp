@@ -51,6 +51,7 @@ TEST(UnreadableScreenTest, CaptureKeepsThePictureAndSaysSoOnce)
     EXPECT_EQ(said[1], "");
     EXPECT_EQ(said[2], "");
 
+    window->QuitRequested();
     window->Quit();
     run_for(10);
 }

@@ -143,6 +143,7 @@ protected:
     void TearDown() override
     {
         window->Lock();
+        window->QuitRequested();
         window->Quit();
         run_for(10);
     }
