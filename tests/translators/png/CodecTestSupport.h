@@ -1,0 +1,104 @@
+#ifndef CODEC_TEST_SUPPORT_H
+#define CODEC_TEST_SUPPORT_H
+
+// Shared by the tests of the codec translators: loading one add-on from the
+// translators folder, building 'bits' streams, and decoding or encoding
+// through the translator's own Identify and Translate.
+
+#include <DataIO.h>
+#include <Message.h>
+#include <Translator.h>
+#include <TranslatorFormats.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// A translator add-on opened with dlopen from $TRANSLATORS (the build's
+// translators folder when that is unset); the object holds a reference to
+// the translator until it is destroyed.
+class TranslatorModule
+{
+public:
+    explicit TranslatorModule(const char* fileName);
+    ~TranslatorModule();
+
+    BTranslator* Get() const { return fTranslator; }
+    const std::string& Error() const { return fError; }
+
+private:
+    void* fHandle = nullptr;
+    BTranslator* fTranslator = nullptr;
+    std::string fError;
+};
+
+// Pixels as 32-bit words 0xAARRGGBB, rows without padding.
+struct Image
+{
+    uint32 width = 0;
+    uint32 height = 0;
+    color_space space = B_RGB32;
+    std::vector<uint32> pixels;
+
+    uint32 At(uint32 x, uint32 y) const { return pixels[size_t(y) * width + x]; }
+};
+
+Image make_image(uint32 width, uint32 height, color_space space,
+                 const std::function<uint32(uint32 x, uint32 y)>& pixel);
+
+// The standard bitmap stream for an image; rowBytes 0 means width * 4.
+std::vector<uint8> bits_stream(const Image& image, uint32 rowBytes = 0);
+
+// Identify, then Translate to 'bits'; the image is filled on B_OK.
+status_t decode(BTranslator* translator, const std::vector<uint8>& data, Image* image,
+                translator_info* info = nullptr);
+
+// Identify, then Translate from a 'bits' stream of the image to type.
+status_t encode(BTranslator* translator, const Image& image, uint32 type, std::vector<uint8>* data,
+                BMessage* ioExtension = nullptr);
+
+// Translate from a 'bits' stream of the image to type, into destination.
+status_t encode_into(BTranslator* translator, const Image& image, uint32 type,
+                     BPositionIO* destination);
+
+// The largest difference of any channel between two images of one size.
+int max_channel_difference(const Image& a, const Image& b);
+
+std::vector<uint8> read_file(const std::string& path);
+bool write_file(const std::string& path, const std::vector<uint8>& data);
+
+// A fresh folder under the system's temporary folder, removed with its files.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return fPath; }
+
+private:
+    std::string fPath;
+};
+
+// Points XDG_CONFIG_HOME at a fresh folder for the test's lifetime.
+class ScopedConfigHome
+{
+public:
+    ScopedConfigHome();
+    ~ScopedConfigHome();
+    const std::string& Path() const { return fDir.Path(); }
+
+private:
+    TempDir fDir;
+    std::string fOld;
+    bool fHadOld;
+};
+
+// Runs a shell command and answers its exit status (-1 if it did not run).
+int run(const std::string& command);
+
+} // namespace test
+
+#endif

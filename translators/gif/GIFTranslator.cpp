@@ -1,0 +1,93 @@
+#include "GIFTranslator.h"
+
+#include <new>
+
+#include "GIFCodec.h"
+#include "translation/SettingsView.h"
+#include "translation/StreamReader.h"
+
+const char* const kGIFSettingDither = "gif /dither";
+
+namespace {
+
+const bool kDefaultDither = true;
+
+const translation_format kInputFormats[] = {
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (GIF translator)"},
+    {B_GIF_FORMAT, B_TRANSLATOR_BITMAP, 0.8f, 0.8f, "image/gif", "GIF image"},
+};
+
+const translation_format kOutputFormats[] = {
+    {B_GIF_FORMAT, B_TRANSLATOR_BITMAP, 0.8f, 0.8f, "image/gif", "GIF image"},
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (GIF translator)"},
+};
+
+} // namespace
+
+GIFTranslator::GIFTranslator()
+    : BaseTranslator("GIF images",
+                     "Reads the first frame of GIF images and writes GIF images with giflib",
+                     B_TRANSLATION_MAKE_VERSION(1, 0, 0), kInputFormats,
+                     sizeof(kInputFormats) / sizeof(kInputFormats[0]), kOutputFormats,
+                     sizeof(kOutputFormats) / sizeof(kOutputFormats[0]), "GIFTranslator_settings")
+{}
+
+status_t GIFTranslator::IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
+                                       translator_info* info)
+{
+    GIFInfo gif;
+    return gif_identify(source, &gif);
+}
+
+status_t GIFTranslator::Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination)
+{
+    GIFInfo gif;
+    std::unique_ptr<uint8[]> pixels;
+    status_t status = gif_decode(source, &gif, &pixels);
+    if (status != B_OK)
+        return status;
+    status = BPrivate::write_bits_header(destination, gif.width, gif.height,
+                                         gif.hasAlpha ? B_RGBA32 : B_RGB32);
+    if (status != B_OK)
+        return status;
+    return destination->WriteExactly(pixels.get(), size_t(gif.width) * gif.height * 4);
+}
+
+status_t GIFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
+                               BMessage* ioExtension, BPositionIO* destination)
+{
+    off_t available = BPrivate::remaining_stream_size(source);
+    if (available >= 0 && uint64(available) < bits.header.dataSize)
+        return B_ILLEGAL_DATA;
+    std::unique_ptr<uint8[]> rows(new (std::nothrow) uint8[bits.header.dataSize]);
+    if (!rows)
+        return B_NO_MEMORY;
+    // ReadExactly answers B_ERROR for a stream that ends too soon.
+    status_t status = source->ReadExactly(rows.get(), bits.header.dataSize);
+    if (status != B_OK)
+        return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
+
+    GIFWriteOptions options;
+    options.dither = Settings()->GetBool(kGIFSettingDither, kDefaultDither, ioExtension);
+    return gif_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
+                      bits.header.colors == B_RGBA32, options, destination);
+}
+
+status_t GIFTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+{
+    if (_view == nullptr || _extent == nullptr)
+        return B_BAD_VALUE;
+    BPrivate::SettingsView* view = new BPrivate::SettingsView("GIF settings", this);
+    view->AddText("Pictures are reduced to 256 colours at most.");
+    view->AddCheckBox("Dither (Floyd-Steinberg)", kGIFSettingDither, kDefaultDither);
+    *_extent = view->Bounds();
+    *_view = view;
+    return B_OK;
+}
+
+extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)
+{
+    return n == 0 ? new GIFTranslator : nullptr;
+}

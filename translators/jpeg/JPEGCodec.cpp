@@ -1,0 +1,343 @@
+#include "JPEGCodec.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <jpeglib.h>
+
+#include <TranslationDefs.h>
+
+// libjpeg reports fatal errors through error_exit, which must not return: it
+// longjmps back into the function that set up the object. All of that stays
+// in this file.
+
+namespace {
+
+const size_t kBufferSize = 64 * 1024;
+// Rows decoded or encoded per step.
+const uint32 kBlockRows = 16;
+
+struct ErrorManager
+{
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+    status_t error; // an I/O error of our own, else B_OK
+};
+
+void error_exit(j_common_ptr cinfo)
+{
+    ErrorManager* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
+    longjmp(manager->jump, 1);
+}
+
+void quiet_message(j_common_ptr) {}
+
+void set_up_errors(ErrorManager* manager)
+{
+    jpeg_std_error(&manager->pub);
+    manager->pub.error_exit = error_exit;
+    manager->pub.output_message = quiet_message;
+    manager->error = B_OK;
+}
+
+void fail(j_common_ptr cinfo, status_t error)
+{
+    ErrorManager* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
+    manager->error = error;
+    longjmp(manager->jump, 1);
+}
+
+struct SourceManager
+{
+    jpeg_source_mgr pub;
+    BPositionIO* source;
+    JOCTET buffer[kBufferSize];
+};
+
+void init_source(j_decompress_ptr) {}
+
+boolean fill_input_buffer(j_decompress_ptr cinfo)
+{
+    SourceManager* manager = reinterpret_cast<SourceManager*>(cinfo->src);
+    ssize_t got = manager->source->Read(manager->buffer, kBufferSize);
+    if (got <= 0)
+        fail(reinterpret_cast<j_common_ptr>(cinfo), got < 0 ? status_t(got) : B_ILLEGAL_DATA);
+    manager->pub.next_input_byte = manager->buffer;
+    manager->pub.bytes_in_buffer = size_t(got);
+    return TRUE;
+}
+
+void skip_input_data(j_decompress_ptr cinfo, long count)
+{
+    SourceManager* manager = reinterpret_cast<SourceManager*>(cinfo->src);
+    while (count > 0) {
+        if (manager->pub.bytes_in_buffer == 0)
+            fill_input_buffer(cinfo);
+        size_t step = size_t(count) < manager->pub.bytes_in_buffer ? size_t(count)
+                                                                   : manager->pub.bytes_in_buffer;
+        manager->pub.next_input_byte += step;
+        manager->pub.bytes_in_buffer -= step;
+        count -= long(step);
+    }
+}
+
+void term_source(j_decompress_ptr) {}
+
+struct DestinationManager
+{
+    jpeg_destination_mgr pub;
+    BPositionIO* destination;
+    JOCTET buffer[kBufferSize];
+};
+
+void init_destination(j_compress_ptr cinfo)
+{
+    DestinationManager* manager = reinterpret_cast<DestinationManager*>(cinfo->dest);
+    manager->pub.next_output_byte = manager->buffer;
+    manager->pub.free_in_buffer = kBufferSize;
+}
+
+void write_out(j_compress_ptr cinfo, size_t length)
+{
+    DestinationManager* manager = reinterpret_cast<DestinationManager*>(cinfo->dest);
+    status_t status = manager->destination->WriteExactly(manager->buffer, length);
+    if (status != B_OK)
+        fail(reinterpret_cast<j_common_ptr>(cinfo), status == B_ERROR ? B_IO_ERROR : status);
+}
+
+boolean empty_output_buffer(j_compress_ptr cinfo)
+{
+    write_out(cinfo, kBufferSize);
+    init_destination(cinfo);
+    return TRUE;
+}
+
+void term_destination(j_compress_ptr cinfo)
+{
+    DestinationManager* manager = reinterpret_cast<DestinationManager*>(cinfo->dest);
+    write_out(cinfo, kBufferSize - manager->pub.free_in_buffer);
+}
+
+bool fits_limit(uint32 width, uint32 height)
+{
+    return width > 0 && height > 0 && uint64(width) * height * 4 <= B_TRANSLATION_MAX_PIXEL_BYTES;
+}
+
+// Huffman coding spends at least one bit on every 8 x 8 block, so a stream
+// far shorter than the image it claims cannot hold it. Arithmetic coding has
+// no such floor.
+bool plausible_length(const jpeg_decompress_struct& cinfo, BPositionIO* source)
+{
+    off_t size = 0;
+    if (cinfo.arith_code || source->GetSize(&size) != B_OK)
+        return true;
+    uint64 blocks = (uint64(cinfo.image_width) + 7) / 8 * ((uint64(cinfo.image_height) + 7) / 8);
+    return blocks / 8 <= uint64(size) + 1024;
+}
+
+// CMYK rows as libjpeg gives them become BGRX in place. Adobe's encoders
+// store the inks inverted, which the APP14 marker announces.
+void cmyk_to_bgrx(uint8* row, uint32 width, bool inverted)
+{
+    for (uint32 x = 0; x < width; x++) {
+        uint8* p = row + x * 4;
+        uint32 c = p[0], m = p[1], y = p[2], k = p[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        p[0] = uint8((y * k + 127) / 255);
+        p[1] = uint8((m * k + 127) / 255);
+        p[2] = uint8((c * k + 127) / 255);
+        p[3] = 255;
+    }
+}
+
+// Decodes every row into a block of kBlockRows rows and hands each block
+// to the sink. The block is allocated here and freed by the caller, also
+// after a jump.
+status_t read_rows(jpeg_decompress_struct* cinfo, JPEGRowSink* sink, uint8* volatile* block)
+{
+    bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+    cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+    jpeg_start_decompress(cinfo);
+    if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
+        cinfo->output_components != 4)
+        return B_ILLEGAL_DATA;
+
+    size_t rowBytes = size_t(cinfo->output_width) * 4;
+    uint8* rowsBlock = new (std::nothrow) uint8[rowBytes * kBlockRows];
+    *block = rowsBlock;
+    if (rowsBlock == nullptr)
+        return B_NO_MEMORY;
+    status_t status = sink->Start(cinfo->output_width, cinfo->output_height);
+    if (status != B_OK)
+        return status;
+
+    bool inverted = cinfo->saw_Adobe_marker;
+    JSAMPROW rows[kBlockRows];
+    for (uint32 i = 0; i < kBlockRows; i++)
+        rows[i] = rowsBlock + i * rowBytes;
+    while (cinfo->output_scanline < cinfo->output_height) {
+        // libjpeg may return fewer rows than asked; collect a full block.
+        uint32 count = std::min(kBlockRows, cinfo->output_height - cinfo->output_scanline);
+        uint32 done = 0;
+        while (done < count) {
+            JDIMENSION got = jpeg_read_scanlines(cinfo, rows + done, count - done);
+            if (got == 0)
+                return B_ILLEGAL_DATA;
+            done += got;
+        }
+        if (cmyk) {
+            for (uint32 i = 0; i < count; i++)
+                cmyk_to_bgrx(rows[i], cinfo->output_width, inverted);
+        }
+        status = sink->PutRows(rowsBlock, count);
+        if (status != B_OK)
+            return status;
+    }
+    jpeg_finish_decompress(cinfo);
+    return B_OK;
+}
+
+status_t check_marker(BPositionIO* source)
+{
+    uint8 marker[3];
+    ssize_t got = source->Read(marker, sizeof(marker));
+    if (got < 0)
+        return status_t(got);
+    if (got < 3 || marker[0] != 0xff || marker[1] != 0xd8 || marker[2] != 0xff)
+        return B_NO_TRANSLATOR;
+    return source->Seek(-3, SEEK_CUR) < 0 ? B_IO_ERROR : B_OK;
+}
+
+status_t decode(BPositionIO* source, JPEGInfo* info, JPEGRowSink* sink)
+{
+    status_t status = check_marker(source);
+    if (status != B_OK)
+        return status;
+
+    jpeg_decompress_struct cinfo;
+    ErrorManager errors;
+    std::unique_ptr<SourceManager> manager(new (std::nothrow) SourceManager);
+    if (!manager)
+        return B_NO_MEMORY;
+    set_up_errors(&errors);
+    cinfo.err = &errors.pub;
+
+    // Volatile: these change after setjmp and are read after a jump.
+    uint8* volatile block = nullptr;
+    volatile status_t result = B_ILLEGAL_DATA;
+
+    if (setjmp(errors.jump) == 0) {
+        jpeg_create_decompress(&cinfo);
+        // Progressive images keep every coefficient in memory; cap that too.
+        cinfo.mem->max_memory_to_use = long(2 * B_TRANSLATION_MAX_PIXEL_BYTES);
+        manager->source = source;
+        manager->pub.init_source = init_source;
+        manager->pub.fill_input_buffer = fill_input_buffer;
+        manager->pub.skip_input_data = skip_input_data;
+        manager->pub.resync_to_restart = jpeg_resync_to_restart;
+        manager->pub.term_source = term_source;
+        manager->pub.bytes_in_buffer = 0;
+        manager->pub.next_input_byte = nullptr;
+        cinfo.src = &manager->pub;
+
+        jpeg_read_header(&cinfo, TRUE);
+        info->width = cinfo.image_width;
+        info->height = cinfo.image_height;
+        info->components = cinfo.num_components;
+        info->progressive = cinfo.progressive_mode;
+
+        if (!fits_limit(cinfo.image_width, cinfo.image_height))
+            result = B_NO_MEMORY;
+        else if (!plausible_length(cinfo, source))
+            result = B_ILLEGAL_DATA;
+        else if (sink == nullptr)
+            result = B_OK;
+        else
+            result = read_rows(&cinfo, sink, &block);
+    } else {
+        result = errors.error != B_OK ? errors.error : B_ILLEGAL_DATA;
+    }
+    jpeg_destroy_decompress(&cinfo);
+    delete[] block;
+    return result;
+}
+
+} // namespace
+
+status_t jpeg_identify(BPositionIO* source, JPEGInfo* info)
+{
+    return decode(source, info, nullptr);
+}
+
+status_t jpeg_decode(BPositionIO* source, JPEGInfo* info, JPEGRowSink* sink)
+{
+    return decode(source, info, sink);
+}
+
+status_t jpeg_encode(JPEGRowSource* source, uint32 width, uint32 height,
+                     const JPEGWriteOptions& options, BPositionIO* destination)
+{
+    if (!fits_limit(width, height) || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)
+        return B_BAD_VALUE;
+
+    jpeg_compress_struct cinfo;
+    ErrorManager errors;
+    std::unique_ptr<DestinationManager> manager(new (std::nothrow) DestinationManager);
+    size_t rowBytes = size_t(width) * 4;
+    std::unique_ptr<uint8[]> block(new (std::nothrow) uint8[rowBytes * kBlockRows]);
+    if (!manager || !block)
+        return B_NO_MEMORY;
+    set_up_errors(&errors);
+    cinfo.err = &errors.pub;
+    volatile status_t result = B_ERROR;
+
+    if (setjmp(errors.jump) == 0) {
+        jpeg_create_compress(&cinfo);
+        manager->destination = destination;
+        manager->pub.init_destination = init_destination;
+        manager->pub.empty_output_buffer = empty_output_buffer;
+        manager->pub.term_destination = term_destination;
+        cinfo.dest = &manager->pub;
+
+        cinfo.image_width = width;
+        cinfo.image_height = height;
+        cinfo.input_components = 4;
+        cinfo.in_color_space = JCS_EXT_BGRX;
+        jpeg_set_defaults(&cinfo);
+        int quality = options.quality < 1 ? 1 : options.quality > 100 ? 100 : options.quality;
+        jpeg_set_quality(&cinfo, quality, TRUE);
+        cinfo.comp_info[0].h_samp_factor = options.subsampling == kSubsampling444 ? 1 : 2;
+        cinfo.comp_info[0].v_samp_factor = options.subsampling == kSubsampling420 ? 2 : 1;
+        if (options.progressive)
+            jpeg_simple_progression(&cinfo);
+
+        jpeg_start_compress(&cinfo, TRUE);
+        result = B_OK;
+        JSAMPROW rows[kBlockRows];
+        for (uint32 i = 0; i < kBlockRows; i++)
+            rows[i] = block.get() + i * rowBytes;
+        while (result == B_OK && cinfo.next_scanline < cinfo.image_height) {
+            uint32 count = std::min(kBlockRows, cinfo.image_height - cinfo.next_scanline);
+            result = source->GetRows(block.get(), count);
+            if (result == B_OK)
+                jpeg_write_scanlines(&cinfo, rows, count);
+        }
+        // A source that failed leaves the image unfinished; destroying the
+        // object below abandons it.
+        if (result == B_OK)
+            jpeg_finish_compress(&cinfo);
+    } else {
+        result = errors.error != B_OK ? errors.error : B_ERROR;
+    }
+    jpeg_destroy_compress(&cinfo);
+    return result;
+}

@@ -1,0 +1,146 @@
+#include "JPEGTranslator.h"
+
+#include <cstdio>
+#include <new>
+
+#include "JPEGCodec.h"
+#include "translation/SettingsView.h"
+#include "translation/StreamReader.h"
+
+const char* const kJPEGSettingQuality = "jpeg /quality";
+const char* const kJPEGSettingProgressive = "jpeg /progressive";
+const char* const kJPEGSettingSubsampling = "jpeg /subsampling";
+
+namespace {
+
+const int32 kDefaultQuality = 90;
+const bool kDefaultProgressive = false;
+
+const translation_format kInputFormats[] = {
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (JPEG translator)"},
+    {B_JPEG_FORMAT, B_TRANSLATOR_BITMAP, 0.8f, 0.8f, "image/jpeg", "JPEG image"},
+};
+
+const translation_format kOutputFormats[] = {
+    {B_JPEG_FORMAT, B_TRANSLATOR_BITMAP, 0.8f, 0.8f, "image/jpeg", "JPEG image"},
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (JPEG translator)"},
+};
+
+// Writes decoded rows as a 'bits' stream, straight into the destination.
+class BitsWriter : public JPEGRowSink
+{
+public:
+    explicit BitsWriter(BPositionIO* destination) : fDestination(destination), fWidth(0) {}
+
+    status_t Start(uint32 width, uint32 height) override
+    {
+        fWidth = width;
+        return BPrivate::write_bits_header(fDestination, width, height, B_RGB32);
+    }
+
+    status_t PutRows(const uint8* rows, uint32 count) override
+    {
+        return fDestination->WriteExactly(rows, size_t(fWidth) * 4 * count);
+    }
+
+private:
+    BPositionIO* fDestination;
+    uint32 fWidth;
+};
+
+// Reads the rows of a checked 32-bit 'bits' stream, dropping any padding
+// at the end of each row.
+class BitsReader : public JPEGRowSource
+{
+public:
+    BitsReader(BPositionIO* source, const BPrivate::BitsInfo& bits)
+        : fSource(source), fRowBytes(bits.header.rowBytes), fPixelBytes(size_t(bits.width) * 4)
+    {}
+
+    status_t GetRows(uint8* rows, uint32 count) override
+    {
+        status_t status = B_OK;
+        if (fRowBytes == fPixelBytes) {
+            status = fSource->ReadExactly(rows, fPixelBytes * count);
+        } else {
+            for (uint32 i = 0; i < count && status == B_OK; i++) {
+                status = fSource->ReadExactly(rows + i * fPixelBytes, fPixelBytes);
+                if (status == B_OK && fSource->Seek(fRowBytes - fPixelBytes, SEEK_CUR) < 0)
+                    status = B_IO_ERROR;
+            }
+        }
+        // ReadExactly answers B_ERROR for a stream that ends too soon.
+        return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
+    }
+
+private:
+    BPositionIO* fSource;
+    size_t fRowBytes;
+    size_t fPixelBytes;
+};
+
+} // namespace
+
+JPEGTranslator::JPEGTranslator()
+    : BaseTranslator("JPEG images", "Reads and writes JPEG images with libjpeg-turbo",
+                     B_TRANSLATION_MAKE_VERSION(1, 0, 0), kInputFormats,
+                     sizeof(kInputFormats) / sizeof(kInputFormats[0]), kOutputFormats,
+                     sizeof(kOutputFormats) / sizeof(kOutputFormats[0]), "JPEGTranslator_settings")
+{}
+
+status_t JPEGTranslator::IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
+                                        translator_info* info)
+{
+    JPEGInfo jpeg;
+    return jpeg_identify(source, &jpeg);
+}
+
+status_t JPEGTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
+                                BPositionIO* destination)
+{
+    JPEGInfo jpeg;
+    BitsWriter writer(destination);
+    return jpeg_decode(source, &jpeg, &writer);
+}
+
+status_t JPEGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
+                                BMessage* ioExtension, BPositionIO* destination)
+{
+    off_t available = BPrivate::remaining_stream_size(source);
+    if (available >= 0 && uint64(available) < bits.header.dataSize)
+        return B_ILLEGAL_DATA;
+
+    JPEGWriteOptions options;
+    options.quality = Settings()->GetInt32(kJPEGSettingQuality, kDefaultQuality, ioExtension);
+    options.progressive =
+        Settings()->GetBool(kJPEGSettingProgressive, kDefaultProgressive, ioExtension);
+    int32 subsampling = Settings()->GetInt32(kJPEGSettingSubsampling, kSubsampling420, ioExtension);
+    if (subsampling < kSubsampling444 || subsampling > kSubsampling420)
+        subsampling = kSubsampling420;
+    options.subsampling = JPEGSubsampling(subsampling);
+    BitsReader reader(source, bits);
+    return jpeg_encode(&reader, bits.width, bits.height, options, destination);
+}
+
+status_t JPEGTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+{
+    if (_view == nullptr || _extent == nullptr)
+        return B_BAD_VALUE;
+    BPrivate::SettingsView* view = new BPrivate::SettingsView("JPEG settings", this);
+    view->AddSlider("Quality", kJPEGSettingQuality, 1, 100, kDefaultQuality);
+    view->AddCheckBox("Progressive", kJPEGSettingProgressive, kDefaultProgressive);
+    const char* const names[] = {"4:4:4 (full colour)", "4:2:2", "4:2:0"};
+    const int32 values[] = {kSubsampling444, kSubsampling422, kSubsampling420};
+    view->AddOptionPopUp("Chroma subsampling", kJPEGSettingSubsampling, names, values, 3,
+                         kSubsampling420);
+    *_extent = view->Bounds();
+    *_view = view;
+    return B_OK;
+}
+
+extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)
+{
+    return n == 0 ? new JPEGTranslator : nullptr;
+}

@@ -1,0 +1,96 @@
+#include "PNGTranslator.h"
+
+#include <new>
+
+#include "PNGCodec.h"
+#include "translation/SettingsView.h"
+#include "translation/StreamReader.h"
+
+const char* const kPNGSettingCompression = "png /compression";
+const char* const kPNGSettingInterlace = "png /interlace";
+
+namespace {
+
+const int32 kDefaultCompression = 6;
+const bool kDefaultInterlace = false;
+
+const translation_format kInputFormats[] = {
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (PNG translator)"},
+    {B_PNG_FORMAT, B_TRANSLATOR_BITMAP, 0.8f, 0.8f, "image/png", "PNG image"},
+};
+
+const translation_format kOutputFormats[] = {
+    {B_PNG_FORMAT, B_TRANSLATOR_BITMAP, 0.8f, 0.8f, "image/png", "PNG image"},
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (PNG translator)"},
+};
+
+} // namespace
+
+PNGTranslator::PNGTranslator()
+    : BaseTranslator("PNG images", "Reads and writes PNG images with libpng",
+                     B_TRANSLATION_MAKE_VERSION(1, 0, 0), kInputFormats,
+                     sizeof(kInputFormats) / sizeof(kInputFormats[0]), kOutputFormats,
+                     sizeof(kOutputFormats) / sizeof(kOutputFormats[0]), "PNGTranslator_settings")
+{}
+
+status_t PNGTranslator::IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
+                                       translator_info* info)
+{
+    PNGInfo png;
+    return png_identify(source, &png);
+}
+
+status_t PNGTranslator::Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination)
+{
+    PNGInfo png;
+    std::unique_ptr<uint8[]> pixels;
+    status_t status = png_decode(source, &png, &pixels);
+    if (status != B_OK)
+        return status;
+    status = BPrivate::write_bits_header(destination, png.width, png.height,
+                                         png.hasAlpha ? B_RGBA32 : B_RGB32);
+    if (status != B_OK)
+        return status;
+    return destination->WriteExactly(pixels.get(), size_t(png.width) * png.height * 4);
+}
+
+status_t PNGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
+                               BMessage* ioExtension, BPositionIO* destination)
+{
+    off_t available = BPrivate::remaining_stream_size(source);
+    if (available >= 0 && uint64(available) < bits.header.dataSize)
+        return B_ILLEGAL_DATA;
+    std::unique_ptr<uint8[]> rows(new (std::nothrow) uint8[bits.header.dataSize]);
+    if (!rows)
+        return B_NO_MEMORY;
+    // ReadExactly answers B_ERROR for a stream that ends too soon.
+    status_t status = source->ReadExactly(rows.get(), bits.header.dataSize);
+    if (status != B_OK)
+        return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
+
+    PNGWriteOptions options;
+    options.compression =
+        Settings()->GetInt32(kPNGSettingCompression, kDefaultCompression, ioExtension);
+    options.interlaced = Settings()->GetBool(kPNGSettingInterlace, kDefaultInterlace, ioExtension);
+    return png_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
+                      bits.header.colors == B_RGBA32, options, destination);
+}
+
+status_t PNGTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+{
+    if (_view == nullptr || _extent == nullptr)
+        return B_BAD_VALUE;
+    BPrivate::SettingsView* view = new BPrivate::SettingsView("PNG settings", this);
+    view->AddSlider("Compression level", kPNGSettingCompression, 0, 9, kDefaultCompression);
+    view->AddCheckBox("Interlaced (Adam7)", kPNGSettingInterlace, kDefaultInterlace);
+    *_extent = view->Bounds();
+    *_view = view;
+    return B_OK;
+}
+
+extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)
+{
+    return n == 0 ? new PNGTranslator : nullptr;
+}

@@ -1,0 +1,97 @@
+#include "TIFFTranslator.h"
+
+#include <new>
+
+#include "TIFFCodec.h"
+#include "translation/SettingsView.h"
+#include "translation/StreamReader.h"
+
+const char* const kTIFFSettingCompression = "tiff /compression";
+
+namespace {
+
+const translation_format kInputFormats[] = {
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (TIFF translator)"},
+    {B_TIFF_FORMAT, B_TRANSLATOR_BITMAP, 0.7f, 0.7f, "image/tiff", "TIFF image"},
+};
+
+const translation_format kOutputFormats[] = {
+    {B_TIFF_FORMAT, B_TRANSLATOR_BITMAP, 0.7f, 0.7f, "image/tiff", "TIFF image"},
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (TIFF translator)"},
+};
+
+} // namespace
+
+TIFFTranslator::TIFFTranslator()
+    : BaseTranslator("TIFF images", "Reads and writes TIFF images with libtiff",
+                     B_TRANSLATION_MAKE_VERSION(1, 0, 0), kInputFormats,
+                     sizeof(kInputFormats) / sizeof(kInputFormats[0]), kOutputFormats,
+                     sizeof(kOutputFormats) / sizeof(kOutputFormats[0]), "TIFFTranslator_settings")
+{}
+
+status_t TIFFTranslator::IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
+                                        translator_info* info)
+{
+    TIFFInfo tiff;
+    return tiff_identify(source, &tiff);
+}
+
+status_t TIFFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
+                                BPositionIO* destination)
+{
+    TIFFInfo tiff;
+    std::unique_ptr<uint8[]> pixels;
+    status_t status = tiff_decode(source, &tiff, &pixels);
+    if (status != B_OK)
+        return status;
+    status = BPrivate::write_bits_header(destination, tiff.width, tiff.height,
+                                         tiff.hasAlpha ? B_RGBA32 : B_RGB32);
+    if (status != B_OK)
+        return status;
+    return destination->WriteExactly(pixels.get(), size_t(tiff.width) * tiff.height * 4);
+}
+
+status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
+                                BMessage* ioExtension, BPositionIO* destination)
+{
+    off_t available = BPrivate::remaining_stream_size(source);
+    if (available >= 0 && uint64(available) < bits.header.dataSize)
+        return B_ILLEGAL_DATA;
+    std::unique_ptr<uint8[]> rows(new (std::nothrow) uint8[bits.header.dataSize]);
+    if (!rows)
+        return B_NO_MEMORY;
+    // ReadExactly answers B_ERROR for a stream that ends too soon.
+    status_t status = source->ReadExactly(rows.get(), bits.header.dataSize);
+    if (status != B_OK)
+        return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
+
+    TIFFWriteOptions options;
+    int32 compression =
+        Settings()->GetInt32(kTIFFSettingCompression, kTIFFCompressionLZW, ioExtension);
+    options.compression =
+        tiff_is_known_compression(compression) ? TIFFCompression(compression) : kTIFFCompressionLZW;
+    return tiff_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
+                       bits.header.colors == B_RGBA32, options, destination);
+}
+
+status_t TIFFTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+{
+    if (_view == nullptr || _extent == nullptr)
+        return B_BAD_VALUE;
+    BPrivate::SettingsView* view = new BPrivate::SettingsView("TIFF settings", this);
+    const char* const names[] = {"None", "LZW", "Deflate", "PackBits"};
+    const int32 values[] = {kTIFFCompressionNone, kTIFFCompressionLZW, kTIFFCompressionDeflate,
+                            kTIFFCompressionPackBits};
+    view->AddOptionPopUp("Compression", kTIFFSettingCompression, names, values, 4,
+                         kTIFFCompressionLZW);
+    *_extent = view->Bounds();
+    *_view = view;
+    return B_OK;
+}
+
+extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)
+{
+    return n == 0 ? new TIFFTranslator : nullptr;
+}

@@ -1,0 +1,225 @@
+#include "WebPCodec.h"
+
+#include <cstring>
+#include <new>
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+#include <webp/encode.h>
+
+#include <TranslationDefs.h>
+
+// libwebp works on whole files in memory: the container's size field says how
+// much to read, and it is checked against the stream before anything is
+// allocated.
+
+namespace {
+
+const size_t kHeaderSize = 12;
+// A still image holds at most 16383 x 16383 pixels; even uncompressed, its
+// file cannot be larger than this.
+const uint64 kMaxFileSize = uint64(16383) * 16383 * 4 + 65536;
+
+// Canvases up to this many pixels are taken as they are; larger ones must
+// be mostly covered by the first frame.
+const uint64 kLargeCanvas = 16 * 1024 * 1024;
+
+bool fits_limit(uint32 width, uint32 height)
+{
+    return width > 0 && height > 0 && uint64(width) * height * 4 <= B_TRANSLATION_MAX_PIXEL_BYTES;
+}
+
+// Identify needs only the first chunks, which carry the canvas size.
+const size_t kIdentifyPrefix = 4096;
+
+// Reads the container into data (only its start unless whole is set); size
+// is the number of bytes read.
+status_t read_file(BPositionIO* source, bool whole, std::unique_ptr<uint8[]>* data, size_t* size)
+{
+    uint8 header[kHeaderSize];
+    ssize_t got = source->Read(header, kHeaderSize);
+    if (got < 0)
+        return status_t(got);
+    if (size_t(got) < kHeaderSize || memcmp(header, "RIFF", 4) != 0 ||
+        memcmp(header + 8, "WEBP", 4) != 0)
+        return B_NO_TRANSLATOR;
+
+    uint64 total = uint64(header[4] | header[5] << 8 | header[6] << 16 | uint32(header[7]) << 24);
+    total += 8;
+    if (total < kHeaderSize || total > kMaxFileSize)
+        return B_ILLEGAL_DATA;
+    off_t position = source->Position();
+    off_t streamSize = 0;
+    if (position >= 0 && source->GetSize(&streamSize) == B_OK &&
+        (streamSize < position || uint64(streamSize - position) < total - kHeaderSize))
+        return B_ILLEGAL_DATA;
+
+    size_t length = whole || total < kIdentifyPrefix ? size_t(total) : kIdentifyPrefix;
+    std::unique_ptr<uint8[]> buffer(new (std::nothrow) uint8[length]);
+    if (!buffer)
+        return B_NO_MEMORY;
+    memcpy(buffer.get(), header, kHeaderSize);
+    // ReadExactly answers B_ERROR for a stream that ends too soon.
+    status_t status = source->ReadExactly(buffer.get() + kHeaderSize, length - kHeaderSize);
+    if (status != B_OK)
+        return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
+    *data = std::move(buffer);
+    *size = length;
+    return B_OK;
+}
+
+// An animation's canvas around its first frame is only background, so a
+// canvas far larger than that frame is a header's claim rather than an
+// image (the same rule as for GIF screens).
+status_t check_first_frame(const uint8* data, size_t size, const WebPInfo& info)
+{
+    WebPData webp = {data, size};
+    WebPDemuxer* demuxer = WebPDemux(&webp);
+    if (demuxer == nullptr)
+        return B_ILLEGAL_DATA;
+    WebPIterator frame;
+    status_t status = B_ILLEGAL_DATA;
+    if (WebPDemuxGetFrame(demuxer, 1, &frame)) {
+        uint64 area = uint64(info.width) * info.height;
+        uint64 frameArea = uint64(frame.width) * uint64(frame.height);
+        status = area > kLargeCanvas && area / 16 > frameArea ? status_t(B_ILLEGAL_DATA) : B_OK;
+        WebPDemuxReleaseIterator(&frame);
+    }
+    WebPDemuxDelete(demuxer);
+    return status;
+}
+
+// Renders the first frame of an animation onto its canvas, as BGRA.
+status_t decode_first_frame(const uint8* data, size_t size, const WebPInfo& info, uint8* out)
+{
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options))
+        return B_ERROR;
+    options.color_mode = MODE_BGRA;
+    options.use_threads = 0;
+    WebPData webp = {data, size};
+    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&webp, &options);
+    if (decoder == nullptr)
+        return B_ILLEGAL_DATA;
+    WebPAnimInfo animation;
+    uint8_t* frame = nullptr;
+    int timestamp = 0;
+    status_t status = B_ILLEGAL_DATA;
+    if (WebPAnimDecoderGetInfo(decoder, &animation) && animation.canvas_width == info.width &&
+        animation.canvas_height == info.height &&
+        WebPAnimDecoderGetNext(decoder, &frame, &timestamp)) {
+        memcpy(out, frame, size_t(info.width) * info.height * 4);
+        status = B_OK;
+    }
+    WebPAnimDecoderDelete(decoder);
+    return status;
+}
+
+status_t decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* pixels)
+{
+    std::unique_ptr<uint8[]> data;
+    size_t size = 0;
+    status_t status = read_file(source, pixels != nullptr, &data, &size);
+    if (status != B_OK)
+        return status;
+
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(data.get(), size, &features) != VP8_STATUS_OK)
+        return B_ILLEGAL_DATA;
+    info->width = uint32(features.width);
+    info->height = uint32(features.height);
+    info->hasAlpha = features.has_alpha != 0;
+    info->animated = features.has_animation != 0;
+    if (!fits_limit(info->width, info->height))
+        return B_NO_MEMORY;
+    if (pixels == nullptr)
+        return B_OK;
+
+    size_t rowBytes = size_t(info->width) * 4;
+    size_t length = rowBytes * info->height;
+    if (info->animated)
+        status = check_first_frame(data.get(), size, *info);
+    if (status != B_OK)
+        return status;
+    std::unique_ptr<uint8[]> buffer(new (std::nothrow) uint8[length]);
+    if (!buffer)
+        return B_NO_MEMORY;
+    if (info->animated)
+        status = decode_first_frame(data.get(), size, *info, buffer.get());
+    else if (WebPDecodeBGRAInto(data.get(), size, buffer.get(), length, int(rowBytes)) == nullptr)
+        status = B_ILLEGAL_DATA;
+    if (status == B_OK)
+        *pixels = std::move(buffer);
+    return status;
+}
+
+struct WriterContext
+{
+    BPositionIO* destination;
+    status_t error;
+};
+
+int write_data(const uint8_t* data, size_t size, const WebPPicture* picture)
+{
+    WriterContext* context = static_cast<WriterContext*>(picture->custom_ptr);
+    status_t status = context->destination->WriteExactly(data, size);
+    if (status != B_OK) {
+        context->error = status == B_ERROR ? status_t(B_IO_ERROR) : status;
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace
+
+status_t webp_identify(BPositionIO* source, WebPInfo* info)
+{
+    return decode(source, info, nullptr);
+}
+
+status_t webp_decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* pixels)
+{
+    return decode(source, info, pixels);
+}
+
+status_t webp_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
+                     const WebPWriteOptions& options, BPositionIO* destination)
+{
+    if (!fits_limit(width, height) || rowBytes < size_t(width) * 4 || rowBytes > INT32_MAX)
+        return B_BAD_VALUE;
+    if (width > WEBP_MAX_DIMENSION || height > WEBP_MAX_DIMENSION)
+        return B_BAD_VALUE;
+
+    WebPConfig config;
+    WebPPicture picture;
+    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture))
+        return B_ERROR;
+    int32 quality = options.quality < 0 ? 0 : options.quality > 100 ? 100 : options.quality;
+    config.quality = float(quality);
+    config.lossless = options.lossless ? 1 : 0;
+    config.exact = options.lossless ? 1 : 0;
+    if (!WebPValidateConfig(&config))
+        return B_BAD_VALUE;
+
+    picture.use_argb = options.lossless ? 1 : 0;
+    picture.width = int(width);
+    picture.height = int(height);
+    int imported = hasAlpha ? WebPPictureImportBGRA(&picture, bits, int(rowBytes))
+                            : WebPPictureImportBGRX(&picture, bits, int(rowBytes));
+    if (!imported) {
+        WebPPictureFree(&picture);
+        return B_NO_MEMORY;
+    }
+
+    WriterContext context = {destination, B_OK};
+    picture.writer = write_data;
+    picture.custom_ptr = &context;
+    int ok = WebPEncode(&config, &picture);
+    WebPEncodingError error = picture.error_code;
+    WebPPictureFree(&picture);
+    if (ok)
+        return B_OK;
+    if (context.error != B_OK)
+        return context.error;
+    return error == VP8_ENC_ERROR_OUT_OF_MEMORY ? B_NO_MEMORY : B_ERROR;
+}

@@ -1,0 +1,39 @@
+#ifndef WEBP_CODEC_H
+#define WEBP_CODEC_H
+
+#include <memory>
+
+#include <DataIO.h>
+
+// The libwebp side of the WebP translator. Pixels are 32-bit words 0xAARRGGBB
+// (bytes B, G, R, A in memory); a decoded buffer has rows of exactly width * 4
+// bytes and belongs to the caller.
+
+struct WebPInfo
+{
+    uint32 width = 0;
+    uint32 height = 0;
+    bool hasAlpha = false;
+    bool animated = false;
+};
+
+struct WebPWriteOptions
+{
+    int32 quality = 80; // 0 to 100; for lossless files, the effort spent
+    bool lossless = false;
+};
+
+// B_NO_TRANSLATOR when the data is not a RIFF WEBP container; B_ILLEGAL_DATA
+// when its chunks are broken or cut short.
+status_t webp_identify(BPositionIO* source, WebPInfo* info);
+
+// Reads a lossy or lossless image, with or without alpha; of an animation,
+// the first frame as it shows on the canvas.
+status_t webp_decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* pixels);
+
+// Writes width x height pixels whose rows are rowBytes apart. Lossless files
+// keep every pixel exactly, the colour of fully transparent ones included.
+status_t webp_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
+                     const WebPWriteOptions& options, BPositionIO* destination);
+
+#endif

@@ -1,0 +1,96 @@
+#include "WebPTranslator.h"
+
+#include <new>
+
+#include "WebPCodec.h"
+#include "translation/SettingsView.h"
+#include "translation/StreamReader.h"
+
+const char* const kWebPSettingQuality = "webp /quality";
+const char* const kWebPSettingLossless = "webp /lossless";
+
+namespace {
+
+const int32 kDefaultQuality = 80;
+const bool kDefaultLossless = false;
+
+const translation_format kInputFormats[] = {
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (WebP translator)"},
+    {B_WEBP_FORMAT, B_TRANSLATOR_BITMAP, 0.8f, 0.8f, "image/webp", "WebP image"},
+};
+
+const translation_format kOutputFormats[] = {
+    {B_WEBP_FORMAT, B_TRANSLATOR_BITMAP, 0.8f, 0.8f, "image/webp", "WebP image"},
+    {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
+     "Be Bitmap Format (WebP translator)"},
+};
+
+} // namespace
+
+WebPTranslator::WebPTranslator()
+    : BaseTranslator("WebP images", "Reads and writes WebP images with libwebp",
+                     B_TRANSLATION_MAKE_VERSION(1, 0, 0), kInputFormats,
+                     sizeof(kInputFormats) / sizeof(kInputFormats[0]), kOutputFormats,
+                     sizeof(kOutputFormats) / sizeof(kOutputFormats[0]), "WebPTranslator_settings")
+{}
+
+status_t WebPTranslator::IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
+                                        translator_info* info)
+{
+    WebPInfo webp;
+    return webp_identify(source, &webp);
+}
+
+status_t WebPTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
+                                BPositionIO* destination)
+{
+    WebPInfo webp;
+    std::unique_ptr<uint8[]> pixels;
+    status_t status = webp_decode(source, &webp, &pixels);
+    if (status != B_OK)
+        return status;
+    status = BPrivate::write_bits_header(destination, webp.width, webp.height,
+                                         webp.hasAlpha ? B_RGBA32 : B_RGB32);
+    if (status != B_OK)
+        return status;
+    return destination->WriteExactly(pixels.get(), size_t(webp.width) * webp.height * 4);
+}
+
+status_t WebPTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
+                                BMessage* ioExtension, BPositionIO* destination)
+{
+    off_t available = BPrivate::remaining_stream_size(source);
+    if (available >= 0 && uint64(available) < bits.header.dataSize)
+        return B_ILLEGAL_DATA;
+    std::unique_ptr<uint8[]> rows(new (std::nothrow) uint8[bits.header.dataSize]);
+    if (!rows)
+        return B_NO_MEMORY;
+    // ReadExactly answers B_ERROR for a stream that ends too soon.
+    status_t status = source->ReadExactly(rows.get(), bits.header.dataSize);
+    if (status != B_OK)
+        return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
+
+    WebPWriteOptions options;
+    options.quality = Settings()->GetInt32(kWebPSettingQuality, kDefaultQuality, ioExtension);
+    options.lossless = Settings()->GetBool(kWebPSettingLossless, kDefaultLossless, ioExtension);
+    return webp_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
+                       bits.header.colors == B_RGBA32, options, destination);
+}
+
+status_t WebPTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+{
+    if (_view == nullptr || _extent == nullptr)
+        return B_BAD_VALUE;
+    BPrivate::SettingsView* view = new BPrivate::SettingsView("WebP settings", this);
+    view->AddSlider("Quality", kWebPSettingQuality, 0, 100, kDefaultQuality);
+    view->AddCheckBox("Lossless", kWebPSettingLossless, kDefaultLossless);
+    *_extent = view->Bounds();
+    *_view = view;
+    return B_OK;
+}
+
+extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)
+{
+    return n == 0 ? new WebPTranslator : nullptr;
+}
