@@ -1,9 +1,11 @@
 #include "BitsHeader.h"
+#include "StreamReader.h"
 
 #include <TranslationDefs.h>
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace BPrivate {
 
@@ -160,6 +162,30 @@ status_t write_bits_header(BPositionIO* destination, uint32 width, uint32 height
     uint8 bytes[B_TRANSLATOR_BITMAP_HEADER_SIZE];
     bits_header_to_bytes(header, bytes);
     return destination->WriteExactly(bytes, sizeof(bytes));
+}
+
+status_t write_bits_picture(BPositionIO* destination, uint32 width, uint32 height, bool alpha,
+                            const uint8* pixels)
+{
+    status_t status = write_bits_header(destination, width, height, alpha ? B_RGBA32 : B_RGB32);
+    if (status != B_OK)
+        return status;
+    return destination->WriteExactly(pixels, size_t(width) * height * 4);
+}
+
+status_t read_bits_rows(const BitsInfo& bits, BPositionIO* source, std::unique_ptr<uint8[]>* rows)
+{
+    off_t available = remaining_stream_size(source);
+    if (available >= 0 && uint64(available) < bits.header.dataSize)
+        return B_ILLEGAL_DATA;
+    rows->reset(new (std::nothrow) uint8[bits.header.dataSize]);
+    if (!*rows)
+        return B_NO_MEMORY;
+    // ReadExactly answers B_ERROR for a stream that ends too soon.
+    status_t status = source->ReadExactly(rows->get(), bits.header.dataSize);
+    if (status != B_OK)
+        return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
+    return B_OK;
 }
 
 } // namespace BPrivate

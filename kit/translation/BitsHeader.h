@@ -8,6 +8,8 @@
 #include <DataIO.h>
 #include <TranslatorFormats.h>
 
+#include <memory>
+
 namespace BPrivate {
 
 // A checked header with the figures derived from it.
@@ -41,6 +43,16 @@ TranslatorBitmap make_bits_header(uint32 width, uint32 height, color_space space
 // Writes the header of make_bits_header() at the stream's position.
 status_t write_bits_header(BPositionIO* destination, uint32 width, uint32 height,
                            color_space space);
+
+// Writes a whole decoded picture as a 'bits' stream: the header, then rows of
+// exactly width x 4 bytes (B_RGBA32 with alpha, else B_RGB32).
+status_t write_bits_picture(BPositionIO* destination, uint32 width, uint32 height, bool alpha,
+                            const uint8* pixels);
+
+// Reads the rows of a checked 'bits' stream that follow at the source's
+// position into a buffer of its own. A source shorter than the header says is
+// B_ILLEGAL_DATA, found out before the buffer is made where the size is known.
+status_t read_bits_rows(const BitsInfo& bits, BPositionIO* source, std::unique_ptr<uint8[]>* rows);
 
 } // namespace BPrivate
 

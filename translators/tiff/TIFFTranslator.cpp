@@ -46,26 +46,17 @@ status_t TIFFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
     status_t status = tiff_decode(source, &tiff, &pixels);
     if (status != B_OK)
         return status;
-    status = BPrivate::write_bits_header(destination, tiff.width, tiff.height,
-                                         tiff.hasAlpha ? B_RGBA32 : B_RGB32);
-    if (status != B_OK)
-        return status;
-    return destination->WriteExactly(pixels.get(), size_t(tiff.width) * tiff.height * 4);
+    return BPrivate::write_bits_picture(destination, tiff.width, tiff.height, tiff.hasAlpha,
+                                        pixels.get());
 }
 
 status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
                                 BMessage* ioExtension, BPositionIO* destination)
 {
-    off_t available = BPrivate::remaining_stream_size(source);
-    if (available >= 0 && uint64(available) < bits.header.dataSize)
-        return B_ILLEGAL_DATA;
-    std::unique_ptr<uint8[]> rows(new (std::nothrow) uint8[bits.header.dataSize]);
-    if (!rows)
-        return B_NO_MEMORY;
-    // ReadExactly answers B_ERROR for a stream that ends too soon.
-    status_t status = source->ReadExactly(rows.get(), bits.header.dataSize);
+    std::unique_ptr<uint8[]> rows;
+    status_t status = BPrivate::read_bits_rows(bits, source, &rows);
     if (status != B_OK)
-        return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
+        return status;
 
     TIFFWriteOptions options;
     int32 compression =
