@@ -189,6 +189,17 @@ TEST_F(FileTest, AFailedSaveLeavesTheExistingFileAsItWas)
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Hidden | QDir::Files).size(), 1);
 
+    // No image, or a format the catalogue does not have: nothing is written.
+    BBitmap* image = view->image;
+    view->image = nullptr;
+    view->save(dir, const_cast<char*>("none.png"));
+    view->image = image;
+    view->format_no = 999;
+    view->save(dir, const_cast<char*>("none.png"));
+    view->format_no = -1;
+    view->save(dir, const_cast<char*>("none.png"));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("none.png"))));
+
     // Names that are not plain file names write nothing.
     for (const char* bad : {"", ".", "..", "a/b"}) {
         view->save(dir, const_cast<char*>(bad));
