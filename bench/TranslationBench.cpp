@@ -49,11 +49,31 @@ void ppm_binary(BMessage* extension)
     extension->AddInt32("ppm /format", 6);
 }
 
+// PNG and JPEG at the settings the comparison scripts give vips and convert.
+void png_default(BMessage* extension)
+{
+    extension->AddInt32("png /compression", 6);
+    extension->AddBool("png /interlace", false);
+}
+
+void png_fast(BMessage* extension)
+{
+    extension->AddInt32("png /compression", 1);
+    extension->AddBool("png /interlace", false);
+}
+
+void jpeg_default(BMessage* extension)
+{
+    extension->AddInt32("jpeg /quality", 90);
+    extension->AddInt32("jpeg /subsampling", 2);
+    extension->AddBool("jpeg /progressive", false);
+}
+
 const Format kFormats[] = {
-    {"Targa", B_TGA_FORMAT, targa_plain},
-    {"Targa-RLE", B_TGA_FORMAT, targa_rle},
-    {"BMP", B_BMP_FORMAT, no_settings},
-    {"PPM", B_PPM_FORMAT, ppm_binary},
+    {"Targa", B_TGA_FORMAT, targa_plain},      {"Targa-RLE", B_TGA_FORMAT, targa_rle},
+    {"BMP", B_BMP_FORMAT, no_settings},        {"PPM", B_PPM_FORMAT, ppm_binary},
+    {"PNG-6", B_PNG_FORMAT, png_default},      {"PNG-1", B_PNG_FORMAT, png_fast},
+    {"JPEG-q90", B_JPEG_FORMAT, jpeg_default},
 };
 
 struct Picture
