@@ -162,7 +162,8 @@ void cmyk_to_bgrx(uint8* row, uint32 width, bool inverted)
 // Decodes every row into a block of kBlockRows rows and hands each block
 // to the sink. The block is allocated here and freed by the caller, also
 // after a jump.
-status_t read_rows(jpeg_decompress_struct* cinfo, JPEGRowSink* sink, uint8* volatile* block)
+status_t read_rows(jpeg_decompress_struct* cinfo, BPrivate::BitsRowSink* sink,
+                   uint8* volatile* block)
 {
     bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
@@ -176,7 +177,7 @@ status_t read_rows(jpeg_decompress_struct* cinfo, JPEGRowSink* sink, uint8* vola
     *block = rowsBlock;
     if (rowsBlock == nullptr)
         return B_NO_MEMORY;
-    status_t status = sink->Start(cinfo->output_width, cinfo->output_height);
+    status_t status = sink->Start(cinfo->output_width, cinfo->output_height, false);
     if (status != B_OK)
         return status;
 
@@ -217,7 +218,7 @@ status_t check_marker(BPositionIO* source)
     return source->Seek(-3, SEEK_CUR) < 0 ? B_IO_ERROR : B_OK;
 }
 
-status_t decode(BPositionIO* source, JPEGInfo* info, JPEGRowSink* sink)
+status_t decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink)
 {
     status_t status = check_marker(source);
     if (status != B_OK)
@@ -278,12 +279,12 @@ status_t jpeg_identify(BPositionIO* source, JPEGInfo* info)
     return decode(source, info, nullptr);
 }
 
-status_t jpeg_decode(BPositionIO* source, JPEGInfo* info, JPEGRowSink* sink)
+status_t jpeg_decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink)
 {
     return decode(source, info, sink);
 }
 
-status_t jpeg_encode(JPEGRowSource* source, uint32 width, uint32 height,
+status_t jpeg_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height,
                      const JPEGWriteOptions& options, BPositionIO* destination)
 {
     if (!fits_limit(width, height) || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)

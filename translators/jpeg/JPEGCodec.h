@@ -3,6 +3,8 @@
 
 #include <DataIO.h>
 
+#include "translation/BitsRows.h"
+
 // The libjpeg-turbo side of the JPEG translator. Pixels are 32-bit words
 // 0xAARRGGBB (bytes B, G, R, A in memory); decoded rows are exactly
 // width * 4 bytes, alpha 255.
@@ -24,26 +26,6 @@ struct JPEGWriteOptions
     JPEGSubsampling subsampling = kSubsampling420;
 };
 
-// Where decoded rows go: the size first, then the rows from the top in
-// blocks, each row width * 4 bytes. An error from either stops decoding and
-// is what jpeg_decode answers.
-class JPEGRowSink
-{
-public:
-    virtual ~JPEGRowSink() {}
-    virtual status_t Start(uint32 width, uint32 height) = 0;
-    virtual status_t PutRows(const uint8* rows, uint32 count) = 0;
-};
-
-// Where the rows to encode come from, from the top: count rows of
-// width * 4 bytes each time. An error stops encoding.
-class JPEGRowSource
-{
-public:
-    virtual ~JPEGRowSource() {}
-    virtual status_t GetRows(uint8* rows, uint32 count) = 0;
-};
-
 // B_NO_TRANSLATOR when the data does not start with a JPEG start-of-image
 // marker; B_ILLEGAL_DATA when the headers that follow are broken.
 status_t jpeg_identify(BPositionIO* source, JPEGInfo* info);
@@ -52,10 +34,10 @@ status_t jpeg_identify(BPositionIO* source, JPEGInfo* info);
 // CMYK when the APP14 marker says so). The EXIF orientation is left alone.
 // Data that ends before the image does is an error, not a grey tail. Rows
 // reach the sink a block at a time, so no whole-image buffer is made here.
-status_t jpeg_decode(BPositionIO* source, JPEGInfo* info, JPEGRowSink* sink);
+status_t jpeg_decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink);
 
 // Writes width x height pixels taken from rows; alpha is ignored.
-status_t jpeg_encode(JPEGRowSource* rows, uint32 width, uint32 height,
+status_t jpeg_encode(BPrivate::BitsRowSource* rows, uint32 width, uint32 height,
                      const JPEGWriteOptions& options, BPositionIO* destination);
 
 #endif

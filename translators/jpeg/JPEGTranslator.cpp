@@ -5,7 +5,6 @@
 
 #include "JPEGCodec.h"
 #include "translation/SettingsView.h"
-#include "translation/StreamReader.h"
 
 const char* const kJPEGSettingQuality = "jpeg /quality";
 const char* const kJPEGSettingProgressive = "jpeg /progressive";
@@ -28,59 +27,6 @@ const translation_format kOutputFormats[] = {
      "Be Bitmap Format (JPEG translator)"},
 };
 
-// Writes decoded rows as a 'bits' stream, straight into the destination.
-class BitsWriter : public JPEGRowSink
-{
-public:
-    explicit BitsWriter(BPositionIO* destination) : fDestination(destination), fWidth(0) {}
-
-    status_t Start(uint32 width, uint32 height) override
-    {
-        fWidth = width;
-        return BPrivate::write_bits_header(fDestination, width, height, B_RGB32);
-    }
-
-    status_t PutRows(const uint8* rows, uint32 count) override
-    {
-        return fDestination->WriteExactly(rows, size_t(fWidth) * 4 * count);
-    }
-
-private:
-    BPositionIO* fDestination;
-    uint32 fWidth;
-};
-
-// Reads the rows of a checked 32-bit 'bits' stream, dropping any padding
-// at the end of each row.
-class BitsReader : public JPEGRowSource
-{
-public:
-    BitsReader(BPositionIO* source, const BPrivate::BitsInfo& bits)
-        : fSource(source), fRowBytes(bits.header.rowBytes), fPixelBytes(size_t(bits.width) * 4)
-    {}
-
-    status_t GetRows(uint8* rows, uint32 count) override
-    {
-        status_t status = B_OK;
-        if (fRowBytes == fPixelBytes) {
-            status = fSource->ReadExactly(rows, fPixelBytes * count);
-        } else {
-            for (uint32 i = 0; i < count && status == B_OK; i++) {
-                status = fSource->ReadExactly(rows + i * fPixelBytes, fPixelBytes);
-                if (status == B_OK && fSource->Seek(fRowBytes - fPixelBytes, SEEK_CUR) < 0)
-                    status = B_IO_ERROR;
-            }
-        }
-        // ReadExactly answers B_ERROR for a stream that ends too soon.
-        return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
-    }
-
-private:
-    BPositionIO* fSource;
-    size_t fRowBytes;
-    size_t fPixelBytes;
-};
-
 } // namespace
 
 JPEGTranslator::JPEGTranslator()
@@ -101,15 +47,14 @@ status_t JPEGTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
                                 BPositionIO* destination)
 {
     JPEGInfo jpeg;
-    BitsWriter writer(destination);
+    BPrivate::BitsStreamWriter writer(destination);
     return jpeg_decode(source, &jpeg, &writer);
 }
 
 status_t JPEGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
                                 BMessage* ioExtension, BPositionIO* destination)
 {
-    off_t available = BPrivate::remaining_stream_size(source);
-    if (available >= 0 && uint64(available) < bits.header.dataSize)
+    if (BPrivate::bits_rows_missing(bits, source))
         return B_ILLEGAL_DATA;
 
     JPEGWriteOptions options;
@@ -120,7 +65,7 @@ status_t JPEGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
     if (subsampling < kSubsampling444 || subsampling > kSubsampling420)
         subsampling = kSubsampling420;
     options.subsampling = JPEGSubsampling(subsampling);
-    BitsReader reader(source, bits);
+    BPrivate::BitsStreamReader reader(source, bits);
     return jpeg_encode(&reader, bits.width, bits.height, options, destination);
 }
 

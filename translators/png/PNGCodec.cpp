@@ -1,8 +1,9 @@
 #include "PNGCodec.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
-#include <vector>
+#include <new>
 
 #include <png.h>
 
@@ -10,7 +11,8 @@
 
 // libpng reports errors by longjmp; everything that can jump stays in this
 // file, and every object that outlives a jump is plain data owned outside the
-// setjmp frame.
+// setjmp frame. Rows travel in blocks of kBlockRows, so a picture that is not
+// interlaced never exists whole here; Adam7 needs every row at once.
 
 namespace {
 
@@ -18,6 +20,8 @@ const uint8 kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 
 // libpng's own cap on either side is 2^31 - 1; ours is the pixel-buffer limit.
 const uint32 kMaxSide = 0x7fffffff;
+
+const uint32 kBlockRows = 16;
 
 struct ReadContext
 {
@@ -125,7 +129,52 @@ status_t check_signature(BPositionIO* source)
     return B_OK;
 }
 
-status_t decode(BPositionIO* source, PNGInfo* info, std::unique_ptr<uint8[]>* pixels)
+// One allocation for a block of rows and the table of pointers to them
+// that libpng wants: a std::vector would leak when libpng jumps out.
+png_bytep* make_block(size_t rowBytes, uint32 count, uint8* volatile* buffer)
+{
+    size_t tableBytes = sizeof(png_bytep) * count;
+    uint8* memory = new (std::nothrow) uint8[tableBytes + rowBytes * count];
+    *buffer = memory;
+    if (memory == nullptr)
+        return nullptr;
+    png_bytep* rows = reinterpret_cast<png_bytep*>(memory);
+    for (uint32 y = 0; y < count; y++)
+        rows[y] = memory + tableBytes + y * rowBytes;
+    return rows;
+}
+
+// Decodes the image data into the sink. Called inside the setjmp frame;
+// *buffer is whatever this allocated, for the caller to free after a jump.
+status_t read_rows(png_structp png, png_infop pngInfo, const PNGInfo& info,
+                   BPrivate::BitsRowSink* sink, uint8* volatile* buffer)
+{
+    set_transforms(png, pngInfo, info);
+    size_t rowBytes = size_t(info.width) * 4;
+    if (png_get_rowbytes(png, pngInfo) != rowBytes)
+        return B_ILLEGAL_DATA;
+    uint32 blockRows = info.interlaced ? info.height : std::min(kBlockRows, info.height);
+    png_bytep* rows = make_block(rowBytes, blockRows, buffer);
+    if (rows == nullptr)
+        return B_NO_MEMORY;
+    uint8* block = rows[0];
+
+    status_t status = sink->Start(info.width, info.height, info.hasAlpha);
+    if (status != B_OK)
+        return status;
+    if (info.interlaced) {
+        png_read_image(png, rows);
+        return sink->PutRows(block, info.height);
+    }
+    for (uint32 y = 0; y < info.height && status == B_OK; y += blockRows) {
+        uint32 count = std::min(blockRows, info.height - y);
+        png_read_rows(png, rows, nullptr, count);
+        status = sink->PutRows(block, count);
+    }
+    return status;
+}
+
+status_t decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* sink)
 {
     status_t status = check_signature(source);
     if (status != B_OK)
@@ -142,7 +191,6 @@ status_t decode(BPositionIO* source, PNGInfo* info, std::unique_ptr<uint8[]>* pi
     }
 
     ReadContext context = {source, B_OK};
-    std::vector<png_bytep> rows;
     uint8* volatile buffer = nullptr;
     // Volatile: these change after setjmp and are read after a jump.
     volatile status_t result = B_ILLEGAL_DATA;
@@ -155,37 +203,50 @@ status_t decode(BPositionIO* source, PNGInfo* info, std::unique_ptr<uint8[]>* pi
         png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
 
         result = read_header(png, pngInfo, source, info);
-        if (result == B_OK && pixels != nullptr) {
-            set_transforms(png, pngInfo, *info);
-            size_t rowBytes = size_t(info->width) * 4;
-            if (png_get_rowbytes(png, pngInfo) != rowBytes) {
-                result = B_ILLEGAL_DATA;
-            } else {
-                result = B_NO_MEMORY;
-                uint8* block = new (std::nothrow) uint8[rowBytes * info->height];
-                buffer = block;
-                if (block != nullptr) {
-                    rows.resize(info->height);
-                    for (uint32 y = 0; y < info->height; y++)
-                        rows[y] = block + y * rowBytes;
-                    result = B_ILLEGAL_DATA;
-                    png_read_image(png, rows.data());
-                    // Reading on to IEND tells a complete file from a cut one.
-                    png_read_end(png, nullptr);
-                    result = B_OK;
-                }
+        if (result == B_OK && sink != nullptr) {
+            // Until the rows are read to the end, a jump means broken data.
+            result = B_ILLEGAL_DATA;
+            status_t rowsStatus = read_rows(png, pngInfo, *info, sink, &buffer);
+            if (rowsStatus == B_OK) {
+                // Reading on to IEND tells a complete file from a cut one.
+                png_read_end(png, nullptr);
             }
+            result = rowsStatus;
         }
     } else if (context.error != B_OK) {
         result = context.error;
     }
     png_destroy_read_struct(&png, &pngInfo, nullptr);
-
-    if (result == B_OK && pixels != nullptr)
-        pixels->reset(buffer);
-    else
-        delete[] buffer;
+    delete[] buffer;
     return result;
+}
+
+// Encodes the rows the source gives. Called inside the setjmp frame, like
+// read_rows().
+status_t write_rows(png_structp png, uint32 width, uint32 height, bool interlaced,
+                    BPrivate::BitsRowSource* source, uint8* volatile* buffer)
+{
+    size_t rowBytes = size_t(width) * 4;
+    uint32 blockRows = interlaced ? height : std::min(kBlockRows, height);
+    png_bytep* rows = make_block(rowBytes, blockRows, buffer);
+    if (rows == nullptr)
+        return B_NO_MEMORY;
+    uint8* block = rows[0];
+
+    if (interlaced) {
+        status_t status = source->GetRows(block, height);
+        if (status == B_OK)
+            png_write_image(png, rows);
+        return status;
+    }
+    for (uint32 y = 0; y < height; y += blockRows) {
+        uint32 count = std::min(blockRows, height - y);
+        status_t status = source->GetRows(block, count);
+        if (status != B_OK)
+            return status;
+        png_write_rows(png, rows, count);
+    }
+    return B_OK;
 }
 
 } // namespace
@@ -195,15 +256,15 @@ status_t png_identify(BPositionIO* source, PNGInfo* info)
     return decode(source, info, nullptr);
 }
 
-status_t png_decode(BPositionIO* source, PNGInfo* info, std::unique_ptr<uint8[]>* pixels)
+status_t png_decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* sink)
 {
-    return decode(source, info, pixels);
+    return decode(source, info, sink);
 }
 
-status_t png_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
+status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height, bool hasAlpha,
                     const PNGWriteOptions& options, BPositionIO* destination)
 {
-    if (!fits_limit(width, height) || rowBytes < size_t(width) * 4)
+    if (!fits_limit(width, height))
         return B_BAD_VALUE;
 
     png_structp png =
@@ -217,9 +278,7 @@ status_t png_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBy
     }
 
     WriteContext context = {destination, B_OK};
-    std::vector<png_bytep> rows(height);
-    for (uint32 y = 0; y < height; y++)
-        rows[y] = const_cast<png_bytep>(bits + y * rowBytes);
+    uint8* volatile buffer = nullptr;
     volatile status_t result = B_ERROR;
 
     if (setjmp(png_jmpbuf(png)) == 0) {
@@ -239,12 +298,14 @@ status_t png_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBy
             png_set_filler(png, 0, PNG_FILLER_AFTER);
         if (options.interlaced)
             png_set_interlace_handling(png);
-        png_write_image(png, rows.data());
-        png_write_end(png, pngInfo);
-        result = B_OK;
+        status_t status = write_rows(png, width, height, options.interlaced, source, &buffer);
+        if (status == B_OK)
+            png_write_end(png, pngInfo);
+        result = status;
     } else {
         result = context.error != B_OK ? context.error : B_ERROR;
     }
     png_destroy_write_struct(&png, &pngInfo);
+    delete[] buffer;
     return result;
 }

@@ -1,13 +1,12 @@
 #ifndef PNG_CODEC_H
 #define PNG_CODEC_H
 
-#include <memory>
-
 #include <DataIO.h>
 
+#include "translation/BitsRows.h"
+
 // The libpng side of the PNG translator. Pixels are 32-bit words 0xAARRGGBB
-// (bytes B, G, R, A in memory); a decoded buffer has rows of exactly width * 4
-// bytes and belongs to the caller.
+// (bytes B, G, R, A in memory), rows exactly width * 4 bytes.
 
 struct PNGInfo
 {
@@ -27,13 +26,14 @@ struct PNGWriteOptions
 // B_ILLEGAL_DATA when the header that follows is broken.
 status_t png_identify(BPositionIO* source, PNGInfo* info);
 
-// Reads the whole image. Gamma is left alone; palettes, grey, tRNS and 16-bit
-// samples become 8-bit BGRA.
-status_t png_decode(BPositionIO* source, PNGInfo* info, std::unique_ptr<uint8[]>* pixels);
+// Reads the whole image into the sink, a block of rows at a time. Gamma is
+// left alone; palettes, grey, tRNS and 16-bit samples become 8-bit BGRA. A
+// file cut short is an error even when every row arrived.
+status_t png_decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* sink);
 
-// Writes width x height pixels whose rows are rowBytes apart. Without alpha
-// the image is written as RGB and the alpha bytes are ignored.
-status_t png_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
+// Writes width x height pixels taken from the source. Without alpha the image
+// is written as RGB and the alpha bytes are ignored.
+status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height, bool hasAlpha,
                     const PNGWriteOptions& options, BPositionIO* destination);
 
 #endif

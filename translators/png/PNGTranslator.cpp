@@ -4,7 +4,6 @@
 
 #include "PNGCodec.h"
 #include "translation/SettingsView.h"
-#include "translation/StreamReader.h"
 
 const char* const kPNGSettingCompression = "png /compression";
 const char* const kPNGSettingInterlace = "png /interlace";
@@ -45,28 +44,23 @@ status_t PNGTranslator::IdentifyFormat(BPositionIO* source, BMessage* ioExtensio
 status_t PNGTranslator::Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination)
 {
     PNGInfo png;
-    std::unique_ptr<uint8[]> pixels;
-    status_t status = png_decode(source, &png, &pixels);
-    if (status != B_OK)
-        return status;
-    return BPrivate::write_bits_picture(destination, png.width, png.height, png.hasAlpha,
-                                        pixels.get());
+    BPrivate::BitsStreamWriter writer(destination);
+    return png_decode(source, &png, &writer);
 }
 
 status_t PNGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
                                BMessage* ioExtension, BPositionIO* destination)
 {
-    std::unique_ptr<uint8[]> rows;
-    status_t status = BPrivate::read_bits_rows(bits, source, &rows);
-    if (status != B_OK)
-        return status;
+    if (BPrivate::bits_rows_missing(bits, source))
+        return B_ILLEGAL_DATA;
 
     PNGWriteOptions options;
     options.compression =
         Settings()->GetInt32(kPNGSettingCompression, kDefaultCompression, ioExtension);
     options.interlaced = Settings()->GetBool(kPNGSettingInterlace, kDefaultInterlace, ioExtension);
-    return png_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
-                      bits.header.colors == B_RGBA32, options, destination);
+    BPrivate::BitsStreamReader reader(source, bits);
+    return png_encode(&reader, bits.width, bits.height, bits.header.colors == B_RGBA32, options,
+                      destination);
 }
 
 status_t PNGTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
