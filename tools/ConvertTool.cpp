@@ -1,8 +1,10 @@
 #include "ConvertTool.h"
+#include "BitsPipe.h"
 
 #include <BitmapStream.h>
 #include <File.h>
 #include <StorageDefs.h>
+#include <TranslationDefs.h>
 
 #include <cerrno>
 #include <csignal>
@@ -11,6 +13,8 @@
 #include <cstring>
 #include <strings.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace convert {
@@ -126,6 +130,49 @@ uint32 type_for_mime(BTranslatorRoster* roster, const std::string& mime)
     return found;
 }
 
+namespace {
+
+// The most a 'bits' stream can hold: its header and the largest picture.
+const off_t kMaxBitsStream = B_TRANSLATOR_BITMAP_HEADER_SIZE + off_t(B_TRANSLATION_MAX_PIXEL_BYTES);
+
+// Decodes on a second thread into a pipe that the encoder reads from this
+// one, so decoding and encoding overlap and the picture is never held whole
+// when both sides work in order. Answers false, with nothing to report, when
+// the translators needed a whole picture after all (see BitsPipe) or no
+// thread could be started; the output must then be made anew.
+bool convert_in_parallel(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output,
+                         uint32 type, status_t* decoded, status_t* encoded)
+{
+    BitsPipe pipe(kMaxBitsStream);
+    std::thread decoder;
+    try {
+        decoder = std::thread([&] {
+            *decoded =
+                roster->Translate(input, nullptr, nullptr, pipe.WriteEnd(), B_TRANSLATOR_BITMAP);
+            pipe.CloseWrite();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    *encoded = roster->Translate(pipe.ReadEnd(), nullptr, nullptr, output, type);
+    pipe.CloseRead(*encoded);
+    decoder.join();
+    return !pipe.Broken();
+}
+
+// Decodes the whole picture, then encodes it.
+void convert_in_turn(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output,
+                     uint32 type, status_t* decoded, status_t* encoded)
+{
+    BBitmapStream bits;
+    *encoded = B_OK;
+    *decoded = roster->Translate(input, nullptr, nullptr, &bits, B_TRANSLATOR_BITMAP);
+    if (*decoded == B_OK)
+        *encoded = roster->Translate(&bits, nullptr, nullptr, output, type);
+}
+
+} // namespace
+
 int convert_file(BTranslatorRoster* roster, const std::string& input, const std::string& output,
                  uint32 type, std::string* error)
 {
@@ -141,12 +188,6 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
     BFile in(input.c_str(), B_READ_ONLY);
     if (in.InitCheck() != B_OK) {
         *error = "cannot open " + input + ": " + describe(in.InitCheck());
-        return kFailed;
-    }
-    BBitmapStream bits;
-    status_t status = roster->Translate(&in, nullptr, nullptr, &bits, B_TRANSLATOR_BITMAP);
-    if (status != B_OK) {
-        *error = "cannot read " + input + ": " + describe(status);
         return kFailed;
     }
 
@@ -170,22 +211,33 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
     fchmod(fd, 0666 & ~mask);
     close(fd);
 
+    status_t decoded = B_OK;
+    status_t encoded = B_OK;
     {
         BFile out(temporary.c_str(), B_WRITE_ONLY | B_ERASE_FILE);
-        status = out.InitCheck();
-        if (status == B_OK)
-            status = roster->Translate(&bits, nullptr, nullptr, &out, type);
+        encoded = out.InitCheck();
+        if (encoded == B_OK && !convert_in_parallel(roster, &in, &out, type, &decoded, &encoded)) {
+            // Start again from the beginning of both files.
+            encoded = out.SetSize(0);
+            if (encoded == B_OK && (in.Seek(0, SEEK_SET) != 0 || out.Seek(0, SEEK_SET) != 0))
+                encoded = B_IO_ERROR;
+            if (encoded == B_OK)
+                convert_in_turn(roster, &in, &out, type, &decoded, &encoded);
+        }
     }
-    if (status == B_OK && rename(temporary.c_str(), output.c_str()) != 0)
-        status = status_from_errno(errno);
-    if (status != B_OK) {
-        unlink(temporary.c_str());
+    if (decoded == B_OK && encoded == B_OK && rename(temporary.c_str(), output.c_str()) != 0)
+        encoded = status_from_errno(errno);
+    if (decoded != B_OK) {
+        *error = "cannot read " + input + ": " + describe(decoded);
+    } else if (encoded != B_OK) {
         *error =
             "cannot write " + output + ": " +
-            (status == B_NO_TRANSLATOR ? "no translator writes that format" : describe(status));
+            (encoded == B_NO_TRANSLATOR ? "no translator writes that format" : describe(encoded));
     }
+    if (decoded != B_OK || encoded != B_OK)
+        unlink(temporary.c_str());
     sTemporaryPath[0] = '\0';
-    return status == B_OK ? kSuccess : kFailed;
+    return decoded == B_OK && encoded == B_OK ? kSuccess : kFailed;
 }
 
 } // namespace convert

@@ -19,9 +19,10 @@ uint32 type_for_extension(const std::string& path);
 // MIME type (compared without regard to case), or 0.
 uint32 type_for_mime(BTranslatorRoster* roster, const std::string& mime);
 
-// Decodes input to a bitmap and encodes it as type into a temporary file
-// beside output, renamed over output only once it is complete. On failure
-// error holds one line and nothing is left at output.
+// Decodes input and encodes it as type into a temporary file beside output,
+// renamed over output only once it is complete; decoding and encoding run on
+// two threads side by side. On failure error holds one line and output is
+// left as it was.
 int convert_file(BTranslatorRoster* roster, const std::string& input, const std::string& output,
                  uint32 type, std::string* error);
 
