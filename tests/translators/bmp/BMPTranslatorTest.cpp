@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using namespace testing_support;
+using namespace test;
 
 namespace {
 
@@ -244,7 +244,9 @@ const Variant kVariants[] = {
 class BMPTest : public testing::Test
 {
 protected:
-    OneTranslator fTranslator{"BMPTranslator.so"};
+    TranslatorModule fTranslator{"BMPTranslator.so"};
+
+    void SetUp() override { ASSERT_NE(fTranslator.Get(), nullptr) << fTranslator.Error(); }
 };
 
 } // namespace
@@ -254,7 +256,7 @@ TEST_F(BMPTest, DecodesEveryVariant)
     for (const Variant& v : kVariants) {
         SCOPED_TRACE(v.name);
         Image image;
-        ASSERT_EQ(fTranslator.Decode(build_fixture(v), &image), B_OK);
+        ASSERT_EQ(decode(fTranslator.Get(), build_fixture(v), &image), B_OK);
         ASSERT_EQ(image.width, kWidth);
         ASSERT_EQ(image.height, kHeight);
         EXPECT_EQ(image.space, v.bits == 32 && v.masks[3] != 0 ? B_RGBA32 : B_RGB32);
@@ -275,7 +277,7 @@ TEST_F(BMPTest, RunLengthDeltaLeavesSkippedPixelsBlack)
     // three pixels of colour 2, then the end of the picture.
     file.insert(file.end(), {2, 3, 0, 2, 4, 2, 3, 2, 0, 1});
     Image image;
-    ASSERT_EQ(fTranslator.Decode(file, &image), B_OK);
+    ASSERT_EQ(decode(fTranslator.Get(), file, &image), B_OK);
     for (uint32 y = 0; y < kHeight; y++) {
         for (uint32 x = 0; x < kWidth; x++) {
             uint32 expected = 0xff000000u;
@@ -300,7 +302,7 @@ TEST_F(BMPTest, TruncatedFilesFail)
         for (size_t length = 0; length < end; length++) {
             std::vector<uint8> cut(file.begin(), file.begin() + length);
             Image image;
-            EXPECT_NE(fTranslator.Decode(cut, &image), B_OK) << v.name << ", " << length;
+            EXPECT_NE(decode(fTranslator.Get(), cut, &image), B_OK) << v.name << ", " << length;
         }
     }
 }
@@ -329,12 +331,12 @@ TEST_F(BMPTest, HostileHeadersFail)
         for (int i = 0; i < c.size; i++)
             file[c.at + i] = c.value >> (8 * i);
         Image image;
-        EXPECT_NE(fTranslator.Decode(file, &image), B_OK) << c.name;
+        EXPECT_NE(decode(fTranslator.Get(), file, &image), B_OK) << c.name;
     }
     std::vector<uint8> gaps = build_fixture(kVariants[9]);
     put32(gaps, 54, 0xf0f0);
     Image image;
-    EXPECT_NE(fTranslator.Decode(gaps, &image), B_OK) << "mask with gaps";
+    EXPECT_NE(decode(fTranslator.Get(), gaps, &image), B_OK) << "mask with gaps";
 }
 
 TEST_F(BMPTest, IdentifyNamesTheFormat)
@@ -353,10 +355,10 @@ TEST_F(BMPTest, RoundTripsAreExact)
         SCOPED_TRACE(alpha ? "alpha" : "opaque");
         Image original = make_test_image(33, 17, alpha);
         std::vector<uint8> bytes;
-        ASSERT_EQ(fTranslator.Encode(original, B_BMP_FORMAT, &bytes), B_OK);
+        ASSERT_EQ(encode(fTranslator.Get(), original, B_BMP_FORMAT, &bytes), B_OK);
         EXPECT_EQ(bytes[28], alpha ? 32 : 24);
         Image decoded;
-        ASSERT_EQ(fTranslator.Decode(bytes, &decoded), B_OK);
+        ASSERT_EQ(decode(fTranslator.Get(), bytes, &decoded), B_OK);
         EXPECT_EQ(decoded.space, original.space);
         EXPECT_EQ(decoded.pixels, original.pixels);
     }
@@ -375,8 +377,9 @@ TEST_F(BMPTest, AgreesWithImageMagick)
 {
     Image original = make_test_image(21, 11, false);
     std::vector<uint8> ours;
-    ASSERT_EQ(fTranslator.Encode(original, B_BMP_FORMAT, &ours), B_OK);
-    std::string folder = scratch_folder();
+    ASSERT_EQ(encode(fTranslator.Get(), original, B_BMP_FORMAT, &ours), B_OK);
+    TempDir scratch;
+    std::string folder = scratch.Path();
     write_file(folder + "/ours.bmp", ours);
     if (!run_convert(folder + "/ours.bmp " + folder + "/theirs.ppm") ||
         !run_convert(folder + "/ours.bmp -colors 16 -type Palette -compress RLE BMP3:" + folder +
@@ -394,7 +397,7 @@ TEST_F(BMPTest, AgreesWithImageMagick)
 
     // Their run-length file, read by us, matches their own reading of it.
     Image decoded;
-    ASSERT_EQ(fTranslator.Decode(read_file(folder + "/theirs-rle.bmp"), &decoded), B_OK);
+    ASSERT_EQ(decode(fTranslator.Get(), read_file(folder + "/theirs-rle.bmp"), &decoded), B_OK);
     std::vector<uint8> reference = read_file(folder + "/theirs-rle.ppm");
     start = reference.size() - 21 * 11 * 3;
     for (uint32 i = 0; i < 21 * 11; i++) {

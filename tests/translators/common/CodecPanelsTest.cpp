@@ -19,8 +19,8 @@
 
 #include <cstring>
 
-#include "CodecTestSupport.h"
 #include "TestApp.h"
+#include "TranslatorTestSupport.h"
 #include "interface/ViewPrivate.h"
 
 using test::Image;

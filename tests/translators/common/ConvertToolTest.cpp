@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <vector>
 
-using namespace testing_support;
+using namespace test;
 
 namespace {
 
@@ -74,7 +74,8 @@ std::vector<uint8> ppm_of(const Image& image)
 
 TEST(ConvertTool, TableOfRuns)
 {
-    std::string folder = scratch_folder() + "/convert";
+    TempDir scratch;
+    std::string folder = scratch.Path() + "/convert";
     mkdir(folder.c_str(), 0755);
     Image picture = make_test_image(40, 30, false);
     write_file(folder + "/in.ppm", ppm_of(picture));

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-using namespace testing_support;
+using namespace test;
 
 namespace {
 

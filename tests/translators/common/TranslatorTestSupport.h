@@ -1,20 +1,51 @@
 #ifndef TAVRIN_TRANSLATOR_TEST_SUPPORT_H
 #define TAVRIN_TRANSLATOR_TEST_SUPPORT_H
 
-// Shared helpers for the translators' tests: a roster holding one add-on,
-// decoding bytes to pixels and encoding pixels to bytes through it, and a
-// private settings folder.
+// Shared by the translators' tests: loading one add-on from the translators
+// folder, pictures as plain pixel arrays, decoding and encoding them through
+// the translator's own Identify and Translate, and scratch folders and
+// settings of the test's own.
 
+#include <DataIO.h>
 #include <GraphicsDefs.h>
 #include <Message.h>
+#include <Translator.h>
+#include <TranslatorFormats.h>
 #include <TranslatorRoster.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-namespace testing_support {
+namespace test {
 
-// Pixels as 0xAARRGGBB words, top-down.
+// A translator add-on opened with dlopen from $TRANSLATORS (the build's
+// translators folder when that is unset or a list), and a roster that holds
+// it alone as translator 1. The object and the roster each hold a reference
+// to the translator until they are destroyed.
+class TranslatorModule
+{
+public:
+    explicit TranslatorModule(const char* fileName);
+    ~TranslatorModule();
+
+    BTranslator* Get() const { return fTranslator; }
+    const std::string& Error() const { return fError; }
+
+    BTranslatorRoster& Roster() { return fRoster; }
+    translator_id ID() const { return 1; }
+    // Through the roster, as a program asks which translator reads the bytes.
+    status_t Identify(const std::vector<uint8>& bytes, translator_info* info);
+
+private:
+    void* fHandle = nullptr;
+    BTranslator* fTranslator = nullptr;
+    std::string fError;
+    BTranslatorRoster fRoster;
+};
+
+// Pixels as 32-bit words 0xAARRGGBB, top-down, rows without padding.
 struct Image
 {
     uint32 width = 0;
@@ -22,53 +53,65 @@ struct Image
     color_space space = B_RGB32;
     std::vector<uint32> pixels;
 
-    uint32 At(uint32 x, uint32 y) const { return pixels[(size_t)y * width + x]; }
+    uint32 At(uint32 x, uint32 y) const { return pixels[size_t(y) * width + x]; }
 };
 
-// A roster with the one add-on file (translator id 1).
-class OneTranslator
-{
-public:
-    explicit OneTranslator(const char* addOnName);
-
-    BTranslatorRoster& Roster() { return fRoster; }
-    translator_id ID() const { return 1; }
-
-    // Through the roster's choice (Identify, then Translate to 'bits').
-    status_t Decode(const std::vector<uint8>& bytes, Image* image, BMessage* extension = nullptr);
-    // Through the named translator, from a 'bits' stream.
-    status_t Encode(const Image& image, uint32 type, std::vector<uint8>* bytes,
-                    BMessage* extension = nullptr);
-    status_t Identify(const std::vector<uint8>& bytes, translator_info* info);
-
-private:
-    BTranslatorRoster fRoster;
-};
-
-// Points XDG_CONFIG_HOME at a fresh folder for the life of the object.
-class ScratchConfig
-{
-public:
-    ScratchConfig();
-    ~ScratchConfig();
-    const std::string& Folder() const { return fFolder; }
-
-private:
-    std::string fFolder;
-};
+Image make_image(uint32 width, uint32 height, color_space space,
+                 const std::function<uint32(uint32 x, uint32 y)>& pixel);
 
 // A picture with smooth gradients and a few hard edges, opaque unless alpha.
 Image make_test_image(uint32 width, uint32 height, bool alpha);
 
-// A folder of the test's own for scratch files, removed at exit.
-std::string scratch_folder();
+// The standard bitmap stream for an image; rowBytes 0 means width * 4.
+std::vector<uint8> bits_stream(const Image& image, uint32 rowBytes = 0);
+
+// Identify, then Translate to 'bits'; the image is filled on B_OK.
+status_t decode(BTranslator* translator, const std::vector<uint8>& data, Image* image,
+                translator_info* info = nullptr);
+
+// Identify, then Translate from a 'bits' stream of the image to type.
+status_t encode(BTranslator* translator, const Image& image, uint32 type, std::vector<uint8>* data,
+                BMessage* ioExtension = nullptr);
+
+// Translate from a 'bits' stream of the image to type, into destination.
+status_t encode_into(BTranslator* translator, const Image& image, uint32 type,
+                     BPositionIO* destination);
+
+// The largest difference of any channel between two images of one size.
+int max_channel_difference(const Image& a, const Image& b);
 
 std::vector<uint8> read_file(const std::string& path);
-void write_file(const std::string& path, const std::vector<uint8>& bytes);
+bool write_file(const std::string& path, const std::vector<uint8>& data);
+
+// A fresh folder under the system's temporary folder, removed with its files.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return fPath; }
+
+private:
+    std::string fPath;
+};
+
+// Points XDG_CONFIG_HOME at a fresh folder for the test's lifetime.
+class ScopedConfigHome
+{
+public:
+    ScopedConfigHome();
+    ~ScopedConfigHome();
+    const std::string& Path() const { return fDir.Path(); }
+
+private:
+    TempDir fDir;
+    std::string fOld;
+    bool fHadOld;
+};
 
 // Runs ImageMagick's convert; false when it is missing or fails.
 bool run_convert(const std::string& arguments);
 
-} // namespace testing_support
+} // namespace test
 
 #endif

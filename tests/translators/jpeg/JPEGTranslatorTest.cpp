@@ -6,7 +6,7 @@
 
 #include <jpeglib.h>
 
-#include "CodecTestSupport.h"
+#include "TranslatorTestSupport.h"
 
 using test::Image;
 

@@ -8,7 +8,7 @@
 
 #include <TranslatorSettings.h>
 
-#include "CodecTestSupport.h"
+#include "TranslatorTestSupport.h"
 
 using test::Image;
 

@@ -14,13 +14,13 @@
 
 #include <gtest/gtest.h>
 
-using namespace testing_support;
+using namespace test;
 
 TEST(PPMPanel, PopUpChoosesTheFormat)
 {
     test_app();
-    ScratchConfig config;
-    OneTranslator translator("PPMTranslator.so");
+    ScopedConfigHome config;
+    TranslatorModule translator("PPMTranslator.so");
     BView* view = nullptr;
     BRect extent;
     ASSERT_EQ(translator.Roster().MakeConfigurationView(translator.ID(), nullptr, &view, &extent),
@@ -51,7 +51,7 @@ TEST(PPMPanel, PopUpChoosesTheFormat)
     TranslatorSettings settings("PPMTranslator_settings");
     ASSERT_TRUE(run_until([&] { return settings.GetInt32("ppm /format", 6) == 3; }));
     std::vector<uint8> bytes;
-    ASSERT_EQ(translator.Encode(make_test_image(4, 4, false), B_PPM_FORMAT, &bytes), B_OK);
+    ASSERT_EQ(encode(translator.Get(), make_test_image(4, 4, false), B_PPM_FORMAT, &bytes), B_OK);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 2), "P3");
 
     window->Lock();

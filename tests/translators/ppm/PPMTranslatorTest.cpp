@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-using namespace testing_support;
+using namespace test;
 
 namespace {
 
@@ -83,8 +83,10 @@ std::vector<Fixture> fixtures()
 class PPMTest : public testing::Test
 {
 protected:
-    ScratchConfig fConfig;
-    OneTranslator fTranslator{"PPMTranslator.so"};
+    ScopedConfigHome fConfig;
+    TranslatorModule fTranslator{"PPMTranslator.so"};
+
+    void SetUp() override { ASSERT_NE(fTranslator.Get(), nullptr) << fTranslator.Error(); }
 };
 
 } // namespace
@@ -94,7 +96,7 @@ TEST_F(PPMTest, DecodesEveryVariant)
     for (const Fixture& f : fixtures()) {
         SCOPED_TRACE(f.name);
         Image image;
-        ASSERT_EQ(fTranslator.Decode(f.bytes, &image), B_OK);
+        ASSERT_EQ(decode(fTranslator.Get(), f.bytes, &image), B_OK);
         EXPECT_EQ(image.width, f.width);
         EXPECT_EQ(image.height, f.height);
         EXPECT_EQ(image.space, B_RGB32);
@@ -108,7 +110,7 @@ TEST_F(PPMTest, TruncatedFilesFail)
         for (size_t length = 0; length < f.firstUnsafeCut; length++) {
             std::vector<uint8> cut(f.bytes.begin(), f.bytes.begin() + length);
             Image image;
-            EXPECT_NE(fTranslator.Decode(cut, &image), B_OK) << f.name << ", " << length;
+            EXPECT_NE(decode(fTranslator.Get(), cut, &image), B_OK) << f.name << ", " << length;
         }
     }
 }
@@ -125,7 +127,7 @@ TEST_F(PPMTest, BrokenFilesFail)
     };
     for (const char* text : cases) {
         Image image;
-        EXPECT_NE(fTranslator.Decode(bytes_of(text), &image), B_OK) << text;
+        EXPECT_NE(decode(fTranslator.Get(), bytes_of(text), &image), B_OK) << text;
     }
 }
 
@@ -150,10 +152,10 @@ TEST_F(PPMTest, RoundTripsAreExactInBothForms)
         BMessage extension;
         extension.AddInt32("ppm /format", ascii ? 3 : 6);
         std::vector<uint8> bytes;
-        ASSERT_EQ(fTranslator.Encode(original, B_PPM_FORMAT, &bytes, &extension), B_OK);
+        ASSERT_EQ(encode(fTranslator.Get(), original, B_PPM_FORMAT, &bytes, &extension), B_OK);
         EXPECT_EQ(bytes[1], ascii ? '3' : '6');
         Image decoded;
-        ASSERT_EQ(fTranslator.Decode(bytes, &decoded), B_OK);
+        ASSERT_EQ(decode(fTranslator.Get(), bytes, &decoded), B_OK);
         EXPECT_EQ(decoded.pixels, original.pixels);
         if (ascii) {
             size_t lineStart = 0;
@@ -171,18 +173,18 @@ TEST_F(PPMTest, SettingChoosesASCII)
 {
     Image original = make_test_image(16, 16, true);
     std::vector<uint8> binary, text;
-    ASSERT_EQ(fTranslator.Encode(original, B_PPM_FORMAT, &binary), B_OK);
+    ASSERT_EQ(encode(fTranslator.Get(), original, B_PPM_FORMAT, &binary), B_OK);
     EXPECT_EQ(std::string(binary.begin(), binary.begin() + 13), "P6\n16 16\n255\n");
     EXPECT_EQ(binary.size(), 13u + 16 * 16 * 3);
 
     TranslatorSettings settings("PPMTranslator_settings");
     ASSERT_EQ(settings.SetInt32("ppm /format", 3), B_OK);
-    ASSERT_EQ(fTranslator.Encode(original, B_PPM_FORMAT, &text), B_OK);
+    ASSERT_EQ(encode(fTranslator.Get(), original, B_PPM_FORMAT, &text), B_OK);
     EXPECT_EQ(std::string(text.begin(), text.begin() + 3), "P3\n");
 
     // Alpha has no place in the format: the pictures come back opaque.
     Image decoded;
-    ASSERT_EQ(fTranslator.Decode(text, &decoded), B_OK);
+    ASSERT_EQ(decode(fTranslator.Get(), text, &decoded), B_OK);
     for (size_t i = 0; i < decoded.pixels.size(); i++)
         ASSERT_EQ(decoded.pixels[i], original.pixels[i] | 0xff000000u) << i;
 }
@@ -191,15 +193,16 @@ TEST_F(PPMTest, AgreesWithImageMagick)
 {
     Image original = make_test_image(30, 20, false);
     std::vector<uint8> ours;
-    ASSERT_EQ(fTranslator.Encode(original, B_PPM_FORMAT, &ours), B_OK);
-    std::string folder = scratch_folder();
+    ASSERT_EQ(encode(fTranslator.Get(), original, B_PPM_FORMAT, &ours), B_OK);
+    TempDir scratch;
+    std::string folder = scratch.Path();
     write_file(folder + "/ours.ppm", ours);
     if (!run_convert(folder + "/ours.ppm -depth 16 " + folder + "/theirs16.ppm") ||
         !run_convert(folder + "/ours.ppm -compress none " + folder + "/theirs-plain.ppm"))
         GTEST_SKIP() << "ImageMagick's convert is not available";
     for (const char* name : {"/theirs16.ppm", "/theirs-plain.ppm"}) {
         Image decoded;
-        ASSERT_EQ(fTranslator.Decode(read_file(folder + name), &decoded), B_OK) << name;
+        ASSERT_EQ(decode(fTranslator.Get(), read_file(folder + name), &decoded), B_OK) << name;
         EXPECT_EQ(decoded.pixels, original.pixels) << name;
     }
 }

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace testing_support;
+using namespace test;
 
 namespace {
 
@@ -29,10 +29,10 @@ QCheckBox* platform_box(BView* view)
 TEST(TGAPanel, ClicksChangeTheSettingsAtOnce)
 {
     test_app();
-    ScratchConfig config;
+    ScopedConfigHome config;
     TranslatorSettings settings("TGATranslator_settings");
     ASSERT_EQ(settings.SetBool("tga /keep_alpha", false), B_OK);
-    OneTranslator translator("TGATranslator.so");
+    TranslatorModule translator("TGATranslator.so");
 
     BView* view = nullptr;
     BRect extent(0, 0, -1, -1);
@@ -65,7 +65,7 @@ TEST(TGAPanel, ClicksChangeTheSettingsAtOnce)
 
     // The next translation uses the new setting.
     std::vector<uint8> bytes;
-    ASSERT_EQ(translator.Encode(make_test_image(8, 8, false), B_TGA_FORMAT, &bytes), B_OK);
+    ASSERT_EQ(encode(translator.Get(), make_test_image(8, 8, false), B_TGA_FORMAT, &bytes), B_OK);
     EXPECT_EQ(bytes[2], 10);
 
     platform_box(alpha)->click();

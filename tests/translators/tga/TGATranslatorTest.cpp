@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using namespace testing_support;
+using namespace test;
 
 namespace {
 
@@ -214,8 +214,10 @@ bool has_alpha(const Variant& v)
 class TGATest : public testing::Test
 {
 protected:
-    ScratchConfig fConfig;
-    OneTranslator fTranslator{"TGATranslator.so"};
+    ScopedConfigHome fConfig;
+    TranslatorModule fTranslator{"TGATranslator.so"};
+
+    void SetUp() override { ASSERT_NE(fTranslator.Get(), nullptr) << fTranslator.Error(); }
 };
 
 } // namespace
@@ -226,7 +228,7 @@ TEST_F(TGATest, DecodesEveryVariant)
         SCOPED_TRACE(v.name);
         std::vector<uint8> file = build_fixture(v);
         Image image;
-        ASSERT_EQ(fTranslator.Decode(file, &image), B_OK);
+        ASSERT_EQ(decode(fTranslator.Get(), file, &image), B_OK);
         ASSERT_EQ(image.width, kWidth);
         ASSERT_EQ(image.height, kHeight);
         EXPECT_EQ(image.space, has_alpha(v) ? B_RGBA32 : B_RGB32);
@@ -259,7 +261,7 @@ TEST_F(TGATest, TruncatedFilesFail)
         for (size_t length = 0; length < file.size(); length++) {
             std::vector<uint8> cut(file.begin(), file.begin() + length);
             Image image;
-            EXPECT_NE(fTranslator.Decode(cut, &image), B_OK) << v.name << ", " << length;
+            EXPECT_NE(decode(fTranslator.Get(), cut, &image), B_OK) << v.name << ", " << length;
         }
     }
 }
@@ -283,7 +285,7 @@ TEST_F(TGATest, HostileHeadersFail)
 
     for (const std::vector<uint8>* file : {&huge, &hugeRLE, &zeroWidth, &badMapBits, &shortRLE}) {
         Image image;
-        EXPECT_NE(fTranslator.Decode(*file, &image), B_OK);
+        EXPECT_NE(decode(fTranslator.Get(), *file, &image), B_OK);
     }
 }
 
@@ -304,10 +306,10 @@ TEST_F(TGATest, RoundTripsAreExact)
         BMessage extension;
         extension.AddBool("tga /rle", c.rle);
         std::vector<uint8> bytes;
-        ASSERT_EQ(fTranslator.Encode(original, B_TGA_FORMAT, &bytes, &extension), B_OK);
+        ASSERT_EQ(encode(fTranslator.Get(), original, B_TGA_FORMAT, &bytes, &extension), B_OK);
         EXPECT_EQ(bytes[2], c.rle ? 10 : 2);
         Image decoded;
-        ASSERT_EQ(fTranslator.Decode(bytes, &decoded), B_OK);
+        ASSERT_EQ(decode(fTranslator.Get(), bytes, &decoded), B_OK);
         EXPECT_EQ(decoded.space, original.space);
         EXPECT_EQ(decoded.width, original.width);
         EXPECT_EQ(decoded.pixels, original.pixels);
@@ -319,27 +321,27 @@ TEST_F(TGATest, SettingsChangeTheOutput)
     Image original = make_test_image(64, 64, true);
     Image flat = make_test_image(64, 64, false);
     std::vector<uint8> plain, flatPlain, packed, noAlpha;
-    ASSERT_EQ(fTranslator.Encode(original, B_TGA_FORMAT, &plain), B_OK);
-    ASSERT_EQ(fTranslator.Encode(flat, B_TGA_FORMAT, &flatPlain), B_OK);
+    ASSERT_EQ(encode(fTranslator.Get(), original, B_TGA_FORMAT, &plain), B_OK);
+    ASSERT_EQ(encode(fTranslator.Get(), flat, B_TGA_FORMAT, &flatPlain), B_OK);
 
     // The translator reads its settings file at each translation.
     TranslatorSettings settings("TGATranslator_settings");
     ASSERT_EQ(settings.SetBool("tga /rle", true), B_OK);
-    ASSERT_EQ(fTranslator.Encode(flat, B_TGA_FORMAT, &packed), B_OK);
+    ASSERT_EQ(encode(fTranslator.Get(), flat, B_TGA_FORMAT, &packed), B_OK);
     EXPECT_LT(packed.size(), flatPlain.size());
     EXPECT_EQ(packed[2], 10);
 
     ASSERT_EQ(settings.SetBool("tga /keep_alpha", false), B_OK);
-    ASSERT_EQ(fTranslator.Encode(original, B_TGA_FORMAT, &noAlpha), B_OK);
+    ASSERT_EQ(encode(fTranslator.Get(), original, B_TGA_FORMAT, &noAlpha), B_OK);
     EXPECT_EQ(noAlpha[16], 24);
     Image decoded;
-    ASSERT_EQ(fTranslator.Decode(noAlpha, &decoded), B_OK);
+    ASSERT_EQ(decode(fTranslator.Get(), noAlpha, &decoded), B_OK);
     EXPECT_EQ(decoded.space, B_RGB32);
     EXPECT_EQ(decoded.At(1, 1), original.At(1, 1) | 0xff000000u);
 
     // Reading with alpha ignored makes the 32-bit file opaque.
     Image opaque;
-    ASSERT_EQ(fTranslator.Decode(plain, &opaque), B_OK);
+    ASSERT_EQ(decode(fTranslator.Get(), plain, &opaque), B_OK);
     EXPECT_EQ(opaque.space, B_RGB32);
     EXPECT_EQ(opaque.At(3, 2), original.At(3, 2) | 0xff000000u);
 }
@@ -350,8 +352,9 @@ TEST_F(TGATest, AgreesWithImageMagick)
     std::vector<uint8> ours;
     BMessage extension;
     extension.AddBool("tga /rle", true);
-    ASSERT_EQ(fTranslator.Encode(original, B_TGA_FORMAT, &ours, &extension), B_OK);
-    std::string folder = scratch_folder();
+    ASSERT_EQ(encode(fTranslator.Get(), original, B_TGA_FORMAT, &ours, &extension), B_OK);
+    TempDir scratch;
+    std::string folder = scratch.Path();
     write_file(folder + "/ours.tga", ours);
     if (!run_convert(folder + "/ours.tga " + folder + "/theirs.ppm") ||
         !run_convert(folder + "/ours.tga -compress RLE " + folder + "/theirs.tga"))
@@ -371,7 +374,7 @@ TEST_F(TGATest, AgreesWithImageMagick)
 
     // Our reading of their file.
     Image decoded;
-    ASSERT_EQ(fTranslator.Decode(read_file(folder + "/theirs.tga"), &decoded), B_OK);
+    ASSERT_EQ(decode(fTranslator.Get(), read_file(folder + "/theirs.tga"), &decoded), B_OK);
     ASSERT_EQ(decoded.pixels.size(), original.pixels.size());
     for (size_t i = 0; i < decoded.pixels.size(); i++)
         ASSERT_EQ(decoded.pixels[i] | 0xff000000u, original.pixels[i]) << i;

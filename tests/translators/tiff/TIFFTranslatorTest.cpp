@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "CodecTestSupport.h"
+#include "TranslatorTestSupport.h"
 
 using test::Image;
 

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "CodecTestSupport.h"
+#include "TranslatorTestSupport.h"
 
 using test::Image;
 
