@@ -7,6 +7,7 @@
 #include <TranslatorRoster.h>
 
 #include "app/tavrin.h"
+#include "kit/storage/ReplacementFile.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
 
@@ -28,54 +29,27 @@ status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* s
 {
     if (!is_plain_name(name))
         return B_BAD_VALUE;
-    char folder[B_PATH_NAME_LENGTH];
-    if (!dir.get_path(folder, sizeof(folder)) && !(dir.directory && *dir.directory))
+    char path[B_PATH_NAME_LENGTH];
+    if (!dir.get_path(path, sizeof(path)) && !(dir.directory && *dir.directory))
         return B_ENTRY_NOT_FOUND;
-    BDirectory directory(&dir);
-    status_t status = directory.InitCheck();
-    if (status != B_OK)
-        return status;
-
-    // A fresh hidden name beside the target.
-    BFile file;
-    std::string temporary;
-    for (int attempt = 0; attempt < 16; attempt++) {
-        char suffix[16];
-        snprintf(suffix, sizeof(suffix), "%06x", (unsigned)(random() & 0xffffff));
-        temporary = std::string(".") + name + ".tavrin-" + suffix;
-        if (temporary.size() > 255)
-            temporary = std::string(".tavrin-save-") + suffix;
-        status = directory.CreateFile(temporary.c_str(), &file, true);
-        if (status != B_FILE_EXISTS)
-            break;
-    }
-    if (status != B_OK)
-        return status;
-
-    std::string folderPath =
+    std::string folder =
         std::string(dir.directory ? dir.directory : "") + "/" + (dir.name ? dir.name : "");
-    std::string temporaryPath = folderPath + "/" + temporary;
-    std::string targetPath = folderPath + "/" + name;
+    BPrivate::ReplacementFile file;
+    status_t status = file.Open(folder, name);
+    if (status != B_OK)
+        return status;
 
     source->Seek(0, SEEK_SET);
     if (translator != 0)
-        status = tr ? tr->Translate(translator, source, nullptr, &file, type) : B_NO_INIT;
+        status = tr ? tr->Translate(translator, source, nullptr, file.File(), type) : B_NO_INIT;
     else
-        status = tr ? tr->Translate(source, nullptr, nullptr, &file, type, 0, nullptr) : B_NO_INIT;
-    if (status == B_OK) {
-        BAppFileInfo info(&file);
-        info.SetType(mime);
-        // A file that is replaced keeps its permissions.
-        struct stat existing;
-        if (stat(targetPath.c_str(), &existing) == 0)
-            chmod(temporaryPath.c_str(), existing.st_mode & 07777);
-    }
-    file.Unset();
-    if (status == B_OK && rename(temporaryPath.c_str(), targetPath.c_str()) != 0)
-        status = status_from_errno(errno);
+        status =
+            tr ? tr->Translate(source, nullptr, nullptr, file.File(), type, 0, nullptr) : B_NO_INIT;
     if (status != B_OK)
-        unlink(temporaryPath.c_str());
-    return status;
+        return status;
+    BAppFileInfo info(file.File());
+    info.SetType(mime);
+    return file.Commit();
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "ConvertTool.h"
 #include "BitsPipe.h"
+#include "kit/storage/ReplacementFile.h"
 
 #include <BitmapStream.h>
 #include <File.h>
@@ -191,53 +192,48 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
         return kFailed;
     }
 
-    std::string temporary = folder_of(output) + "/." + leaf_of(output) + ".XXXXXX";
-    if (temporary.size() >= sizeof(sTemporaryPath)) {
+    BPrivate::ReplacementFile out;
+    status_t opened = out.Open(folder_of(output), leaf_of(output));
+    if (opened != B_OK) {
+        *error = "cannot write " + output + ": " +
+                 (opened == B_BAD_VALUE ? "that is not a file name" : describe(opened));
+        return kFailed;
+    }
+    if (out.TemporaryPath().size() >= sizeof(sTemporaryPath)) {
         *error = "cannot write " + output + ": the name is too long";
         return kFailed;
     }
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        *error = "cannot write " + output + ": " + strerror(errno);
-        return kFailed;
-    }
-    strcpy(sTemporaryPath, temporary.c_str());
+    strcpy(sTemporaryPath, out.TemporaryPath().c_str());
     signal(SIGINT, remove_temporary_and_exit);
     signal(SIGTERM, remove_temporary_and_exit);
     signal(SIGHUP, remove_temporary_and_exit);
-    // mkstemp makes the file private; the output gets the usual permissions.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
 
     status_t decoded = B_OK;
     status_t encoded = B_OK;
-    {
-        BFile out(temporary.c_str(), B_WRITE_ONLY | B_ERASE_FILE);
-        encoded = out.InitCheck();
-        if (encoded == B_OK && !convert_in_parallel(roster, &in, &out, type, &decoded, &encoded)) {
-            // Start again from the beginning of both files.
-            encoded = out.SetSize(0);
-            if (encoded == B_OK && (in.Seek(0, SEEK_SET) != 0 || out.Seek(0, SEEK_SET) != 0))
-                encoded = B_IO_ERROR;
-            if (encoded == B_OK)
-                convert_in_turn(roster, &in, &out, type, &decoded, &encoded);
-        }
+    if (!convert_in_parallel(roster, &in, out.File(), type, &decoded, &encoded)) {
+        // Start again from the beginning of both files.
+        encoded = out.File()->SetSize(0);
+        if (encoded == B_OK && (in.Seek(0, SEEK_SET) != 0 || out.File()->Seek(0, SEEK_SET) != 0))
+            encoded = B_IO_ERROR;
+        if (encoded == B_OK)
+            convert_in_turn(roster, &in, out.File(), type, &decoded, &encoded);
     }
-    if (decoded == B_OK && encoded == B_OK && rename(temporary.c_str(), output.c_str()) != 0)
-        encoded = status_from_errno(errno);
+    if (decoded == B_OK && encoded == B_OK)
+        encoded = out.Commit();
+    else
+        out.Abort();
+    sTemporaryPath[0] = '\0';
     if (decoded != B_OK) {
         *error = "cannot read " + input + ": " + describe(decoded);
-    } else if (encoded != B_OK) {
+        return kFailed;
+    }
+    if (encoded != B_OK) {
         *error =
             "cannot write " + output + ": " +
             (encoded == B_NO_TRANSLATOR ? "no translator writes that format" : describe(encoded));
+        return kFailed;
     }
-    if (decoded != B_OK || encoded != B_OK)
-        unlink(temporary.c_str());
-    sTemporaryPath[0] = '\0';
-    return decoded == B_OK && encoded == B_OK ? kSuccess : kFailed;
+    return kSuccess;
 }
 
 } // namespace convert
