@@ -1,6 +1,7 @@
 #include "PPM.h"
 
 #include "translation/BaseTranslator.h"
+#include "translation/PixelRows.h"
 #include "translation/StreamReader.h"
 
 #include <cstring>
@@ -144,6 +145,14 @@ status_t decode(BPositionIO* source, BPositionIO* destination)
                 if (status != B_OK)
                     return status;
                 in = raw.data();
+            }
+            if (color && header.maxValue == 255) {
+                // Already 8-bit samples: only the byte order changes.
+                BPrivate::rgb24_to_bgrx(in, row.data(), header.width);
+                status = destination->WriteExactly(row.data(), row.size());
+                if (status != B_OK)
+                    return status;
+                continue;
             }
             if (sampleBytes == 1) {
                 for (size_t i = 0; i < samplesPerRow; i++)
