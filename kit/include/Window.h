@@ -50,7 +50,7 @@ public:
             uint32 workspace = B_CURRENT_WORKSPACE);
     virtual ~BWindow();
 
-    virtual void Quit();
+    void Quit() override;
     void Close() { Quit(); }
 
     void AddChild(BView* child, BView* before = nullptr);
@@ -58,8 +58,8 @@ public:
     int32 CountChildren() const;
     BView* ChildAt(int32 index) const;
 
-    virtual void DispatchMessage(BMessage* message, BHandler* handler);
-    virtual void MessageReceived(BMessage* message);
+    void DispatchMessage(BMessage* message, BHandler* handler) override;
+    void MessageReceived(BMessage* message) override;
     virtual void FrameMoved(BPoint newPosition);
     virtual void FrameResized(float newWidth, float newHeight);
     virtual void Zoom(BPoint origin, float width, float height);
@@ -68,8 +68,8 @@ public:
     virtual void WindowActivated(bool active);
     virtual void MenusBeginning();
     virtual void MenusEnded();
-    virtual bool QuitRequested();
-    virtual thread_id Run();
+    bool QuitRequested() override;
+    thread_id Run() override;
 
     void SetSizeLimits(float minWidth, float maxWidth, float minHeight, float maxHeight);
     void GetSizeLimits(float* minWidth, float* maxWidth, float* minHeight, float* maxHeight) const;

@@ -102,7 +102,7 @@ void BBitmap::_Init(BRect bounds, uint32 flags, color_space colorSpace, int32 by
     fViewHost = nullptr;
 
     if (!bounds.IsValid() || !std::isfinite(bounds.Width()) || !std::isfinite(bounds.Height()) ||
-        bounds.Width() > INT32_MAX / 2 || bounds.Height() > INT32_MAX / 2) {
+        bounds.Width() > float(INT32_MAX / 2) || bounds.Height() > float(INT32_MAX / 2)) {
         fInitStatus = B_BAD_VALUE;
         return;
     }
