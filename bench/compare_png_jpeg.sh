@@ -5,6 +5,8 @@
 #   PNG:  zlib level 6, libpng's adaptive row filters, not interlaced
 #   JPEG: quality 90, 4:2:0 chroma, baseline, standard Huffman tables
 # Decoding writes binary PPM, which all three write at memory speed.
+# ImageMagick is held to 8-bit RGB (PNG24:), as it would otherwise write a
+# picture of few colours, such as the screenshot, with a palette.
 #
 # usage: bench/compare_png_jpeg.sh [BUILD_DIR] [RUNS]
 #   BUILD_DIR  a build configured with -DTAVRIN_BENCH=ON (default: build)
@@ -71,7 +73,7 @@ for picture in photo-24MP screenshot-4MP; do
     report "PNG encode" "$picture" \
         "$(mean_seconds "$bin/tavrin-convert" "$ppm" "$out.png")" \
         "$(mean_seconds vips copy "$ppm" "$out.png[compression=6,filter=all]")" \
-        "$(mean_seconds convert "$ppm" -quality 65 "$out.png")"
+        "$(mean_seconds convert "$ppm" -quality 65 "PNG24:$out.png")"
     report "JPEG decode" "$picture" \
         "$(mean_seconds "$bin/tavrin-convert" "$jpg" "$out.ppm")" \
         "$(mean_seconds vips copy "$jpg" "$out.ppm")" \
