@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <strings.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -133,6 +134,19 @@ uint32 type_for_mime(BTranslatorRoster* roster, const std::string& mime)
 
 namespace {
 
+// A translator that runs out of memory in a library that throws must not
+// take the whole process down; it has failed like any other.
+status_t translate(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output, uint32 type)
+{
+    try {
+        return roster->Translate(input, nullptr, nullptr, output, type);
+    } catch (const std::bad_alloc&) {
+        return B_NO_MEMORY;
+    } catch (...) {
+        return B_ERROR;
+    }
+}
+
 // The most a 'bits' stream can hold: its header and the largest picture.
 const off_t kMaxBitsStream = B_TRANSLATOR_BITMAP_HEADER_SIZE + off_t(B_TRANSLATION_MAX_PIXEL_BYTES);
 
@@ -148,14 +162,13 @@ bool convert_in_parallel(BTranslatorRoster* roster, BPositionIO* input, BPositio
     std::thread decoder;
     try {
         decoder = std::thread([&] {
-            *decoded =
-                roster->Translate(input, nullptr, nullptr, pipe.WriteEnd(), B_TRANSLATOR_BITMAP);
+            *decoded = translate(roster, input, pipe.WriteEnd(), B_TRANSLATOR_BITMAP);
             pipe.CloseWrite();
         });
     } catch (const std::system_error&) {
         return false;
     }
-    *encoded = roster->Translate(pipe.ReadEnd(), nullptr, nullptr, output, type);
+    *encoded = translate(roster, pipe.ReadEnd(), output, type);
     pipe.CloseRead(*encoded);
     decoder.join();
     return !pipe.Broken();
@@ -167,9 +180,9 @@ void convert_in_turn(BTranslatorRoster* roster, BPositionIO* input, BPositionIO*
 {
     BBitmapStream bits;
     *encoded = B_OK;
-    *decoded = roster->Translate(input, nullptr, nullptr, &bits, B_TRANSLATOR_BITMAP);
+    *decoded = translate(roster, input, &bits, B_TRANSLATOR_BITMAP);
     if (*decoded == B_OK)
-        *encoded = roster->Translate(&bits, nullptr, nullptr, output, type);
+        *encoded = translate(roster, &bits, output, type);
 }
 
 } // namespace

@@ -20,6 +20,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,7 @@ const uint32 kRawType = 'RAWP';
 const uint32 kOutType = 'RAWO';
 const size_t kHeaderSize = 32;
 
-enum class Mode { kInOrder, kBottomUp, kReadsBack, kFailsHalfway };
+enum class Mode { kInOrder, kBottomUp, kReadsBack, kFailsHalfway, kThrowsHalfway };
 
 void put_be32(uint8* out, uint32 value)
 {
@@ -133,6 +134,8 @@ public:
         for (uint32 i = 0; i < height; i++) {
             if (fMode == Mode::kFailsHalfway && i == height / 2)
                 return B_ILLEGAL_DATA;
+            if (fMode == Mode::kThrowsHalfway && i == height / 2)
+                throw std::bad_alloc();
             uint32 y = fMode == Mode::kBottomUp ? height - 1 - i : i;
             off_t at = off_t(kHeaderSize + y * rowBytes);
             if (destination->WriteAt(at, pixels.data() + y * rowBytes, rowBytes) !=
@@ -321,6 +324,10 @@ INSTANTIATE_TEST_SUITE_P(
                     PipelineCase{"ReadsBack", Mode::kReadsBack, false, 1500, 1100, true, ""},
                     PipelineCase{"DecoderFailsHalfway", Mode::kFailsHalfway, false, 1500, 1100,
                                  false, "cannot read " /* the input's name follows */},
+                    // A library that throws when memory runs out fails the conversion
+                    // without ending the process or leaving the encoder waiting.
+                    PipelineCase{"DecoderThrowsHalfway", Mode::kThrowsHalfway, false, 1500, 1100,
+                                 false, "out of memory"},
                     PipelineCase{"EncoderFailsHalfway", Mode::kInOrder, true, 1500, 1100, false,
                                  "the disk is full"}),
     [](const testing::TestParamInfo<PipelineCase>& info) { return info.param.name; });
