@@ -1,4 +1,5 @@
 #include "BitsPipe.h"
+#include "kit/support/SeekTarget.h"
 
 #include <algorithm>
 #include <cstring>
@@ -238,26 +239,13 @@ ssize_t BitsPipe::WriteEndIO::WriteAt(off_t position, const void* buffer, size_t
 
 off_t BitsPipe::WriteEndIO::Seek(off_t position, uint32 seekMode)
 {
-    off_t base;
-    switch (seekMode) {
-    case SEEK_SET:
-        base = 0;
-        break;
-    case SEEK_CUR:
-        base = fPosition;
-        break;
-    case SEEK_END: {
+    off_t target = BPrivate::seek_target(position, seekMode, fPosition, [this] {
         std::lock_guard<std::mutex> guard(fPipe->fLock);
-        base = fPipe->fEnd;
-        break;
-    }
-    default:
-        return B_BAD_VALUE;
-    }
-    if (position < -base)
-        return B_BAD_VALUE;
-    fPosition = base + position;
-    return fPosition;
+        return fPipe->fEnd;
+    });
+    if (target >= 0)
+        fPosition = target;
+    return target;
 }
 
 status_t BitsPipe::WriteEndIO::SetSize(off_t size)
@@ -290,26 +278,11 @@ ssize_t BitsPipe::ReadEndIO::WriteAt(off_t position, const void* buffer, size_t 
 
 off_t BitsPipe::ReadEndIO::Seek(off_t position, uint32 seekMode)
 {
-    off_t base;
-    switch (seekMode) {
-    case SEEK_SET:
-        base = 0;
-        break;
-    case SEEK_CUR:
-        base = fPosition;
-        break;
-    case SEEK_END:
-        base = fPipe->_WaitForEnd();
-        if (base < 0)
-            return base;
-        break;
-    default:
-        return B_BAD_VALUE;
-    }
-    if (position < -base)
-        return B_BAD_VALUE;
-    fPosition = base + position;
-    return fPosition;
+    off_t target = BPrivate::seek_target(position, seekMode, fPosition,
+                                         [this] { return fPipe->_WaitForEnd(); });
+    if (target >= 0)
+        fPosition = target;
+    return target;
 }
 
 status_t BitsPipe::ReadEndIO::GetSize(off_t* size) const

@@ -1,5 +1,7 @@
 #include <DataIO.h>
 
+#include "SeekTarget.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -49,24 +51,10 @@ ssize_t BMallocIO::WriteAt(off_t position, const void* buffer, size_t size)
 
 off_t BMallocIO::Seek(off_t position, uint32 seekMode)
 {
-    off_t base;
-    switch (seekMode) {
-    case SEEK_SET:
-        base = 0;
-        break;
-    case SEEK_CUR:
-        base = fPosition;
-        break;
-    case SEEK_END:
-        base = (off_t)fLength;
-        break;
-    default:
-        return B_BAD_VALUE;
-    }
-    off_t target;
-    if (__builtin_add_overflow(base, position, &target) || target < 0)
-        return B_BAD_VALUE;
-    fPosition = target;
+    off_t target =
+        BPrivate::seek_target(position, seekMode, fPosition, [this] { return off_t(fLength); });
+    if (target >= 0)
+        fPosition = target;
     return target;
 }
 

@@ -1,5 +1,7 @@
 #include <DataIO.h>
 
+#include "SeekTarget.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -47,24 +49,10 @@ ssize_t BMemoryIO::WriteAt(off_t position, const void* buffer, size_t size)
 
 off_t BMemoryIO::Seek(off_t position, uint32 seekMode)
 {
-    off_t base;
-    switch (seekMode) {
-    case SEEK_SET:
-        base = 0;
-        break;
-    case SEEK_CUR:
-        base = (off_t)fPosition;
-        break;
-    case SEEK_END:
-        base = (off_t)fLength;
-        break;
-    default:
-        return B_BAD_VALUE;
-    }
-    off_t target;
-    if (__builtin_add_overflow(base, position, &target) || target < 0)
-        return B_BAD_VALUE;
-    fPosition = (size_t)target;
+    off_t target = BPrivate::seek_target(position, seekMode, off_t(fPosition),
+                                         [this] { return off_t(fLength); });
+    if (target >= 0)
+        fPosition = (size_t)target;
     return target;
 }
 

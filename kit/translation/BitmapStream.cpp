@@ -1,5 +1,7 @@
 #include <BitmapStream.h>
 
+#include "support/SeekTarget.h"
+
 #include <Bitmap.h>
 
 #include "BitsHeader.h"
@@ -175,24 +177,10 @@ ssize_t BBitmapStream::WriteAt(off_t offset, const void* buffer, size_t size)
 
 off_t BBitmapStream::Seek(off_t position, uint32 seekMode)
 {
-    off_t base;
-    switch (seekMode) {
-    case SEEK_SET:
-        base = 0;
-        break;
-    case SEEK_CUR:
-        base = fPosition;
-        break;
-    case SEEK_END:
-        base = fSize;
-        break;
-    default:
-        return B_BAD_VALUE;
-    }
-    if ((position < 0 && -position > base) || (position > 0 && position > INT64_MAX - base))
-        return B_BAD_VALUE;
-    fPosition = base + position;
-    return fPosition;
+    off_t target = BPrivate::seek_target(position, seekMode, fPosition, [this] { return fSize; });
+    if (target >= 0)
+        fPosition = target;
+    return target;
 }
 
 off_t BBitmapStream::Position() const

@@ -278,3 +278,24 @@ TEST(BitsPipe, RewritingBytesNotYetReadIsAllowed)
 }
 
 } // namespace
+
+namespace {
+
+TEST(BitsPipe, SeeksOnEitherEndStayInRange)
+{
+    BitsPipe pipe(1 << 20);
+    std::vector<uint8> bytes = pattern(100);
+    ASSERT_EQ(pipe.WriteEnd()->Write(bytes.data(), bytes.size()), 100);
+    pipe.CloseWrite();
+    for (BPositionIO* io : {pipe.WriteEnd(), pipe.ReadEnd()}) {
+        ASSERT_EQ(io->Seek(10, SEEK_SET), 10);
+        EXPECT_EQ(io->Seek(INT64_MAX, SEEK_CUR), B_BAD_VALUE);
+        EXPECT_EQ(io->Seek(-11, SEEK_CUR), B_BAD_VALUE);
+        EXPECT_EQ(io->Seek(0, 99), B_BAD_VALUE);
+        EXPECT_EQ(io->Position(), 10);
+        EXPECT_EQ(io->Seek(-1, SEEK_END), 99);
+    }
+    EXPECT_FALSE(pipe.Broken());
+}
+
+} // namespace

@@ -293,3 +293,30 @@ TEST(DataIOTest, BaseStreamSupportsNothing)
 }
 
 } // namespace
+
+// Seeks that cannot land anywhere leave every in-memory stream where it was.
+TEST(PositionIOSeek, ImpossibleTargetsAreRefusedAndChangeNothing)
+{
+    char storage[16] = {};
+    BMemoryIO memory(static_cast<void*>(storage), sizeof(storage));
+    BMallocIO malloced;
+    malloced.WriteAt(0, storage, sizeof(storage));
+    BPositionIO* streams[] = {&memory, &malloced};
+    const struct
+    {
+        off_t position;
+        uint32 mode;
+    } kRefused[] = {{-1, SEEK_SET},        {-11, SEEK_CUR},       {-17, SEEK_END},
+                    {INT64_MAX, SEEK_CUR}, {INT64_MAX, SEEK_END}, {0, 99},
+                    {INT64_MIN, SEEK_CUR}};
+    for (BPositionIO* io : streams) {
+        ASSERT_EQ(io->Seek(10, SEEK_SET), 10);
+        for (const auto& seek : kRefused) {
+            EXPECT_EQ(io->Seek(seek.position, seek.mode), B_BAD_VALUE)
+                << seek.position << " mode " << seek.mode;
+            EXPECT_EQ(io->Position(), 10);
+        }
+        EXPECT_EQ(io->Seek(-2, SEEK_END), 14);
+        EXPECT_EQ(io->Seek(INT64_MAX - 14, SEEK_CUR), INT64_MAX);
+    }
+}
