@@ -5,6 +5,28 @@
 #include <cstring>
 #include <new>
 
+namespace {
+
+// Copies size bytes between buffer and the chunks that hold the stream from
+// position on, into the chunks when toChunks is true.
+void copy_pieces(const std::vector<uint8*>& chunks, off_t position, uint8* buffer, size_t size,
+                 bool toChunks)
+{
+    size_t offset = size_t(position % off_t(BitsPipe::kChunkSize));
+    size_t copied = 0;
+    for (uint8* chunk : chunks) {
+        size_t part = std::min(size - copied, BitsPipe::kChunkSize - offset);
+        if (toChunks)
+            memcpy(chunk + offset, buffer + copied, part);
+        else
+            memcpy(buffer + copied, chunk + offset, part);
+        copied += part;
+        offset = 0;
+    }
+}
+
+} // namespace
+
 BitsPipe::BitsPipe(off_t limit, size_t aheadLimit)
     : fLimit(limit), fAheadLimit(aheadLimit), fReleased(0), fHeld(0), fPeak(0), fDone(0), fEnd(0),
       fReadHigh(0), fReaderWants(-1), fWriteClosed(false), fReadClosed(false), fReadStatus(B_OK),
@@ -63,6 +85,18 @@ uint8* BitsPipe::_Chunk(size_t index)
         fPeak = std::max(fPeak, fHeld);
     }
     return fChunks[index].get();
+}
+
+bool BitsPipe::_Chunks(off_t start, off_t end, bool allocate, std::vector<uint8*>* chunks)
+{
+    for (size_t index = size_t(start / off_t(kChunkSize));
+         index <= size_t((end - 1) / off_t(kChunkSize)); index++) {
+        uint8* chunk = allocate ? _Chunk(index) : fChunks[index].get();
+        if (chunk == nullptr)
+            return false;
+        chunks->push_back(chunk);
+    }
+    return true;
 }
 
 void BitsPipe::_Release(off_t below)
@@ -135,27 +169,15 @@ ssize_t BitsPipe::_Write(off_t position, const uint8* data, size_t size)
 
     off_t end = position + off_t(size);
     std::vector<uint8*> chunks;
-    for (size_t index = size_t(position / off_t(kChunkSize));
-         index <= size_t((end - 1) / off_t(kChunkSize)); index++) {
-        uint8* chunk = _Chunk(index);
-        if (chunk == nullptr)
-            return B_NO_MEMORY;
-        chunks.push_back(chunk);
-    }
+    if (!_Chunks(position, end, true, &chunks))
+        return B_NO_MEMORY;
     // Bytes not yet handed out cannot be read until they are marked below,
     // so new ones are copied without the lock; rewriting bytes the reader
     // could take at any moment is done while holding it.
     bool rewrite = position < fDone;
     if (!rewrite)
         guard.unlock();
-    size_t offset = size_t(position % off_t(kChunkSize));
-    size_t copied = 0;
-    for (uint8* chunk : chunks) {
-        size_t part = std::min(size - copied, kChunkSize - offset);
-        memcpy(chunk + offset, data + copied, part);
-        copied += part;
-        offset = 0;
-    }
+    copy_pieces(chunks, position, const_cast<uint8*>(data), size, true);
     if (!rewrite)
         guard.lock();
     _MarkWritten(position, end);
@@ -191,23 +213,13 @@ ssize_t BitsPipe::_Read(off_t position, uint8* data, size_t size)
     fReadHigh = std::max(fReadHigh, position + off_t(available));
     _Release(position);
     std::vector<uint8*> chunks;
-    off_t end = position + off_t(available);
-    for (size_t index = size_t(position / off_t(kChunkSize));
-         index <= size_t((end - 1) / off_t(kChunkSize)); index++)
-        chunks.push_back(fChunks[index].get());
+    _Chunks(position, position + off_t(available), false, &chunks);
     fChanged.notify_all();
     // Only this reader releases chunks, and nothing may write below
     // fReadHigh any more, so these bytes stay as they are without the lock.
     guard.unlock();
 
-    size_t offset = size_t(position % off_t(kChunkSize));
-    size_t copied = 0;
-    for (uint8* chunk : chunks) {
-        size_t part = std::min(available - copied, kChunkSize - offset);
-        memcpy(data + copied, chunk + offset, part);
-        copied += part;
-        offset = 0;
-    }
+    copy_pieces(chunks, position, data, available, false);
     return ssize_t(available);
 }
 

@@ -84,6 +84,8 @@ private:
     off_t _WaitForEnd();
     void _Break();
     uint8* _Chunk(size_t index);
+    // The chunks holding bytes [start, end), made where allocate says so.
+    bool _Chunks(off_t start, off_t end, bool allocate, std::vector<uint8*>* chunks);
     void _Release(off_t below);
     void _MarkWritten(off_t start, off_t end);
 
