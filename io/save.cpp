@@ -7,6 +7,7 @@
 #include <TranslatorRoster.h>
 
 #include "app/tavrin.h"
+#include "kit/storage/PathUtils.h"
 #include "kit/storage/ReplacementFile.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
@@ -21,7 +22,7 @@
 
 bool is_plain_name(const char* name)
 {
-    return name && *name && strcmp(name, ".") != 0 && strcmp(name, "..") != 0 && !strchr(name, '/');
+    return BPrivate::is_single_name(name);
 }
 
 status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* source,

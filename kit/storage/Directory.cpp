@@ -133,12 +133,6 @@ bool BDirectory::Contains(const BEntry* entry, int32 nodeFlags) const
     return strncmp(path.Path(), fPath, length) == 0 && path.Path()[length] == '/';
 }
 
-static bool is_single_name(const char* name)
-{
-    return name != nullptr && name[0] != '\0' && strcmp(name, ".") != 0 &&
-           strcmp(name, "..") != 0 && strchr(name, '/') == nullptr;
-}
-
 // On failure the file is left unset, so that nothing is written through a
 // file that was open before the call.
 status_t BDirectory::CreateFile(const char* name, BFile* file, bool failIfExists)
@@ -146,7 +140,7 @@ status_t BDirectory::CreateFile(const char* name, BFile* file, bool failIfExists
     if (file != nullptr)
         file->Unset();
     status_t status = InitCheck();
-    if (status == B_OK && !is_single_name(name))
+    if (status == B_OK && !BPrivate::is_single_name(name))
         status = B_BAD_VALUE;
     if (status == B_OK && strlen(name) >= B_FILE_NAME_LENGTH)
         status = B_NAME_TOO_LONG;

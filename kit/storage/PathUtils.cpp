@@ -54,6 +54,12 @@ std::string normalize_lexically(const std::string& absolute)
     return result.empty() ? "/" : result;
 }
 
+bool is_single_name(const char* name)
+{
+    return name != nullptr && name[0] != '\0' && strcmp(name, ".") != 0 &&
+           strcmp(name, "..") != 0 && strchr(name, '/') == nullptr;
+}
+
 std::string join_path(const std::string& dir, const std::string& leaf)
 {
     if (!dir.empty() && dir.back() == '/')

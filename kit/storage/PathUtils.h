@@ -16,6 +16,10 @@ status_t make_absolute(const char* path, std::string* absolute);
 // An absolute path with ".", ".." and repeated slashes removed by text alone.
 std::string normalize_lexically(const std::string& absolute);
 
+// True for a name that stands for one entry inside a folder: not null or
+// empty, not "." or "..", and without "/".
+bool is_single_name(const char* name);
+
 // dir + "/" + leaf, without doubling the slash after the root.
 std::string join_path(const std::string& dir, const std::string& leaf);
 

@@ -1,4 +1,5 @@
 #include "ReplacementFile.h"
+#include "PathUtils.h"
 
 #include <Directory.h>
 
@@ -10,15 +11,6 @@
 
 namespace BPrivate {
 
-namespace {
-
-bool is_plain_name(const std::string& name)
-{
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
-}
-
-} // namespace
-
 ReplacementFile::ReplacementFile() {}
 
 ReplacementFile::~ReplacementFile()
@@ -29,7 +21,7 @@ ReplacementFile::~ReplacementFile()
 status_t ReplacementFile::Open(const std::string& folder, const std::string& name)
 {
     Abort();
-    if (!is_plain_name(name))
+    if (!is_single_name(name.c_str()))
         return B_BAD_VALUE;
     BDirectory directory(folder.c_str());
     status_t status = directory.InitCheck();
@@ -52,9 +44,8 @@ status_t ReplacementFile::Open(const std::string& folder, const std::string& nam
     }
     if (status != B_OK)
         return status;
-    std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-    fTemporary = prefix + leaf;
-    fTarget = prefix + name;
+    fTemporary = join_path(folder, leaf);
+    fTarget = join_path(folder, name);
     return B_OK;
 }
 
