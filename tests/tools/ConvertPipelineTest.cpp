@@ -4,6 +4,8 @@
 // giving up half-way), and check the file that comes out.
 
 #include "ConvertTool.h"
+#include "TranslatorTestSupport.h"
+#include "translation/BitsHeader.h"
 
 #include <DataIO.h>
 #include <Translator.h>
@@ -18,8 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -32,33 +32,12 @@ const size_t kHeaderSize = 32;
 
 enum class Mode { kInOrder, kBottomUp, kReadsBack, kFailsHalfway, kThrowsHalfway };
 
-void put_be32(uint8* out, uint32 value)
-{
-    out[0] = value >> 24;
-    out[1] = value >> 16;
-    out[2] = value >> 8;
-    out[3] = value;
-}
-
-void put_be_float(uint8* out, float value)
-{
-    uint32 bits;
-    memcpy(&bits, &value, 4);
-    put_be32(out, bits);
-}
-
 // A 'bits' header for a B_RGB32 picture, as the kit writes it.
 std::vector<uint8> bits_header(uint32 width, uint32 height)
 {
     std::vector<uint8> header(kHeaderSize);
-    put_be32(header.data(), B_TRANSLATOR_BITMAP);
-    put_be_float(header.data() + 4, 0);
-    put_be_float(header.data() + 8, 0);
-    put_be_float(header.data() + 12, float(width) - 1);
-    put_be_float(header.data() + 16, float(height) - 1);
-    put_be32(header.data() + 20, width * 4);
-    put_be32(header.data() + 24, B_RGB32);
-    put_be32(header.data() + 28, width * 4 * height);
+    BPrivate::bits_header_to_bytes(BPrivate::make_bits_header(width, height, B_RGB32),
+                                   header.data());
     return header;
 }
 
@@ -193,8 +172,9 @@ public:
         uint8 header[kHeaderSize];
         if (source->ReadExactly(header, sizeof(header)) != B_OK)
             return B_ILLEGAL_DATA;
-        uint32 size =
-            (uint32(header[28]) << 24) | (header[29] << 16) | (header[30] << 8) | header[31];
+        TranslatorBitmap bits;
+        BPrivate::bits_header_from_bytes(header, &bits);
+        uint32 size = bits.dataSize;
         if (destination->WriteExactly("RAWO", 4) != B_OK)
             return B_IO_ERROR;
         uint8 block[1000];
@@ -214,18 +194,6 @@ public:
 private:
     bool fFailHalfway;
 };
-
-std::vector<uint8> read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8>(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const std::string& path, const std::vector<uint8>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 std::vector<std::string> names_in(const std::string& folder)
 {
@@ -261,17 +229,11 @@ class ConvertPipeline : public testing::TestWithParam<PipelineCase>
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/convert-pipeline-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        fFolder = pattern;
-    }
-    void TearDown() override
-    {
-        for (const std::string& name : names_in(fFolder))
-            unlink((fFolder + "/" + name).c_str());
-        rmdir(fFolder.c_str());
+        ASSERT_FALSE(fDir.Path().empty());
+        fFolder = fDir.Path();
     }
 
+    test::TempDir fDir;
     std::string fFolder;
 };
 
@@ -286,8 +248,8 @@ TEST_P(ConvertPipeline, TheOutputHoldsThePictureOrNothingIsLeft)
         input[i] = uint8(i * 13 + i / 4093);
     std::string in = fFolder + "/picture.raw";
     std::string out = fFolder + "/picture.out";
-    write_file(in, input);
-    write_file(out, {'o', 'l', 'd'});
+    ASSERT_TRUE(test::write_file(in, input));
+    ASSERT_TRUE(test::write_file(out, {'o', 'l', 'd'}));
 
     BTranslatorRoster roster;
     BTranslator* decoder = new RawDecoder(c.decoder);
@@ -303,13 +265,13 @@ TEST_P(ConvertPipeline, TheOutputHoldsThePictureOrNothingIsLeft)
         EXPECT_EQ(result, convert::kSuccess) << error;
         std::vector<uint8> expected = {'R', 'A', 'W', 'O'};
         expected.insert(expected.end(), input.begin() + 12, input.end());
-        std::vector<uint8> got = read_file(out);
+        std::vector<uint8> got = test::read_file(out);
         ASSERT_EQ(got.size(), expected.size());
         EXPECT_TRUE(got == expected);
     } else {
         EXPECT_EQ(result, convert::kFailed);
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
-        EXPECT_EQ(read_file(out), (std::vector<uint8>{'o', 'l', 'd'}));
+        EXPECT_EQ(test::read_file(out), (std::vector<uint8>{'o', 'l', 'd'}));
     }
     EXPECT_EQ(names_in(fFolder), (std::vector<std::string>{"picture.out", "picture.raw"}));
 }
