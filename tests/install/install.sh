@@ -38,7 +38,7 @@ have()
 }
 
 start_xvfb || exit 1
-# Inside the build folder, whose file system keeps extended attributes.
+# Inside the build folder: an installed ASan build is too big for a small /tmp.
 work=$(mktemp -d "$BUILD/install-test.XXXXXX")
 trap 'kill $XVFB_PID 2>/dev/null; rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
 mkdir -p "$work/home"
