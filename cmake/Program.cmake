@@ -18,3 +18,4 @@ target_link_libraries(tavrinprogram PUBLIC tavrinkit)
 
 add_executable(tavrin ${CMAKE_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(tavrin PRIVATE tavrinprogram)
+tavrin_install_program(tavrin)

@@ -75,9 +75,18 @@ bool can_write(BTranslator* translator, uint32 type)
     return false;
 }
 
+// Where an installed program's translators are, relative to its folder; the
+// build gives the way for the install layout it was configured with.
+#ifndef TAVRIN_INSTALLED_TRANSLATORS
+#define TAVRIN_INSTALLED_TRANSLATORS "../lib/tavrin/translators"
+#endif
+
+// The program's own translators, found from the program's real location (so a
+// link to it or a moved install still finds them): translators/ beside it, as
+// in the build tree, and the folder they are installed in. Then the user's.
 std::vector<std::string> default_folders()
 {
-    std::vector<std::string> folders;
+    std::vector<std::string> candidates;
     char exe[4096];
     ssize_t length = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
     if (length > 0) {
@@ -85,15 +94,32 @@ std::vector<std::string> default_folders()
         char* slash = strrchr(exe, '/');
         if (slash != nullptr) {
             *slash = '\0';
-            folders.push_back(std::string(exe) + "/translators");
+            candidates.push_back(std::string(exe) + "/translators");
+            candidates.push_back(std::string(exe) + "/" TAVRIN_INSTALLED_TRANSLATORS);
         }
     }
     const char* data = getenv("XDG_DATA_HOME");
     const char* home = getenv("HOME");
     if (data != nullptr && data[0] == '/')
-        folders.push_back(std::string(data) + "/tavrin/translators");
+        candidates.push_back(std::string(data) + "/tavrin/translators");
     else if (home != nullptr && home[0] == '/')
-        folders.push_back(std::string(home) + "/.local/share/tavrin/translators");
+        candidates.push_back(std::string(home) + "/.local/share/tavrin/translators");
+
+    // A folder reached twice (a link, or a user folder that is the program's
+    // own) would load every add-on in it twice.
+    std::vector<std::string> folders;
+    std::vector<std::string> seen;
+    for (const std::string& folder : candidates) {
+        char* real = realpath(folder.c_str(), nullptr);
+        if (real == nullptr)
+            continue;
+        std::string key(real);
+        free(real);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            continue;
+        seen.push_back(key);
+        folders.push_back(folder);
+    }
     return folders;
 }
 
