@@ -71,9 +71,13 @@ for picture in photo-24MP screenshot-4MP; do
         "$(mean_seconds vips copy "$png" "$out.ppm")" \
         "$(mean_seconds convert "$png" "$out.ppm")"
     report "PNG encode" "$picture" \
-        "$(mean_seconds "$bin/tavrin-convert" "$ppm" "$out.png")" \
-        "$(mean_seconds vips copy "$ppm" "$out.png[compression=6,filter=all]")" \
-        "$(mean_seconds convert "$ppm" -quality 65 "PNG24:$out.png")"
+        "$(mean_seconds "$bin/tavrin-convert" "$ppm" "$out.tavrin.png")" \
+        "$(mean_seconds vips copy "$ppm" "$out.vips.png[compression=6,filter=all]")" \
+        "$(mean_seconds convert "$ppm" -quality 65 "PNG24:$out.convert.png")"
+    for tool in tavrin vips convert; do
+        printf '%-12s %-16s %-8s %10s bytes\n' "PNG size" "$picture" $tool \
+            "$(stat -c %s "$out.$tool.png")"
+    done
     report "JPEG decode" "$picture" \
         "$(mean_seconds "$bin/tavrin-convert" "$jpg" "$out.ppm")" \
         "$(mean_seconds vips copy "$jpg" "$out.ppm")" \

@@ -5,9 +5,9 @@
 
 // Reduces 32-bit pixels (bytes B, G, R, A) to at most 256 palette indices.
 // Pixels with alpha below 128 take a transparent index of their own. An image
-// with few enough colours keeps them exactly; otherwise a median cut over a
-// 5-bit-per-channel histogram picks the palette, optionally with
-// Floyd-Steinberg error diffusion.
+// with few enough colours keeps them exactly; otherwise a variance-minimising
+// cut over a 5-bit-per-channel histogram, refined by k-means, picks the
+// palette, optionally with Floyd-Steinberg error diffusion.
 struct GIFPalette
 {
     uint8 red[256];

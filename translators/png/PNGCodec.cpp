@@ -14,8 +14,9 @@
 
 // libpng reports errors by longjmp; everything that can jump stays in this
 // file, and every object that outlives a jump is plain data owned outside the
-// setjmp frame. Rows travel in blocks of kBlockRows, so a picture that is not
-// interlaced never exists whole here; Adam7 needs every row at once.
+// setjmp frame. Decoded rows travel in blocks of kBlockRows, so a picture that
+// is not interlaced never exists whole here; Adam7 needs every row at once.
+// Pictures that are not interlaced are written by PNGEncoder.cpp.
 
 namespace {
 
@@ -261,32 +262,18 @@ status_t decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* sink)
     return result;
 }
 
-// Encodes the rows the source gives. Called inside the setjmp frame, like
-// read_rows().
-status_t write_rows(png_structp png, uint32 width, uint32 height, bool interlaced,
-                    BPrivate::BitsRowSource* source, uint8* volatile* buffer)
+// Encodes an interlaced picture: Adam7 needs every row at once. Called
+// inside the setjmp frame, like read_rows().
+status_t write_interlaced(png_structp png, uint32 width, uint32 height,
+                          BPrivate::BitsRowSource* source, uint8* volatile* buffer)
 {
-    size_t rowBytes = size_t(width) * 4;
-    uint32 blockRows = interlaced ? height : std::min(kBlockRows, height);
-    png_bytep* rows = make_block(rowBytes, blockRows, 0, buffer);
+    png_bytep* rows = make_block(size_t(width) * 4, height, 0, buffer);
     if (rows == nullptr)
         return B_NO_MEMORY;
-    uint8* block = rows[0];
-
-    if (interlaced) {
-        status_t status = source->GetRows(block, height);
-        if (status == B_OK)
-            png_write_image(png, rows);
-        return status;
-    }
-    for (uint32 y = 0; y < height; y += blockRows) {
-        uint32 count = std::min(blockRows, height - y);
-        status_t status = source->GetRows(block, count);
-        if (status != B_OK)
-            return status;
-        png_write_rows(png, rows, count);
-    }
-    return B_OK;
+    status_t status = source->GetRows(rows[0], height);
+    if (status == B_OK)
+        png_write_image(png, rows);
+    return status;
 }
 
 } // namespace
@@ -306,6 +293,9 @@ status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height
 {
     if (!fits_limit(width, height))
         return B_BAD_VALUE;
+    int level = options.compression < 0 ? 0 : options.compression > 9 ? 9 : options.compression;
+    if (!options.interlaced)
+        return png_encode_bands(source, width, height, hasAlpha, level, destination);
 
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, error_exit, quiet_warning);
@@ -323,22 +313,19 @@ status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height
 
     if (setjmp(png_jmpbuf(png)) == 0) {
         png_set_write_fn(png, &context, write_data, flush_data);
-        int level = options.compression < 0 ? 0 : options.compression > 9 ? 9 : options.compression;
         png_set_compression_level(png, level);
         // Filters only cost time when nothing is compressed.
         if (level == 0)
             png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
         png_set_IHDR(png, pngInfo, width, height, 8,
-                     hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
-                     options.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                     hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7,
                      PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
         png_write_info(png, pngInfo);
         png_set_bgr(png);
         if (!hasAlpha)
             png_set_filler(png, 0, PNG_FILLER_AFTER);
-        if (options.interlaced)
-            png_set_interlace_handling(png);
-        status_t status = write_rows(png, width, height, options.interlaced, source, &buffer);
+        png_set_interlace_handling(png);
+        status_t status = write_interlaced(png, width, height, source, &buffer);
         if (status == B_OK)
             png_write_end(png, pngInfo);
         result = status;

@@ -36,4 +36,9 @@ status_t png_decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* s
 status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height, bool hasAlpha,
                     const PNGWriteOptions& options, BPositionIO* destination);
 
+// The same for a picture that is not interlaced, with its bands of rows
+// filtered and deflated on all processors at once.
+status_t png_encode_bands(BPrivate::BitsRowSource* source, uint32 width, uint32 height,
+                          bool hasAlpha, int32 level, BPositionIO* destination);
+
 #endif

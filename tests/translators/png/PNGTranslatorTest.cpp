@@ -367,6 +367,89 @@ TEST_F(PNGTranslatorTest, WriteThenReadIsExact)
     }
 }
 
+// Reads a PNG with libpng's own checks (chunk CRCs and the zlib stream's
+// checksum included) into 32-bit pixels, B, G, R, A in memory.
+bool strict_read(const std::vector<uint8>& file, uint32 width, uint32 height,
+                 std::vector<uint32>* pixels)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, file.data(), file.size()))
+        return false;
+    image.format = PNG_FORMAT_BGRA;
+    pixels->assign(size_t(width) * height, 0);
+    bool ok = image.width == width && image.height == height &&
+              png_image_finish_read(&image, nullptr, pixels->data(), 0, nullptr);
+    png_image_free(&image);
+    return ok;
+}
+
+// The same picture written by libpng itself at a zlib level, with its
+// adaptive filters.
+size_t libpng_size(const Image& image, int level)
+{
+    std::vector<uint8> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return 0;
+    }
+    png_set_write_fn(png, &out, write_bytes, flush_nothing);
+    png_set_compression_level(png, level);
+    bool alpha = image.space == B_RGBA32;
+    png_set_IHDR(png, info, image.width, image.height, 8,
+                 alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    if (!alpha)
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    for (uint32 y = 0; y < image.height; y++)
+        png_write_row(png,
+                      reinterpret_cast<png_const_bytep>(&image.pixels[size_t(y) * image.width]));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out.size();
+}
+
+TEST_F(PNGTranslatorTest, PicturesOfManyBandsAreOneStreamAsSmallAsLibpngs)
+{
+    // Tall enough to be cut into several bands, each compressed apart; the
+    // joined stream must read back exactly under libpng's strict checks and
+    // be no larger than what libpng writes in one pass.
+    const RoundTripCase cases[] = {
+        {"RGB, level 6", B_RGB32, 6, false}, {"RGBA, level 6", B_RGBA32, 6, false},
+        {"RGB, level 1", B_RGB32, 1, false}, {"RGBA, level 9", B_RGBA32, 9, false},
+        {"RGB, stored", B_RGB32, 0, false},
+    };
+    for (const RoundTripCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Smooth shading with some grain, so that every filter has its use.
+        uint32 seed = 12345;
+        Image original = test::make_image(400, 1400, c.space, [&seed](uint32 x, uint32 y) {
+            seed = seed * 1103515245u + 12345u;
+            uint32 grain = (seed >> 16) & 7;
+            return argb(255 - (y & 0x3f), (x / 3 + grain) & 0xff, (y / 5 + grain) & 0xff,
+                        ((x + y) / 7) & 0xff);
+        });
+        BMessage settings;
+        settings.AddInt32("png /compression", c.compression);
+        std::vector<uint8> file;
+        ASSERT_EQ(test::encode(Translator(), original, B_PNG_FORMAT, &file, &settings), B_OK);
+        std::vector<uint32> pixels;
+        ASSERT_TRUE(strict_read(file, original.width, original.height, &pixels));
+        if (c.space == B_RGB32) {
+            for (uint32& pixel : original.pixels)
+                pixel |= 0xff000000u;
+        }
+        EXPECT_EQ(pixels, original.pixels);
+        if (c.compression > 0) {
+            EXPECT_LE(file.size(), libpng_size(original, c.compression) * 1001 / 1000);
+        }
+    }
+}
+
 TEST_F(PNGTranslatorTest, ReadsBitmapRowsWithPadding)
 {
     Image original = test_pattern(5, 4, B_RGBA32);
