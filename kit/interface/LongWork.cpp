@@ -151,6 +151,78 @@ status_t run_long_work(const std::function<status_t()>& work,
     return status;
 }
 
+WatchedIO::WatchedIO(BPositionIO* source) : fSource(source), fSize(-1)
+{
+    off_t size;
+    if (source->GetSize(&size) == B_OK)
+        fSize = size;
+}
+
+ssize_t WatchedIO::Read(void* buffer, size_t size)
+{
+    ssize_t got = fSource->Read(buffer, size);
+    if (got > 0)
+        _Reached(fSource->Position());
+    return got;
+}
+
+ssize_t WatchedIO::Write(const void* buffer, size_t size)
+{
+    return fSource->Write(buffer, size);
+}
+
+ssize_t WatchedIO::ReadAt(off_t position, void* buffer, size_t size)
+{
+    ssize_t got = fSource->ReadAt(position, buffer, size);
+    if (got > 0)
+        _Reached(position + got);
+    return got;
+}
+
+ssize_t WatchedIO::WriteAt(off_t position, const void* buffer, size_t size)
+{
+    return fSource->WriteAt(position, buffer, size);
+}
+
+off_t WatchedIO::Seek(off_t position, uint32 seekMode)
+{
+    return fSource->Seek(position, seekMode);
+}
+
+off_t WatchedIO::Position() const
+{
+    return fSource->Position();
+}
+
+status_t WatchedIO::SetSize(off_t size)
+{
+    return fSource->SetSize(size);
+}
+
+status_t WatchedIO::GetSize(off_t* size) const
+{
+    return fSource->GetSize(size);
+}
+
+status_t WatchedIO::Flush()
+{
+    return fSource->Flush();
+}
+
+float WatchedIO::Fraction() const
+{
+    if (fSize <= 0)
+        return -1;
+    return std::min(1.0f, float(fFurthest.load()) / float(fSize));
+}
+
+void WatchedIO::_Reached(off_t end)
+{
+    off_t furthest = fFurthest.load();
+    while (end > furthest && !fFurthest.compare_exchange_weak(furthest, end)) {
+    }
+}
+
 bool window_shows_busy(BWindow* window)
 {
     QWidget* widget = window ? WindowBridge::Data(window)->widget.data() : nullptr;

@@ -2,6 +2,7 @@
 // messages afterwards and in order, the other loopers and the window's own
 // repainting go on meanwhile, and the window shows that it is busy.
 
+#include <DataIO.h>
 #include <LongWork.h>
 #include <Looper.h>
 #include <Message.h>
@@ -178,6 +179,35 @@ TEST_F(LongWorkTest, ShortWorkLeavesNoTraceAndAnswersItsStatus)
     EXPECT_EQ(status, B_NO_MEMORY);
     window->Lock();
     window->Quit();
+}
+
+} // namespace
+
+namespace {
+
+TEST(WatchedIOTest, TellsHowFarTheReadsHaveCome)
+{
+    std::vector<char> data(1000, 'x');
+    BMemoryIO memory(data.data(), data.size());
+    BPrivate::WatchedIO watched(&memory);
+    char buffer[400];
+    EXPECT_EQ(watched.Fraction(), 0.0f);
+    EXPECT_EQ(watched.Read(buffer, 250), 250);
+    EXPECT_FLOAT_EQ(watched.Fraction(), 0.25f);
+    EXPECT_EQ(watched.Position(), 250);
+    // Going back does not undo what was reached; reading further does.
+    EXPECT_EQ(watched.Seek(0, SEEK_SET), 0);
+    EXPECT_EQ(watched.Read(buffer, 100), 100);
+    EXPECT_FLOAT_EQ(watched.Fraction(), 0.25f);
+    EXPECT_EQ(watched.ReadAt(900, buffer, 400), 100);
+    EXPECT_FLOAT_EQ(watched.Fraction(), 1.0f);
+    // Writes pass through and count for nothing.
+    EXPECT_EQ(watched.WriteAt(0, "y", 1), 1);
+    EXPECT_EQ(data[0], 'y');
+
+    BMallocIO growing;
+    BPrivate::WatchedIO unknown(&growing);
+    EXPECT_EQ(unknown.Fraction(), -1.0f);
 }
 
 } // namespace
