@@ -9,7 +9,7 @@ start_xvfb()
     for n in $(seq 90 140); do
         [ -e "/tmp/.X$n-lock" ] && continue
         # -noreset keeps the root window's contents when the last client leaves.
-        Xvfb ":$n" -screen 0 1024x768x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${XVFB_SIZE:-1024x768x24}" -noreset -nolisten tcp >/dev/null 2>&1 &
         XVFB_PID=$!
         export DISPLAY=":$n"
         for _ in $(seq 50); do
