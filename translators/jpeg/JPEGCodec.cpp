@@ -88,6 +88,20 @@ bool coefficients_complete(j_decompress_ptr cinfo)
     return true;
 }
 
+// True when a scan has refined a coefficient part of the way.
+bool coefficients_unfinished(j_decompress_ptr cinfo)
+{
+    if (cinfo->coef_bits == nullptr)
+        return false;
+    for (int c = 0; c < cinfo->num_components; c++) {
+        for (int k = 0; k < DCTSIZE2; k++) {
+            if (cinfo->coef_bits[c][k] > 0)
+                return true;
+        }
+    }
+    return false;
+}
+
 // Whether data that ends here leaves rows out. Many writers end a file
 // without its end-of-image marker, and the decoder reads a few bytes ahead
 // of the last block, so the end may come in the last row of blocks or after
@@ -230,6 +244,13 @@ status_t read_rows(jpeg_decompress_struct* cinfo, BPrivate::BitsRowSink* sink,
     bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
     jpeg_start_decompress(cinfo);
+    // A progressive picture has read every scan by now. Its data may stop
+    // short of some without any warning (with an end marker, say, or, in
+    // arithmetic coding, anywhere): a coefficient still waiting for its last
+    // bits shows that. (One no scan touches at all is left as zero, which
+    // some writers mean.)
+    if (cinfo->progressive_mode && coefficients_unfinished(cinfo))
+        return B_ILLEGAL_DATA;
     if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
         cinfo->output_components != 4)
         return B_ILLEGAL_DATA;
