@@ -475,6 +475,8 @@ TEST_F(TIFFTranslatorTest, DecodesPlanarFloatingPointAndTiledFilesAsImageMagickD
     } const cases[] = {
         {"planar RGB, 5 rows a strip (tiffcp)",
          "tiffcp -p separate -r 5 " + rgb + " " + folder + "/out.tif", 0},
+        {"planar RGB, 32 rows a strip: each plane's second strip is short (tiffcp)",
+         "tiffcp -p separate -r 32 " + rgb + " " + folder + "/out.tif", 0},
         {"planar RGB, 5 rows a strip, PackBits (tiffcp)",
          "tiffcp -p separate -r 5 -c packbits " + rgb + " " + folder + "/out.tif", 0},
         {"planar RGBA with low alpha (tiffcp)",
