@@ -69,11 +69,22 @@ void jpeg_default(BMessage* extension)
     extension->AddBool("jpeg /progressive", false);
 }
 
+void tiff_lzw(BMessage* extension)
+{
+    extension->AddInt32("tiff /compression", 5);
+}
+
+void tiff_none(BMessage* extension)
+{
+    extension->AddInt32("tiff /compression", 1);
+}
+
 const Format kFormats[] = {
     {"Targa", B_TGA_FORMAT, targa_plain},      {"Targa-RLE", B_TGA_FORMAT, targa_rle},
     {"BMP", B_BMP_FORMAT, no_settings},        {"PPM", B_PPM_FORMAT, ppm_binary},
     {"PNG-6", B_PNG_FORMAT, png_default},      {"PNG-1", B_PNG_FORMAT, png_fast},
-    {"JPEG-q90", B_JPEG_FORMAT, jpeg_default},
+    {"JPEG-q90", B_JPEG_FORMAT, jpeg_default}, {"TIFF-LZW", B_TIFF_FORMAT, tiff_lzw},
+    {"TIFF-none", B_TIFF_FORMAT, tiff_none},
 };
 
 struct Picture

@@ -7,9 +7,12 @@
 #include <memory>
 #include <new>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include <TranslationDefs.h>
+
+#include "translation/ImageOrientation.h"
 
 // libjpeg reports fatal errors through error_exit, which must not return: it
 // longjmps back into the function that set up the object. All of that stays
@@ -36,11 +39,21 @@ void error_exit(j_common_ptr cinfo)
 
 void quiet_message(j_common_ptr) {}
 
+// Warnings pass, except the one that says the compressed data ended while
+// rows still needed it: the rest of the picture would be made up (grey), so
+// that is broken data, not a picture.
+void emit_message(j_common_ptr cinfo, int level)
+{
+    if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER)
+        error_exit(cinfo);
+}
+
 void set_up_errors(ErrorManager* manager)
 {
     jpeg_std_error(&manager->pub);
     manager->pub.error_exit = error_exit;
     manager->pub.output_message = quiet_message;
+    manager->pub.emit_message = emit_message;
     manager->error = B_OK;
 }
 
@@ -60,12 +73,75 @@ struct SourceManager
 
 void init_source(j_decompress_ptr) {}
 
+// True when every coefficient of every component has had its last bit
+// decoded, which a progressive picture reaches only with its final scan.
+bool coefficients_complete(j_decompress_ptr cinfo)
+{
+    if (cinfo->coef_bits == nullptr)
+        return false;
+    for (int c = 0; c < cinfo->num_components; c++) {
+        for (int k = 0; k < DCTSIZE2; k++) {
+            if (cinfo->coef_bits[c][k] != 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+// True when a scan has refined a coefficient part of the way.
+bool coefficients_unfinished(j_decompress_ptr cinfo)
+{
+    if (cinfo->coef_bits == nullptr)
+        return false;
+    for (int c = 0; c < cinfo->num_components; c++) {
+        for (int k = 0; k < DCTSIZE2; k++) {
+            if (cinfo->coef_bits[c][k] > 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Whether data that ends here leaves rows out. Many writers end a file
+// without its end-of-image marker, and the decoder reads a few bytes ahead
+// of the last block, so the end may come in the last row of blocks or after
+// the scan; before that, rows are missing. A progressive picture's scans
+// each cover every row, so it must also have reached its last scan.
+bool ends_too_soon(j_decompress_ptr cinfo)
+{
+    if (cinfo->input_iMCU_row + 1 < cinfo->total_iMCU_rows)
+        return true;
+    return cinfo->progressive_mode && !coefficients_complete(cinfo);
+}
+
+// Arithmetic coding treats a marker inside the block data as the end of the
+// data and makes up the rest as zeros, without a warning: a marker other than
+// a restart before the last row of blocks means the scan stopped short. (A
+// progressive picture has read all its scans by the time rows come out, so
+// this only sees single-scan pictures.)
+bool scan_stopped_short(j_decompress_ptr cinfo)
+{
+    int marker = cinfo->unread_marker;
+    bool restart = marker >= JPEG_RST0 && marker <= JPEG_RST0 + 7;
+    return marker != 0 && !restart && cinfo->input_iMCU_row + 1 < cinfo->total_iMCU_rows;
+}
+
 boolean fill_input_buffer(j_decompress_ptr cinfo)
 {
     SourceManager* manager = reinterpret_cast<SourceManager*>(cinfo->src);
     ssize_t got = manager->source->Read(manager->buffer, kBufferSize);
-    if (got <= 0)
-        fail(reinterpret_cast<j_common_ptr>(cinfo), got < 0 ? status_t(got) : B_ILLEGAL_DATA);
+    if (got < 0)
+        fail(reinterpret_cast<j_common_ptr>(cinfo), status_t(got));
+    if (got == 0) {
+        if (ends_too_soon(cinfo))
+            fail(reinterpret_cast<j_common_ptr>(cinfo), B_ILLEGAL_DATA);
+        // The missing end-of-image marker, as libjpeg's own sources supply
+        // it. A marker where block data should be makes the decoder warn,
+        // and emit_message() turns that into an error.
+        manager->buffer[0] = 0xff;
+        manager->buffer[1] = JPEG_EOI;
+        got = 2;
+    }
     manager->pub.next_input_byte = manager->buffer;
     manager->pub.bytes_in_buffer = size_t(got);
     return TRUE;
@@ -168,6 +244,13 @@ status_t read_rows(jpeg_decompress_struct* cinfo, BPrivate::BitsRowSink* sink,
     bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
     jpeg_start_decompress(cinfo);
+    // A progressive picture has read every scan by now. Its data may stop
+    // short of some without any warning (with an end marker, say, or, in
+    // arithmetic coding, anywhere): a coefficient still waiting for its last
+    // bits shows that. (One no scan touches at all is left as zero, which
+    // some writers mean.)
+    if (cinfo->progressive_mode && coefficients_unfinished(cinfo))
+        return B_ILLEGAL_DATA;
     if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
         cinfo->output_components != 4)
         return B_ILLEGAL_DATA;
@@ -191,7 +274,7 @@ status_t read_rows(jpeg_decompress_struct* cinfo, BPrivate::BitsRowSink* sink,
         uint32 done = 0;
         while (done < count) {
             JDIMENSION got = jpeg_read_scanlines(cinfo, rows + done, count - done);
-            if (got == 0)
+            if (got == 0 || scan_stopped_short(cinfo))
                 return B_ILLEGAL_DATA;
             done += got;
         }
@@ -218,7 +301,21 @@ status_t check_marker(BPositionIO* source)
     return source->Seek(-3, SEEK_CUR) < 0 ? B_IO_ERROR : B_OK;
 }
 
-status_t decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink)
+// The orientation an Exif block in an APP1 marker gives, or 1.
+int32 app1_orientation(const jpeg_decompress_struct& cinfo)
+{
+    for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker != nullptr;
+         marker = marker->next) {
+        if (marker->marker != JPEG_APP0 + 1)
+            continue;
+        int32 orientation = BPrivate::exif_orientation(marker->data, marker->data_length);
+        if (orientation != 0)
+            return orientation;
+    }
+    return BPrivate::kOrientationNormal;
+}
+
+status_t decode(BPositionIO* source, JPEGInfo* info, bool upright, BPrivate::BitsRowSink* sink)
 {
     status_t status = check_marker(source);
     if (status != B_OK)
@@ -232,6 +329,8 @@ status_t decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink
     set_up_errors(&errors);
     cinfo.err = &errors.pub;
 
+    // Outside the jump's reach, so that it frees what it holds after one.
+    BPrivate::OrientingSink oriented(sink, BPrivate::kOrientationNormal);
     // Volatile: these change after setjmp and are read after a jump.
     uint8* volatile block = nullptr;
     volatile status_t result = B_ILLEGAL_DATA;
@@ -249,12 +348,15 @@ status_t decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink
         manager->pub.bytes_in_buffer = 0;
         manager->pub.next_input_byte = nullptr;
         cinfo.src = &manager->pub;
+        if (upright)
+            jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xffff);
 
         jpeg_read_header(&cinfo, TRUE);
         info->width = cinfo.image_width;
         info->height = cinfo.image_height;
         info->components = cinfo.num_components;
         info->progressive = cinfo.progressive_mode;
+        info->orientation = upright ? app1_orientation(cinfo) : BPrivate::kOrientationNormal;
 
         if (!fits_limit(cinfo.image_width, cinfo.image_height))
             result = B_NO_MEMORY;
@@ -262,8 +364,10 @@ status_t decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink
             result = B_ILLEGAL_DATA;
         else if (sink == nullptr)
             result = B_OK;
-        else
-            result = read_rows(&cinfo, sink, &block);
+        else {
+            oriented.SetOrientation(info->orientation);
+            result = read_rows(&cinfo, &oriented, &block);
+        }
     } else {
         result = errors.error != B_OK ? errors.error : B_ILLEGAL_DATA;
     }
@@ -276,12 +380,12 @@ status_t decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink
 
 status_t jpeg_identify(BPositionIO* source, JPEGInfo* info)
 {
-    return decode(source, info, nullptr);
+    return decode(source, info, false, nullptr);
 }
 
-status_t jpeg_decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink)
+status_t jpeg_decode(BPositionIO* source, JPEGInfo* info, bool upright, BPrivate::BitsRowSink* sink)
 {
-    return decode(source, info, sink);
+    return decode(source, info, upright, sink);
 }
 
 status_t jpeg_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height,

@@ -17,6 +17,7 @@ struct JPEGInfo
     uint32 height = 0;
     int32 components = 0;
     bool progressive = false;
+    int32 orientation = 1; // as the Exif block says; 1 when not applied
 };
 
 struct JPEGWriteOptions
@@ -31,10 +32,13 @@ struct JPEGWriteOptions
 status_t jpeg_identify(BPositionIO* source, JPEGInfo* info);
 
 // Reads the whole image: grey, YCbCr, RGB and CMYK/YCCK (Adobe's inverted
-// CMYK when the APP14 marker says so). The EXIF orientation is left alone.
-// Data that ends before the image does is an error, not a grey tail. Rows
-// reach the sink a block at a time, so no whole-image buffer is made here.
-status_t jpeg_decode(BPositionIO* source, JPEGInfo* info, BPrivate::BitsRowSink* sink);
+// CMYK when the APP14 marker says so), turned upright as its Exif
+// orientation says when upright is set. Data that ends before the image does
+// is an error, not a grey tail; a missing end-of-image marker after the last
+// row is not. Rows reach the sink a block at a time, so no whole-image buffer
+// is made here unless the orientation turns the picture.
+status_t jpeg_decode(BPositionIO* source, JPEGInfo* info, bool upright,
+                     BPrivate::BitsRowSink* sink);
 
 // Writes width x height pixels taken from rows; alpha is ignored.
 status_t jpeg_encode(BPrivate::BitsRowSource* rows, uint32 width, uint32 height,

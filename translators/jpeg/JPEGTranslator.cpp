@@ -9,11 +9,13 @@
 const char* const kJPEGSettingQuality = "jpeg /quality";
 const char* const kJPEGSettingProgressive = "jpeg /progressive";
 const char* const kJPEGSettingSubsampling = "jpeg /subsampling";
+const char* const kJPEGSettingUpright = "jpeg /upright";
 
 namespace {
 
 const int32 kDefaultQuality = 90;
 const bool kDefaultProgressive = false;
+const bool kDefaultUpright = true;
 
 const translation_format kInputFormats[] = {
     {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
@@ -48,7 +50,8 @@ status_t JPEGTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
 {
     JPEGInfo jpeg;
     BPrivate::BitsStreamWriter writer(destination);
-    return jpeg_decode(source, &jpeg, &writer);
+    bool upright = Settings()->GetBool(kJPEGSettingUpright, kDefaultUpright, ioExtension);
+    return jpeg_decode(source, &jpeg, upright, &writer);
 }
 
 status_t JPEGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -80,6 +83,8 @@ status_t JPEGTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _v
     const int32 values[] = {kSubsampling444, kSubsampling422, kSubsampling420};
     view->AddOptionPopUp("Chroma subsampling", kJPEGSettingSubsampling, names, values, 3,
                          kSubsampling420);
+    view->AddCheckBox("Turn pictures upright (Exif orientation)", kJPEGSettingUpright,
+                      kDefaultUpright);
     *_extent = view->Bounds();
     *_view = view;
     return B_OK;

@@ -8,6 +8,8 @@
 extern const char* const kJPEGSettingQuality;     // int32, 1 to 100
 extern const char* const kJPEGSettingProgressive; // bool
 extern const char* const kJPEGSettingSubsampling; // int32, a JPEGSubsampling value
+// bool: apply the Exif orientation when reading (true), or keep stored order
+extern const char* const kJPEGSettingUpright;
 
 // Reads JPEG files into 32-bit bitmaps and writes them back.
 class JPEGTranslator : public BPrivate::BaseTranslator

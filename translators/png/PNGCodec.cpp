@@ -9,6 +9,7 @@
 
 #include <TranslationDefs.h>
 
+#include "translation/ImageOrientation.h"
 #include "translation/PixelRows.h"
 #include "translation/StreamReader.h"
 
@@ -33,6 +34,9 @@ struct ReadContext
     // saves a system call for each.
     BPrivate::StreamReader* source;
     status_t error;
+    // Set once every row has reached the sink: a file that ends after
+    // that, without its closing chunks, still holds the whole picture.
+    bool rowsRead;
 };
 
 struct WriteContext
@@ -204,7 +208,22 @@ status_t read_rows(png_structp png, png_infop pngInfo, const PNGInfo& info,
     return status;
 }
 
-status_t decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* sink)
+// The orientation of an eXIf chunk that comes before the image data, or 1.
+int32 exif_orientation(png_structp png, png_infop pngInfo)
+{
+#ifdef PNG_eXIf_SUPPORTED
+    png_uint_32 size = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(png, pngInfo, &size, &exif) != 0 && exif != nullptr) {
+        int32 orientation = BPrivate::exif_orientation(exif, size);
+        if (orientation != 0)
+            return orientation;
+    }
+#endif
+    return BPrivate::kOrientationNormal;
+}
+
+status_t decode(BPositionIO* source, PNGInfo* info, bool upright, BPrivate::BitsRowSink* sink)
 {
     status_t status = check_signature(source);
     if (status != B_OK)
@@ -225,7 +244,9 @@ status_t decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* sink)
         png_destroy_read_struct(&png, &pngInfo, nullptr);
         return reader.InitCheck();
     }
-    ReadContext context = {&reader, B_OK};
+    ReadContext context = {&reader, B_OK, false};
+    // Outside the jump's reach, so that it frees what it holds after one.
+    BPrivate::OrientingSink oriented(sink, BPrivate::kOrientationNormal);
     uint8* volatile buffer = nullptr;
     // Volatile: these change after setjmp and are read after a jump.
     volatile status_t result = B_ILLEGAL_DATA;
@@ -244,16 +265,23 @@ status_t decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* sink)
 #endif
 
         result = read_header(png, pngInfo, source, info);
+        if (upright)
+            info->orientation = exif_orientation(png, pngInfo);
         if (result == B_OK && sink != nullptr) {
             // Until the rows are read to the end, a jump means broken data.
             result = B_ILLEGAL_DATA;
-            status_t rowsStatus = read_rows(png, pngInfo, *info, sink, &buffer);
+            oriented.SetOrientation(info->orientation);
+            status_t rowsStatus = read_rows(png, pngInfo, *info, &oriented, &buffer);
             if (rowsStatus == B_OK) {
-                // Reading on to IEND tells a complete file from a cut one.
+                // The chunks after the image data are checked as far as they
+                // go; only their end may be missing (see rowsRead).
+                context.rowsRead = true;
                 png_read_end(png, nullptr);
             }
             result = rowsStatus;
         }
+    } else if (context.rowsRead && context.error == B_ILLEGAL_DATA) {
+        result = B_OK;
     } else if (context.error != B_OK) {
         result = context.error;
     }
@@ -280,12 +308,12 @@ status_t write_interlaced(png_structp png, uint32 width, uint32 height,
 
 status_t png_identify(BPositionIO* source, PNGInfo* info)
 {
-    return decode(source, info, nullptr);
+    return decode(source, info, false, nullptr);
 }
 
-status_t png_decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* sink)
+status_t png_decode(BPositionIO* source, PNGInfo* info, bool upright, BPrivate::BitsRowSink* sink)
 {
-    return decode(source, info, sink);
+    return decode(source, info, upright, sink);
 }
 
 status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height, bool hasAlpha,

@@ -14,6 +14,7 @@ struct PNGInfo
     uint32 height = 0;
     bool hasAlpha = false;
     bool interlaced = false;
+    int32 orientation = 1; // as an eXIf chunk says; 1 when not applied
 };
 
 struct PNGWriteOptions
@@ -26,10 +27,12 @@ struct PNGWriteOptions
 // B_ILLEGAL_DATA when the header that follows is broken.
 status_t png_identify(BPositionIO* source, PNGInfo* info);
 
-// Reads the whole image into the sink, a block of rows at a time. Gamma is
-// left alone; palettes, grey, tRNS and 16-bit samples become 8-bit BGRA. A
-// file cut short is an error even when every row arrived.
-status_t png_decode(BPositionIO* source, PNGInfo* info, BPrivate::BitsRowSink* sink);
+// Reads the whole image into the sink, a block of rows at a time, turned
+// upright as an eXIf chunk before the image data says when upright is set.
+// Gamma is left alone; palettes, grey, tRNS and 16-bit samples become 8-bit
+// BGRA. A file cut short before its last row is an error; one that ends
+// after it, without IEND, is not.
+status_t png_decode(BPositionIO* source, PNGInfo* info, bool upright, BPrivate::BitsRowSink* sink);
 
 // Writes width x height pixels taken from the source. Without alpha the image
 // is written as RGB and the alpha bytes are ignored.

@@ -7,11 +7,13 @@
 
 const char* const kPNGSettingCompression = "png /compression";
 const char* const kPNGSettingInterlace = "png /interlace";
+const char* const kPNGSettingUpright = "png /upright";
 
 namespace {
 
 const int32 kDefaultCompression = 6;
 const bool kDefaultInterlace = false;
+const bool kDefaultUpright = true;
 
 const translation_format kInputFormats[] = {
     {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
@@ -45,7 +47,8 @@ status_t PNGTranslator::Decode(BPositionIO* source, BMessage* ioExtension, BPosi
 {
     PNGInfo png;
     BPrivate::BitsStreamWriter writer(destination);
-    return png_decode(source, &png, &writer);
+    bool upright = Settings()->GetBool(kPNGSettingUpright, kDefaultUpright, ioExtension);
+    return png_decode(source, &png, upright, &writer);
 }
 
 status_t PNGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -70,6 +73,8 @@ status_t PNGTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _vi
     BPrivate::SettingsView* view = new BPrivate::SettingsView("PNG settings", this);
     view->AddSlider("Compression level", kPNGSettingCompression, 0, 9, kDefaultCompression);
     view->AddCheckBox("Interlaced (Adam7)", kPNGSettingInterlace, kDefaultInterlace);
+    view->AddCheckBox("Turn pictures upright (Exif orientation)", kPNGSettingUpright,
+                      kDefaultUpright);
     *_extent = view->Bounds();
     *_view = view;
     return B_OK;

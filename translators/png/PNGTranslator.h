@@ -7,6 +7,8 @@
 // ioExtension message that overrides them for one translation.
 extern const char* const kPNGSettingCompression; // int32, 0 (none) to 9
 extern const char* const kPNGSettingInterlace;   // bool, Adam7 when true
+// bool: apply the Exif orientation when reading (true), or keep stored order
+extern const char* const kPNGSettingUpright;
 
 // Reads PNG files into 32-bit bitmaps and writes them back.
 class PNGTranslator : public BPrivate::BaseTranslator

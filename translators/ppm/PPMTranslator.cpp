@@ -19,7 +19,7 @@ const translation_format kOutputFormats[] = {
 } // namespace
 
 PPMTranslator::PPMTranslator()
-    : BaseTranslator("PPM images", "Reads PGM and PPM images and writes PPM images",
+    : BaseTranslator("PPM images", "Reads PBM, PGM, PPM and PAM images and writes PPM images",
                      B_TRANSLATION_MAKE_VERSION(1, 0, 0), kInputFormats,
                      sizeof(kInputFormats) / sizeof(kInputFormats[0]), kOutputFormats,
                      sizeof(kOutputFormats) / sizeof(kOutputFormats[0]), "PPMTranslator_settings")

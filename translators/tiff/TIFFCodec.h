@@ -5,6 +5,8 @@
 
 #include <DataIO.h>
 
+#include "translation/BitsRows.h"
+
 // The libtiff side of the TIFF translator. Pixels are 32-bit words 0xAARRGGBB
 // (bytes B, G, R, A in memory, alpha not premultiplied); a decoded buffer has
 // rows of exactly width * 4 bytes and belongs to the caller.
@@ -22,6 +24,7 @@ struct TIFFInfo
     uint32 width = 0;
     uint32 height = 0;
     bool hasAlpha = false;
+    int32 orientation = 1; // the Orientation tag, 1 to 8
 };
 
 struct TIFFWriteOptions
@@ -37,11 +40,14 @@ bool tiff_is_known_compression(int32 compression);
 // sample layout no reader here understands (floating point samples, say).
 status_t tiff_identify(BPositionIO* source, TIFFInfo* info);
 
-// Reads the first image of the file: strips or tiles, 1 to 16 bits per
-// sample, palette, grey, RGB and RGBA are read directly; other photometric
-// interpretations (YCbCr, CMYK, Lab, separate planes) go through libtiff's
-// RGBA reader. Orientation tags are left alone.
-status_t tiff_decode(BPositionIO* source, TIFFInfo* info, std::unique_ptr<uint8[]>* pixels);
+// Reads the first image of the file into the sink, a strip or a row of tiles
+// at a time, turned upright as its Orientation tag says when upright is set.
+// Palette, grey, RGB and RGBA of 1 to 16-bit integer or 16 to 64-bit floating
+// point samples (0 to 1, clamped), in one plane or one per sample, are read
+// directly; other photometric interpretations (YCbCr, CMYK, Lab) go through
+// libtiff's RGBA reader.
+status_t tiff_decode(BPositionIO* source, TIFFInfo* info, bool upright,
+                     BPrivate::BitsRowSink* sink);
 
 // Writes width x height pixels whose rows are rowBytes apart, as 8-bit RGB or
 // RGBA (unassociated alpha) in strips.

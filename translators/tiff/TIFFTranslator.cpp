@@ -7,8 +7,11 @@
 #include "translation/StreamReader.h"
 
 const char* const kTIFFSettingCompression = "tiff /compression";
+const char* const kTIFFSettingUpright = "tiff /upright";
 
 namespace {
+
+const bool kDefaultUpright = true;
 
 const translation_format kInputFormats[] = {
     {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
@@ -42,12 +45,9 @@ status_t TIFFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
                                 BPositionIO* destination)
 {
     TIFFInfo tiff;
-    std::unique_ptr<uint8[]> pixels;
-    status_t status = tiff_decode(source, &tiff, &pixels);
-    if (status != B_OK)
-        return status;
-    return BPrivate::write_bits_picture(destination, tiff.width, tiff.height, tiff.hasAlpha,
-                                        pixels.get());
+    bool upright = Settings()->GetBool(kTIFFSettingUpright, kDefaultUpright, ioExtension);
+    BPrivate::BitsStreamWriter writer(destination);
+    return tiff_decode(source, &tiff, upright, &writer);
 }
 
 status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -77,6 +77,8 @@ status_t TIFFTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _v
                             kTIFFCompressionPackBits};
     view->AddOptionPopUp("Compression", kTIFFSettingCompression, names, values, 4,
                          kTIFFCompressionLZW);
+    view->AddCheckBox("Turn pictures upright (orientation tag)", kTIFFSettingUpright,
+                      kDefaultUpright);
     *_extent = view->Bounds();
     *_view = view;
     return B_OK;

@@ -6,6 +6,8 @@
 // Names of the settings, as stored in the settings file and as fields of an
 // ioExtension message that overrides them for one translation.
 extern const char* const kTIFFSettingCompression; // int32, a TIFFCompression value
+// bool: apply the Orientation tag when reading (true), or keep stored order
+extern const char* const kTIFFSettingUpright;
 
 // Reads TIFF files into 32-bit bitmaps and writes them back.
 class TIFFTranslator : public BPrivate::BaseTranslator

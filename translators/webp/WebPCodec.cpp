@@ -9,6 +9,8 @@
 
 #include <TranslationDefs.h>
 
+#include "translation/ImageOrientation.h"
+
 // libwebp works on whole files in memory: the container's size field says how
 // much to read, and it is checked against the stream before anything is
 // allocated.
@@ -115,6 +117,23 @@ status_t decode_first_frame(const uint8* data, size_t size, const WebPInfo& info
     return status;
 }
 
+// The orientation of the container's EXIF chunk, or 1.
+int32 exif_orientation(const uint8* data, size_t size)
+{
+    WebPData webp = {data, size};
+    WebPDemuxer* demuxer = WebPDemux(&webp);
+    if (demuxer == nullptr)
+        return BPrivate::kOrientationNormal;
+    int32 orientation = 0;
+    WebPChunkIterator chunk;
+    if (WebPDemuxGetChunk(demuxer, "EXIF", 1, &chunk)) {
+        orientation = BPrivate::exif_orientation(chunk.chunk.bytes, chunk.chunk.size);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    WebPDemuxDelete(demuxer);
+    return orientation != 0 ? orientation : BPrivate::kOrientationNormal;
+}
+
 status_t decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* pixels)
 {
     std::unique_ptr<uint8[]> data;
@@ -148,8 +167,10 @@ status_t decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* p
         status = decode_first_frame(data.get(), size, *info, buffer.get());
     else if (WebPDecodeBGRAInto(data.get(), size, buffer.get(), length, int(rowBytes)) == nullptr)
         status = B_ILLEGAL_DATA;
-    if (status == B_OK)
+    if (status == B_OK) {
+        info->orientation = exif_orientation(data.get(), size);
         *pixels = std::move(buffer);
+    }
     return status;
 }
 

@@ -15,6 +15,8 @@ struct WebPInfo
     uint32 height = 0;
     bool hasAlpha = false;
     bool animated = false;
+    // What the EXIF chunk says (1 to 8; 1 without one), found by decoding.
+    int32 orientation = 1;
 };
 
 struct WebPWriteOptions
@@ -28,7 +30,8 @@ struct WebPWriteOptions
 status_t webp_identify(BPositionIO* source, WebPInfo* info);
 
 // Reads a lossy or lossless image, with or without alpha; of an animation,
-// the first frame as it shows on the canvas.
+// the first frame as it shows on the canvas. The pixels are in stored order;
+// info->orientation says how to turn them upright.
 status_t webp_decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* pixels);
 
 // Writes width x height pixels whose rows are rowBytes apart. Lossless files

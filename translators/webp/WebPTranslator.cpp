@@ -3,16 +3,19 @@
 #include <new>
 
 #include "WebPCodec.h"
+#include "translation/ImageOrientation.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"
 
 const char* const kWebPSettingQuality = "webp /quality";
 const char* const kWebPSettingLossless = "webp /lossless";
+const char* const kWebPSettingUpright = "webp /upright";
 
 namespace {
 
 const int32 kDefaultQuality = 80;
 const bool kDefaultLossless = false;
+const bool kDefaultUpright = true;
 
 const translation_format kInputFormats[] = {
     {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.4f, 0.6f, "image/x-be-bitmap",
@@ -50,8 +53,11 @@ status_t WebPTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
     status_t status = webp_decode(source, &webp, &pixels);
     if (status != B_OK)
         return status;
-    return BPrivate::write_bits_picture(destination, webp.width, webp.height, webp.hasAlpha,
-                                        pixels.get());
+    bool upright = Settings()->GetBool(kWebPSettingUpright, kDefaultUpright, ioExtension);
+    BPrivate::BitsStreamWriter writer(destination);
+    return BPrivate::put_upright_picture(&writer, pixels.get(), webp.width, webp.height,
+                                         webp.hasAlpha,
+                                         upright ? webp.orientation : BPrivate::kOrientationNormal);
 }
 
 status_t WebPTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -76,6 +82,8 @@ status_t WebPTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _v
     BPrivate::SettingsView* view = new BPrivate::SettingsView("WebP settings", this);
     view->AddSlider("Quality", kWebPSettingQuality, 0, 100, kDefaultQuality);
     view->AddCheckBox("Lossless", kWebPSettingLossless, kDefaultLossless);
+    view->AddCheckBox("Turn pictures upright (Exif orientation)", kWebPSettingUpright,
+                      kDefaultUpright);
     *_extent = view->Bounds();
     *_view = view;
     return B_OK;

@@ -7,6 +7,8 @@
 // ioExtension message that overrides them for one translation.
 extern const char* const kWebPSettingQuality;  // int32, 0 to 100
 extern const char* const kWebPSettingLossless; // bool
+// bool: apply the Exif orientation when reading (true), or keep stored order
+extern const char* const kWebPSettingUpright;
 
 // Reads WebP files into 32-bit bitmaps and writes them back.
 class WebPTranslator : public BPrivate::BaseTranslator

@@ -115,7 +115,9 @@ std::vector<PanelCase> panel_cases()
         {"PNGTranslator.so",
          "PNGTranslator_settings",
          B_PNG_FORMAT,
-         {{"png /compression", kSlider, 2, 8}, {"png /interlace", kCheckBox, 0, 1}},
+         {{"png /compression", kSlider, 2, 8},
+          {"png /interlace", kCheckBox, 0, 1},
+          {"png /upright", kCheckBox, 1, 0}},
          [](const std::vector<uint8>& file, const Image&, BTranslator*) {
              // IHDR's interlace method byte.
              EXPECT_EQ(file.at(28), 1);
@@ -125,7 +127,8 @@ std::vector<PanelCase> panel_cases()
          B_JPEG_FORMAT,
          {{"jpeg /quality", kSlider, 50, 75},
           {"jpeg /progressive", kCheckBox, 0, 1},
-          {"jpeg /subsampling", kPopUp, 2, 0}},
+          {"jpeg /subsampling", kPopUp, 2, 0},
+          {"jpeg /upright", kCheckBox, 1, 0}},
          [](const std::vector<uint8>& file, const Image&, BTranslator*) {
              bool progressive = false;
              for (size_t i = 0; i + 1 < file.size(); i++)
@@ -135,7 +138,7 @@ std::vector<PanelCase> panel_cases()
         {"TIFFTranslator.so",
          "TIFFTranslator_settings",
          B_TIFF_FORMAT,
-         {{"tiff /compression", kPopUp, 5, 1}},
+         {{"tiff /compression", kPopUp, 5, 1}, {"tiff /upright", kCheckBox, 1, 0}},
          [](const std::vector<uint8>& file, const Image& original, BTranslator*) {
              // Uncompressed: every RGB byte is in the file.
              EXPECT_GE(file.size(), original.pixels.size() * 3);
@@ -143,7 +146,9 @@ std::vector<PanelCase> panel_cases()
         {"WebPTranslator.so",
          "WebPTranslator_settings",
          B_WEBP_FORMAT,
-         {{"webp /quality", kSlider, 20, 60}, {"webp /lossless", kCheckBox, 0, 1}},
+         {{"webp /quality", kSlider, 20, 60},
+          {"webp /lossless", kCheckBox, 0, 1},
+          {"webp /upright", kCheckBox, 1, 0}},
          [](const std::vector<uint8>& file, const Image& original, BTranslator* translator) {
              Image decoded;
              ASSERT_EQ(test::decode(translator, file, &decoded), B_OK);

@@ -1,5 +1,7 @@
 #include "TranslatorTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "translation/BitsHeader.h"
 
@@ -98,20 +101,21 @@ std::vector<uint8> bits_stream(const Image& image, uint32 rowBytes)
 }
 
 status_t decode(BTranslator* translator, const std::vector<uint8>& data, Image* image,
-                translator_info* _info)
+                translator_info* _info, BMessage* ioExtension)
 {
     if (translator == nullptr)
         return B_NO_INIT;
     BMemoryIO source(data.data(), data.size());
     translator_info info;
-    status_t status = translator->Identify(&source, nullptr, nullptr, &info, B_TRANSLATOR_BITMAP);
+    status_t status =
+        translator->Identify(&source, nullptr, ioExtension, &info, B_TRANSLATOR_BITMAP);
     if (_info != nullptr)
         *_info = info;
     if (status != B_OK)
         return status;
     source.Seek(0, SEEK_SET);
     BMallocIO destination;
-    status = translator->Translate(&source, &info, nullptr, B_TRANSLATOR_BITMAP, &destination);
+    status = translator->Translate(&source, &info, ioExtension, B_TRANSLATOR_BITMAP, &destination);
     if (status != B_OK)
         return status;
 
@@ -232,6 +236,116 @@ bool run_convert(const std::string& arguments)
 {
     std::string command = "convert " + arguments + " >/dev/null 2>&1";
     return system(command.c_str()) == 0;
+}
+
+bool run_command(const std::string& command)
+{
+    std::string quiet = command + " >/dev/null 2>&1";
+    return system(quiet.c_str()) == 0;
+}
+
+bool read_pam(const std::string& path, Image* image)
+{
+    std::vector<uint8> data = read_file(path);
+    std::string text(data.begin(), data.end());
+    size_t end = text.find("ENDHDR\n");
+    if (text.compare(0, 3, "P7\n") != 0 || end == std::string::npos)
+        return false;
+    std::istringstream header(text.substr(3, end - 3));
+    std::string key;
+    uint32 width = 0, height = 0, depth = 0, maxval = 0;
+    while (header >> key) {
+        if (key == "WIDTH")
+            header >> width;
+        else if (key == "HEIGHT")
+            header >> height;
+        else if (key == "DEPTH")
+            header >> depth;
+        else if (key == "MAXVAL")
+            header >> maxval;
+        else
+            header.ignore(1000, '\n');
+    }
+    size_t start = end + 7;
+    if (maxval != 255 || depth < 1 || depth > 4 ||
+        data.size() - start < size_t(width) * height * depth)
+        return false;
+    *image =
+        make_image(width, height, depth % 2 == 0 ? B_RGBA32 : B_RGB32, [&](uint32 x, uint32 y) {
+            const uint8* p = data.data() + start + (size_t(y) * width + x) * depth;
+            uint32 r = p[0], g = depth >= 3 ? p[1] : r, b = depth >= 3 ? p[2] : r;
+            uint32 a = depth % 2 == 0 ? p[depth - 1] : 255;
+            return a << 24 | r << 16 | g << 8 | b;
+        });
+    return true;
+}
+
+bool convert_to_image(const std::string& file, const std::string& options,
+                      const std::string& folder, Image* image)
+{
+    std::string pam = folder + "/reference.pam";
+    return run_convert(file + " " + options + " -depth 8 PAM:" + pam) && read_pam(pam, image);
+}
+
+const OrientationCase kOrientationCases[8] = {
+    {1, ""},           {2, "-flop"},      {3, "-rotate 180"}, {4, "-flip"},
+    {5, "-transpose"}, {6, "-rotate 90"}, {7, "-transverse"}, {8, "-rotate 270"},
+};
+
+void check_orientations(BTranslator* translator, const std::string& extension,
+                        const std::string& writeOptions, const char* setting, int tolerance)
+{
+    TempDir dir;
+    const std::string folder = dir.Path();
+    // 32 x 24 in blocks of 8: no turn or mirror of it looks like another.
+    const std::string source = folder + "/source.ppm";
+    ASSERT_TRUE(run_convert("-size 32x24 xc:'#c03020' -fill '#2040d0' -draw 'rectangle 0,0 7,7' "
+                            "-fill '#30b040' -draw 'rectangle 24,16 31,23' -fill '#e0d030' "
+                            "-draw 'rectangle 8,0 15,7' -fill '#9030a0' "
+                            "-draw 'rectangle 0,16 7,23' -depth 8 " +
+                            source));
+    Image stored;
+    ASSERT_TRUE(convert_to_image(source, "", folder, &stored));
+    for (uint32& pixel : stored.pixels)
+        pixel |= 0xff000000u;
+
+    // One file from ImageMagick, copied and tagged eight ways by one run of
+    // exiftool (its start-up is most of its time).
+    const std::string written = folder + "/written." + extension;
+    ASSERT_TRUE(run_convert(source + " " + writeOptions + " " + written));
+    std::string arguments;
+    for (const OrientationCase& c : kOrientationCases) {
+        std::string file = folder + "/tagged" + std::to_string(c.orientation) + "." + extension;
+        ASSERT_TRUE(write_file(file, read_file(written)));
+        arguments += "-n\n-overwrite_original\n-Orientation=" + std::to_string(c.orientation) +
+                     "\n" + file + "\n-execute\n";
+    }
+    ASSERT_TRUE(
+        write_file(folder + "/arguments", std::vector<uint8>(arguments.begin(), arguments.end())));
+    ASSERT_TRUE(run_command("exiftool -@ " + folder + "/arguments"))
+        << "exiftool (libimage-exiftool-perl) is needed";
+
+    for (const OrientationCase& c : kOrientationCases) {
+        SCOPED_TRACE("orientation " + std::to_string(c.orientation));
+        std::string file = folder + "/tagged" + std::to_string(c.orientation) + "." + extension;
+        ASSERT_NE(read_file(file), read_file(written)) << "exiftool left the file alone";
+        Image expected;
+        ASSERT_TRUE(convert_to_image(source, c.operation, folder, &expected));
+        for (uint32& pixel : expected.pixels)
+            pixel |= 0xff000000u;
+
+        Image upright;
+        ASSERT_EQ(decode(translator, read_file(file), &upright), B_OK);
+        EXPECT_EQ(upright.width, expected.width);
+        EXPECT_EQ(upright.height, expected.height);
+        EXPECT_LE(max_channel_difference(upright, expected), tolerance);
+
+        BMessage keep;
+        keep.AddBool(setting, false);
+        Image asStored;
+        ASSERT_EQ(decode(translator, read_file(file), &asStored, nullptr, &keep), B_OK);
+        EXPECT_LE(max_channel_difference(asStored, stored), tolerance);
+    }
 }
 
 } // namespace test

@@ -67,7 +67,7 @@ std::vector<uint8> bits_stream(const Image& image, uint32 rowBytes = 0);
 
 // Identify, then Translate to 'bits'; the image is filled on B_OK.
 status_t decode(BTranslator* translator, const std::vector<uint8>& data, Image* image,
-                translator_info* info = nullptr);
+                translator_info* info = nullptr, BMessage* ioExtension = nullptr);
 
 // Identify, then Translate from a 'bits' stream of the image to type.
 status_t encode(BTranslator* translator, const Image& image, uint32 type, std::vector<uint8>* data,
@@ -111,6 +111,36 @@ private:
 
 // Runs ImageMagick's convert; false when it is missing or fails.
 bool run_convert(const std::string& arguments);
+
+// Runs a shell command quietly; false when it fails.
+bool run_command(const std::string& command);
+
+// Reads a PAM file (P7, maxval 255, 1 to 4 samples) as ImageMagick writes
+// it, so that another program's pixels can be compared with ours.
+bool read_pam(const std::string& path, Image* image);
+
+// The pixels ImageMagick decodes from a file, with its options applied
+// (for example "-rotate 90"), through a PAM file in folder.
+bool convert_to_image(const std::string& file, const std::string& options,
+                      const std::string& folder, Image* image);
+
+// Exif orientations: each value 1 to 8 with the ImageMagick operation that
+// turns a picture stored that way upright.
+struct OrientationCase
+{
+    int orientation;
+    const char* operation;
+};
+extern const OrientationCase kOrientationCases[8];
+
+// Checks a translator against files tagged by exiftool: for every
+// orientation, a picture of flat 8 x 8 blocks (a different colour each) is
+// written by ImageMagick with writeOptions to name.extension, tagged, and
+// must decode as ImageMagick turns the original upright, within tolerance
+// levels; and in stored order when the setting (a bool) is false. Reports
+// through gtest.
+void check_orientations(BTranslator* translator, const std::string& extension,
+                        const std::string& writeOptions, const char* setting, int tolerance);
 
 } // namespace test
 

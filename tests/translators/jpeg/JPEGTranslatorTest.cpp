@@ -182,18 +182,40 @@ TEST_F(JPEGTranslatorTest, DecodesEveryColourModel)
     }
 }
 
-TEST_F(JPEGTranslatorTest, ExifOrientationIsLeftAlone)
+TEST_F(JPEGTranslatorTest, ExifOrientationTurnsThePictureUpright)
 {
-    // An EXIF block whose single IFD entry says "rotate 90 degrees" (6).
-    const uint8 exif[] = {'E',  'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
-                          0x12, 1,   3,   0,   1, 0, 0,   0,   6,  0, 0, 0, 0, 0, 0, 0};
-    JPEGSource source = {48, 16, JCS_RGB, JCS_YCbCr, true, false, 100, block_value};
-    source.exif.assign(exif, exif + sizeof(exif));
-    Image image;
-    ASSERT_EQ(test::decode(Translator(), write_jpeg(source), &image), B_OK);
-    EXPECT_EQ(image.width, 48u);
-    EXPECT_EQ(image.height, 16u);
-    EXPECT_LE(test::max_channel_difference(image, test::make_image(48, 16, B_RGB32, from_rgb)), 4);
+    test::check_orientations(Translator(), "jpg", "-quality 100 -sampling-factor 1x1",
+                             "jpeg /upright", 4);
+}
+
+TEST_F(JPEGTranslatorTest, HandMadeExifBlockIsReadInBothByteOrders)
+{
+    // The smallest Exif blocks whose single entry says "turn 90 degrees
+    // clockwise" (6), little- and big-endian.
+    const std::vector<uint8> blocks[] = {
+        {'E',  'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
+         0x12, 1,   3,   0,   1, 0, 0,   0,   6,  0, 0, 0, 0, 0, 0, 0},
+        {'E', 'x',  'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
+         1,   0x12, 0,   3,   0, 0, 0,   1,   0, 6,  0, 0, 0, 0, 0, 0},
+    };
+    for (const std::vector<uint8>& exif : blocks) {
+        SCOPED_TRACE(exif[6] == 'I' ? "little-endian" : "big-endian");
+        JPEGSource source = {48, 16, JCS_RGB, JCS_YCbCr, true, false, 100, block_value};
+        source.exif = exif;
+        std::vector<uint8> file = write_jpeg(source);
+        Image stored = test::make_image(48, 16, B_RGB32, from_rgb);
+        // Upright, the stored picture's bottom-left corner is at the top left.
+        Image upright = test::make_image(16, 48, B_RGB32,
+                                         [&](uint32 x, uint32 y) { return stored.At(y, 15 - x); });
+        Image image;
+        ASSERT_EQ(test::decode(Translator(), file, &image), B_OK);
+        EXPECT_LE(test::max_channel_difference(image, upright), 4);
+
+        BMessage keep;
+        keep.AddBool("jpeg /upright", false);
+        ASSERT_EQ(test::decode(Translator(), file, &image, nullptr, &keep), B_OK);
+        EXPECT_LE(test::max_channel_difference(image, stored), 4);
+    }
 }
 
 Image smooth_pattern(uint32 width, uint32 height, color_space space)
@@ -320,9 +342,13 @@ TEST_F(JPEGTranslatorTest, HostileFilesAreErrors)
         Image image;
         ASSERT_EQ(test::decode(Translator(), file, &image), B_OK);
 
+        // Only the end-of-image marker (the last two bytes) may be missing.
         for (size_t length = 0; length < file.size(); length++) {
             std::vector<uint8> cut(file.begin(), file.begin() + length);
-            EXPECT_NE(test::decode(Translator(), cut, &image), B_OK) << "length " << length;
+            if (length + 2 < file.size())
+                EXPECT_NE(test::decode(Translator(), cut, &image), B_OK) << "length " << length;
+            else
+                EXPECT_EQ(test::decode(Translator(), cut, &image), B_OK) << "length " << length;
         }
         // Sizes past the pixel limit, and ones inside it that the file is far
         // too short to hold.
@@ -344,6 +370,89 @@ TEST_F(JPEGTranslatorTest, HostileFilesAreErrors)
     EXPECT_EQ(test::decode(Translator(), {0xff, 0xd8}, &image), B_NO_TRANSLATOR);
     EXPECT_EQ(test::decode(Translator(), {'R', 'I', 'F', 'F', 0, 0, 0, 0}, &image),
               B_NO_TRANSLATOR);
+}
+
+// The first byte of the last marker of a kind (0 when there is none).
+size_t find_last_marker(const std::vector<uint8>& file, uint8 kind)
+{
+    for (size_t i = file.size() - 1; i > 0; i--) {
+        if (file[i - 1] == 0xff && file[i] == kind)
+            return i - 1;
+    }
+    return 0;
+}
+
+size_t find_first_marker(const std::vector<uint8>& file, uint8 kind)
+{
+    for (size_t i = 1; i < file.size(); i++) {
+        if (file[i - 1] == 0xff && file[i] == kind)
+            return i - 1;
+    }
+    return 0;
+}
+
+TEST_F(JPEGTranslatorTest, AMissingEndMarkerIsToleratedButMissingRowsAreNot)
+{
+    // Files from ImageMagick and libjpeg-turbo's cjpeg: Huffman baseline and
+    // progressive, and arithmetic coding, which has no warning of its own
+    // when its data runs out.
+    test::TempDir dir;
+    const std::string folder = dir.Path();
+    ASSERT_TRUE(test::run_convert("-size 96x80 gradient:'#f08020'-'#2040a0' -swirl 90 " + folder +
+                                  "/source.ppm"));
+    struct Case
+    {
+        const char* name;
+        std::string command;
+    } const cases[] = {
+        {"baseline", "convert " + folder + "/source.ppm -quality 90 " + folder + "/out.jpg"},
+        {"progressive",
+         "convert " + folder + "/source.ppm -interlace JPEG -quality 90 " + folder + "/out.jpg"},
+        {"arithmetic",
+         "cjpeg -arithmetic -outfile " + folder + "/out.jpg " + folder + "/source.ppm"},
+        {"arithmetic progressive", "cjpeg -arithmetic -progressive -outfile " + folder +
+                                       "/out.jpg " + folder + "/source.ppm"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(test::run_command(c.command)) << "cjpeg (libjpeg-turbo-progs) is needed";
+        std::vector<uint8> file = test::read_file(folder + "/out.jpg");
+        ASSERT_GT(file.size(), 100u);
+        ASSERT_EQ(file[file.size() - 2], 0xff);
+        ASSERT_EQ(file[file.size() - 1], 0xd9);
+        Image whole;
+        ASSERT_EQ(test::decode(Translator(), file, &whole), B_OK);
+
+        Image image;
+        std::vector<uint8> noEnd(file.begin(), file.end() - 2);
+        ASSERT_EQ(test::decode(Translator(), noEnd, &image), B_OK);
+        EXPECT_EQ(test::max_channel_difference(image, whole), 0);
+
+        // Cut in the middle of the data, with and without an end marker
+        // put back after the cut.
+        size_t scan = find_first_marker(file, 0xda);
+        ASSERT_NE(scan, 0u);
+        size_t middle = scan + (file.size() - scan) / 2;
+        std::vector<uint8> half(file.begin(), file.begin() + middle);
+        EXPECT_NE(test::decode(Translator(), half, &image), B_OK);
+        half.push_back(0xff);
+        half.push_back(0xd9);
+        EXPECT_NE(test::decode(Translator(), half, &image), B_OK);
+    }
+
+    // A small arithmetic-coded file that claims 4096 x 4096 pixels: its data
+    // ends in the first rows, and the rest would be made up.
+    ASSERT_TRUE(test::run_command("cjpeg -arithmetic -outfile " + folder + "/small.jpg " + folder +
+                                  "/source.ppm"));
+    std::vector<uint8> small = test::read_file(folder + "/small.jpg");
+    size_t frame = find_last_marker(small, 0xc9);
+    ASSERT_NE(frame, 0u);
+    small[frame + 5] = 0x10;
+    small[frame + 6] = 0;
+    small[frame + 7] = 0x10;
+    small[frame + 8] = 0;
+    Image image;
+    EXPECT_NE(test::decode(Translator(), small, &image), B_OK);
 }
 
 TEST_F(JPEGTranslatorTest, AFullDestinationIsAnError)

@@ -540,9 +540,13 @@ TEST_F(PNGTranslatorTest, HostileFilesAreErrors)
     Image image;
     ASSERT_EQ(test::decode(Translator(), file, &image), B_OK);
 
+    // Only the closing IEND chunk (12 bytes) may be missing, in part or whole.
     for (size_t length = 0; length < file.size(); length++) {
         std::vector<uint8> cut(file.begin(), file.begin() + length);
-        EXPECT_NE(test::decode(Translator(), cut, &image), B_OK) << "length " << length;
+        if (length + 12 < file.size())
+            EXPECT_NE(test::decode(Translator(), cut, &image), B_OK) << "length " << length;
+        else
+            EXPECT_EQ(test::decode(Translator(), cut, &image), B_OK) << "length " << length;
     }
 
     const struct
@@ -564,6 +568,39 @@ TEST_F(PNGTranslatorTest, HostileFilesAreErrors)
         if (status == B_OK) {
             EXPECT_EQ(image.pixels.size(), size_t(image.width) * image.height);
         }
+    }
+}
+
+TEST_F(PNGTranslatorTest, ExifOrientationTurnsThePictureUpright)
+{
+    // exiftool stores the Exif block in an eXIf chunk.
+    test::check_orientations(Translator(), "png", "", "png /upright", 0);
+}
+
+TEST_F(PNGTranslatorTest, AMissingIENDIsToleratedButMissingRowsAreNot)
+{
+    test::TempDir dir;
+    const std::string folder = dir.Path();
+    for (const char* options : {"", "-interlace PNG", "-alpha set -channel A -fx 'i/w' +channel"}) {
+        SCOPED_TRACE(options);
+        ASSERT_TRUE(test::run_convert("-size 90x70 gradient:'#f08020'-'#2040a0' -swirl 90 " +
+                                      std::string(options) + " " + folder + "/out.png"));
+        std::vector<uint8> file = test::read_file(folder + "/out.png");
+        ASSERT_GT(file.size(), 12u);
+        ASSERT_EQ(memcmp(file.data() + file.size() - 8, "IEND", 4), 0);
+        Image whole;
+        ASSERT_EQ(test::decode(Translator(), file, &whole), B_OK);
+
+        Image image;
+        std::vector<uint8> noEnd(file.begin(), file.end() - 12);
+        ASSERT_EQ(test::decode(Translator(), noEnd, &image), B_OK);
+        EXPECT_EQ(test::max_channel_difference(image, whole), 0);
+
+        // The image data cut in its middle, with IEND put back after it.
+        std::vector<uint8> half(file.begin(), file.begin() + file.size() / 2);
+        EXPECT_NE(test::decode(Translator(), half, &image), B_OK);
+        half.insert(half.end(), file.end() - 12, file.end());
+        EXPECT_NE(test::decode(Translator(), half, &image), B_OK);
     }
 }
 

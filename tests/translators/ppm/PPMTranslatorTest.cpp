@@ -77,6 +77,37 @@ std::vector<Fixture> fixtures()
         b.insert(b.end(), {0x03, 0xff, 0x00, 0x00, 0x02, 0x00});
         add("P6 16-bit", b, 1, 1, {rgb(255, 0, 128)}, 0);
     }
+    // PBM: 1 is black; plain pixels need no space between them.
+    add("P1", bytes_of("P1\n# c\n3 2\n1 0 1\n010\n"), 3, 2,
+        {gray(0), gray(255), gray(0), gray(255), gray(0), gray(255)}, 1);
+    {
+        std::vector<uint8> b = bytes_of("P4\n10 2\n");
+        b.insert(b.end(), {0xa5, 0x40, 0x00, 0xff});
+        add("P4", b, 10, 2,
+            {gray(0),   gray(255), gray(0),   gray(255), gray(255), gray(0),   gray(255),
+             gray(0),   gray(255), gray(0),   gray(255), gray(255), gray(255), gray(255),
+             gray(255), gray(255), gray(255), gray(255), gray(0),   gray(0)},
+            0);
+    }
+    {
+        std::vector<uint8> b =
+            bytes_of("P7\nWIDTH 2\nHEIGHT 1\nDEPTH 3\nMAXVAL 255\nTUPLTYPE RGB\nENDHDR\n");
+        b.insert(b.end(), {1, 2, 3, 250, 251, 252});
+        add("P7 RGB", b, 2, 1, {rgb(1, 2, 3), rgb(250, 251, 252)}, 0);
+    }
+    {
+        // In PAM, black and white keeps 0 for black.
+        std::vector<uint8> b = bytes_of(
+            "P7\n# c\nWIDTH 3\nHEIGHT 1\nDEPTH 1\nMAXVAL 1\nTUPLTYPE BLACKANDWHITE\nENDHDR\n");
+        b.insert(b.end(), {0, 1, 0});
+        add("P7 black and white", b, 3, 1, {gray(0), gray(255), gray(0)}, 0);
+    }
+    {
+        std::vector<uint8> b =
+            bytes_of("P7\nWIDTH 1\nHEIGHT 2\nDEPTH 1\nMAXVAL 65535\nTUPLTYPE GRAYSCALE\nENDHDR\n");
+        b.insert(b.end(), {0xff, 0xff, 0x80, 0x00});
+        add("P7 16-bit grey", b, 1, 2, {gray(255), gray(128)}, 0);
+    }
     return list;
 }
 
@@ -118,12 +149,30 @@ TEST_F(PPMTest, TruncatedFilesFail)
 TEST_F(PPMTest, BrokenFilesFail)
 {
     const char* cases[] = {
-        "P6 0 1 255\n",           "P6 1 0 255\n",
-        "P6 1 1 0\n\x01\x02\x03", "P6 1 1 65536\n\x01\x02\x03",
-        "P6 99999999999 1 255\n", "P6 65536 65536 255\n",
-        "P5 40000 40000 255\n",   "P3 1 1 255\n1 2 256\n",
-        "P3 1 1 255\n1 x 3\n",    "P3 1 1 255\n1 -2 3\n",
-        "P2 2 1 255 1 2x\n",      "P6 -1 1 255\n",
+        "P6 0 1 255\n",
+        "P6 1 0 255\n",
+        "P6 1 1 0\n\x01\x02\x03",
+        "P6 1 1 65536\n\x01\x02\x03",
+        "P6 99999999999 1 255\n",
+        "P6 65536 65536 255\n",
+        "P5 40000 40000 255\n",
+        "P3 1 1 255\n1 2 256\n",
+        "P3 1 1 255\n1 x 3\n",
+        "P3 1 1 255\n1 -2 3\n",
+        "P2 2 1 255 1 2x\n",
+        "P6 -1 1 255\n",
+        "P1 2 1 1 2\n",
+        "P4 0 1\n",
+        "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 3\nMAXVAL 255\nTUPLTYPE GRAYSCALE\nENDHDR\n\x01\x02\x03",
+        "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 65536\nENDHDR\n\x01\x02",
+        "P7\nWIDTH 1\nHEIGHT 0\nDEPTH 1\nMAXVAL 255\nENDHDR\n",
+        "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\nENDHDR\n",
+        "P7\nWIDTH -1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\nENDHDR\n\x01",
+        "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\nBOGUS 1\nENDHDR\n\x01",
+        "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 5\nMAXVAL 255\nENDHDR\n\x01\x02\x03\x04\x05",
+        "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE CMYK\nENDHDR\n\x01\x02\x03\x04",
+        "P7\nWIDTH 40000\nHEIGHT 40000\nDEPTH 1\nMAXVAL 255\nENDHDR\n",
+        "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\n",
     };
     for (const char* text : cases) {
         Image image;
@@ -133,7 +182,7 @@ TEST_F(PPMTest, BrokenFilesFail)
 
 TEST_F(PPMTest, OtherFormatsAreNotClaimed)
 {
-    const char* cases[] = {"P1\n1 1\n1\n", "P4 1 1\n\x80", "P7\nWIDTH 1\n", "PX", "BM", "P6"};
+    const char* cases[] = {"P0 1 1\n0", "P8 1 1\n\x80", "P7 WIDTH 1\n", "PX", "BM", "P6"};
     for (const char* text : cases) {
         translator_info info;
         EXPECT_EQ(fTranslator.Identify(bytes_of(text), &info), B_NO_TRANSLATOR) << text;
@@ -187,6 +236,54 @@ TEST_F(PPMTest, SettingChoosesASCII)
     ASSERT_EQ(decode(fTranslator.Get(), text, &decoded), B_OK);
     for (size_t i = 0; i < decoded.pixels.size(); i++)
         ASSERT_EQ(decoded.pixels[i], original.pixels[i] | 0xff000000u) << i;
+}
+
+// Files written by Netpbm's tools and ImageMagick must decode as ImageMagick
+// decodes them.
+TEST_F(PPMTest, ReadsTheWholeNetpbmFamilyAsImageMagickDoes)
+{
+    TempDir scratch;
+    const std::string folder = scratch.Path();
+    const std::string colour = folder + "/colour.png";
+    const std::string grey = folder + "/grey.png";
+    ASSERT_TRUE(run_convert("-size 37x23 gradient:'#f08020'-'#2040a0' -swirl 120 -alpha set "
+                            "-channel A -fx '0.1+0.9*i/w' +channel -depth 8 " +
+                            colour));
+    ASSERT_TRUE(run_convert(colour + " -colorspace Gray " + grey));
+    struct Case
+    {
+        const char* name;
+        std::string command;
+        color_space space;
+    } const cases[] = {
+        {"P1 (pamthreshold, pnmtoplainpnm)",
+         "pngtopam " + grey + " | pamthreshold | pamtopnm | pnmtoplainpnm", B_RGB32},
+        {"P4 (pamthreshold, pamtopnm)", "pngtopam " + grey + " | pamthreshold | pamtopnm", B_RGB32},
+        {"P4 (ImageMagick)", "convert " + grey + " -alpha off -monochrome PBM:-", B_RGB32},
+        {"P7 BLACKANDWHITE (pamthreshold)", "pngtopam " + grey + " | pamthreshold", B_RGB32},
+        {"P7 GRAYSCALE", "pngtopam " + grey + " | pamtopam", B_RGB32},
+        {"P7 GRAYSCALE_ALPHA, maxval 65535", "pngtopam -alphapam " + grey + " | pamdepth 65535",
+         B_RGBA32},
+        {"P7 RGB, maxval 1000", "pngtopam " + colour + " | pamtopam | pamdepth 1000", B_RGB32},
+        {"P7 RGB_ALPHA", "pngtopam -alphapam " + colour, B_RGBA32},
+        {"P7 RGB_ALPHA (ImageMagick)", "convert " + colour + " PAM:-", B_RGBA32},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = folder + "/netpbm";
+        ASSERT_TRUE(run_command("((" + c.command + ") > " + file + ")"))
+            << "Netpbm's tools (netpbm) are needed";
+        Image expected;
+        ASSERT_TRUE(convert_to_image(file, "", folder, &expected));
+        Image image;
+        ASSERT_EQ(decode(fTranslator.Get(), read_file(file), &image), B_OK);
+        EXPECT_EQ(image.space, c.space);
+        if (c.space == B_RGB32) {
+            for (uint32& pixel : expected.pixels)
+                pixel |= 0xff000000u;
+        }
+        EXPECT_LE(max_channel_difference(image, expected), 1);
+    }
 }
 
 TEST_F(PPMTest, AgreesWithImageMagick)

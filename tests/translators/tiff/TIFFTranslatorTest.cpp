@@ -440,6 +440,82 @@ TEST_F(TIFFTranslatorTest, HostileFilesAreErrors)
     EXPECT_EQ(test::decode(Translator(), {'M', 'M', 0, 41, 0, 0}, &image), B_NO_TRANSLATOR);
 }
 
+TEST_F(TIFFTranslatorTest, OrientationTagTurnsThePictureUpright)
+{
+    // Both of the direct reader's paths and the RGBA reader's.
+    test::check_orientations(Translator(), "tif", "-compress lzw", "tiff /upright", 0);
+    test::check_orientations(Translator(), "tif",
+                             "-define tiff:tile-geometry=16x16 -interlace plane", "tiff /upright",
+                             0);
+    test::check_orientations(Translator(), "tif", "-colorspace CMYK -depth 8", "tiff /upright", 1);
+}
+
+// Files other programs write that the direct reader now reads: each must
+// decode as ImageMagick decodes it.
+TEST_F(TIFFTranslatorTest, DecodesPlanarFloatingPointAndTiledFilesAsImageMagickDoes)
+{
+    test::TempDir dir;
+    const std::string folder = dir.Path();
+    const std::string rgb = folder + "/rgb.tif";
+    const std::string rgba = folder + "/rgba.tif";
+    // 45 x 37: no strip or tile size below divides it.
+    ASSERT_TRUE(test::run_convert("-size 45x37 gradient:'#f08020'-'#2040a0' -swirl 120 "
+                                  "-depth 8 -compress none " +
+                                  rgb));
+    // Alpha as low as 2 to 40 levels: premultiplied and back, colour is lost.
+    ASSERT_TRUE(test::run_convert(rgb +
+                                  " -alpha set -channel A -fx '0.01+0.15*i/w' +channel "
+                                  "-compress none " +
+                                  rgba));
+    struct Case
+    {
+        const char* name;
+        std::string command;
+        int tolerance;
+    } const cases[] = {
+        {"planar RGB, 5 rows a strip (tiffcp)",
+         "tiffcp -p separate -r 5 " + rgb + " " + folder + "/out.tif", 0},
+        {"planar RGB, 32 rows a strip: each plane's second strip is short (tiffcp)",
+         "tiffcp -p separate -r 32 " + rgb + " " + folder + "/out.tif", 0},
+        {"planar RGB, 5 rows a strip, PackBits (tiffcp)",
+         "tiffcp -p separate -r 5 -c packbits " + rgb + " " + folder + "/out.tif", 0},
+        {"planar RGBA with low alpha (tiffcp)",
+         "tiffcp -p separate -r 8 -c lzw " + rgba + " " + folder + "/out.tif", 0},
+        {"planar RGBA, tiles (tiffcp)",
+         "tiffcp -p separate -t -w 16 -l 16 " + rgba + " " + folder + "/out.tif", 0},
+        {"planar RGB, 16 bits (ImageMagick)",
+         "convert " + rgb + " -depth 16 -interlace plane " + folder + "/out.tif", 0},
+        {"32-bit floating point (ImageMagick)",
+         "convert " + rgb + " -define quantum:format=floating-point -depth 32 -compress lzw " +
+             folder + "/out.tif",
+         1},
+        {"16-bit floating point (ImageMagick)",
+         "convert " + rgb + " -define quantum:format=floating-point -depth 16 -compress zip " +
+             folder + "/out.tif",
+         1},
+        {"32-bit floating point grey with alpha (ImageMagick)",
+         "convert " + rgba +
+             " -colorspace Gray -define quantum:format=floating-point -depth 32 -compress lzw " +
+             folder + "/out.tif",
+         1},
+        {"32-bit floating point, planar, predictor (ImageMagick)",
+         "convert " + rgb +
+             " -define quantum:format=floating-point -depth 32 -interlace plane -compress lzw " +
+             folder + "/out.tif",
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(test::run_command(c.command)) << "tiffcp (libtiff-tools) is needed";
+        Image expected;
+        ASSERT_TRUE(test::convert_to_image(folder + "/out.tif", "", folder, &expected));
+        Image image;
+        ASSERT_EQ(test::decode(Translator(), test::read_file(folder + "/out.tif"), &image), B_OK);
+        EXPECT_EQ(image.space, expected.space);
+        EXPECT_LE(test::max_channel_difference(image, expected), c.tolerance);
+    }
+}
+
 } // namespace
 
 namespace {

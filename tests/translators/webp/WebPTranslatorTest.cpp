@@ -256,4 +256,11 @@ TEST_F(WebPTranslatorTest, AFullDestinationIsAnError)
     EXPECT_NE(test::encode_into(Translator(), image, B_WEBP_FORMAT, &destination), B_OK);
 }
 
+TEST_F(WebPTranslatorTest, ExifOrientationTurnsThePictureUpright)
+{
+    // exiftool stores the Exif block in the container's EXIF chunk.
+    test::check_orientations(Translator(), "webp", "-define webp:lossless=true", "webp /upright",
+                             0);
+}
+
 } // namespace
