@@ -144,7 +144,7 @@ TEST_F(InputTest, AGestureIsOneDownAndOneUp)
           {kMove, 30, 30, None, L, 20},
           {kRelease, 30, 30, L, None, 0}},
          "D4@10,10 M5@10,10 M1@10,10 M1@30,30 U0@30,30"},
-        {"moving at once ends the wait for partners",
+        {"a move while the press waits follows it",
          {{kPress, 10, 10, L, L, 0},
           {kMove, 30, 20, None, L, kLate},
           {kRelease, 30, 20, L, None, 0}},
