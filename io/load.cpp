@@ -56,6 +56,44 @@ const struct
     int width;
 } kZipBoxes[7] = {{180, 28}, {208, 28}, {236, 28}, {266, 27}, {293, 27}, {320, 27}, {347, 27}};
 
+// Whether a character of the postal code only separates digits: a hyphen,
+// dash or minus sign, or a space, in their ASCII or full-width forms.
+bool zip_separator(const char* c, int length)
+{
+    static const char* const kSeparators[] = {"-",      " ",      "\t",     "\u2010", "\u2011",
+                                              "\u2012", "\u2013", "\u2014", "\u2015", "\u2212",
+                                              "\u30fc", "\uff0d", "\u3000"};
+    for (const char* separator : kSeparators) {
+        if ((int)strlen(separator) == length && memcmp(separator, c, length) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The characters of a postal code that go into the boxes, in order: up to
+// seven, separators skipped. Full-width digits become plain ones, so that
+// every way of writing a code draws the same card.
+int zip_digits(const char* zip, char boxes[7][4])
+{
+    int count = 0;
+    while (*zip && count < 7) {
+        int length = bounded_length(zip);
+        if (!zip_separator(zip, length)) {
+            const unsigned char* u = reinterpret_cast<const unsigned char*>(zip);
+            if (length == 3 && u[0] == 0xef && u[1] == 0xbc && u[2] >= 0x90 && u[2] <= 0x99) {
+                boxes[count][0] = (char)('0' + (u[2] - 0x90));
+                boxes[count][1] = '\0';
+            } else {
+                memcpy(boxes[count], zip, length);
+                boxes[count][length] = '\0';
+            }
+            count++;
+        }
+        zip += length;
+    }
+    return count;
+}
+
 } // namespace
 
 int tavrinview::utf8len(char* s)
@@ -125,11 +163,10 @@ void tavrinview::load(entry_ref& ref)
             font.GetHeight(&height);
         }
         drawing->SetFont(&font, B_FONT_ALL);
-        size_t zipLength = strlen(zip);
-        for (int i = 0; i < 7; i++) {
-            if (zipLength < (size_t)i + 1)
-                continue;
-            char digit[2] = {zip[i], '\0'};
+        char digits[7][4];
+        int boxes = zip_digits(zip, digits);
+        for (int i = 0; i < boxes; i++) {
+            const char* digit = digits[i];
             int w = (int)drawing->StringWidth(digit);
             int x = kZipBoxes[i].left + (kZipBoxes[i].width - w) / 2;
             drawing->DrawString(digit, BPoint(x, height.ascent + 50));

@@ -195,6 +195,9 @@ private:
     BView(const BView&) = delete;
     BView& operator=(const BView&) = delete;
 
+    // B_MOUSE_WHEEL_CHANGED: false when the view has no scroll bar to move.
+    bool _ScrollWithWheel(BMessage* message);
+
     friend class BWindow;
     friend class BBitmap;
     friend class BPrivate::ViewBridge;

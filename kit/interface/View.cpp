@@ -50,7 +50,41 @@ void BView::AllDetached() {}
 
 void BView::MessageReceived(BMessage* message)
 {
+    if (message->what == B_MOUSE_WHEEL_CHANGED && _ScrollWithWheel(message))
+        return;
     BHandler::MessageReceived(message);
+}
+
+bool BView::_ScrollWithWheel(BMessage* message)
+{
+    // A view with scroll bars scrolls them; one without passes the wheel on.
+    BScrollBar* horizontal = fData->horizontalBar;
+    BScrollBar* vertical = fData->verticalBar;
+    if (!horizontal && !vertical)
+        return false;
+    float dx = 0, dy = 0;
+    message->FindFloat("be:wheel_delta_x", &dx);
+    message->FindFloat("be:wheel_delta_y", &dy);
+    int32 keys;
+    if (message->FindInt32("modifiers", &keys) != B_OK)
+        keys = (int32)modifiers();
+    // Shift turns the vertical wheel sideways, as Linux programs do, and so
+    // does a view that scrolls only sideways.
+    if (((keys & B_SHIFT_KEY) || !vertical) && dx == 0) {
+        dx = dy;
+        dy = 0;
+    }
+    // A notch moves three small steps.
+    float small, large;
+    if (horizontal && dx != 0 && std::isfinite(dx)) {
+        horizontal->GetSteps(&small, &large);
+        horizontal->SetValue(horizontal->Value() + dx * 3 * small);
+    }
+    if (vertical && dy != 0 && std::isfinite(dy)) {
+        vertical->GetSteps(&small, &large);
+        vertical->SetValue(vertical->Value() + dy * 3 * small);
+    }
+    return true;
 }
 
 void BView::Draw(BRect updateRect) {}

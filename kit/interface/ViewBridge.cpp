@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <mutex>
@@ -318,6 +319,15 @@ ViewWidget::ViewWidget(BView* view, QWidget* parent) : QWidget(parent), fView(vi
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAcceptDrops(true);
+    fChordTimer.setSingleShot(true);
+    fChordTimer.setInterval(kChordInterval);
+    QObject::connect(&fChordTimer, &QTimer::timeout, this, [this] { _FlushPress(); });
+}
+
+ViewWidget::~ViewWidget()
+{
+    delete fPendingPress;
+    delete fPendingMove;
 }
 
 void ViewWidget::dragEnterEvent(QDragEnterEvent* event)
@@ -355,12 +365,8 @@ void ViewWidget::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
 }
 
-void ViewWidget::_PostMouse(uint32 what, QMouseEvent* event)
+BMessage* ViewWidget::_MouseMessage(uint32 what, QMouseEvent* event)
 {
-    BWindow* window = fView->Window();
-    PointerState::Update(event->globalPosition(), event->buttons());
-    if (!window)
-        return;
     ViewData* data = ViewBridge::Data(fView);
     BPoint where((float)std::floor(event->position().x()) + data->origin.x,
                  (float)std::floor(event->position().y()) + data->origin.y);
@@ -378,25 +384,92 @@ void ViewWidget::_PostMouse(uint32 what, QMouseEvent* event)
     if (what == B_MOUSE_MOVED) {
         bool inside = rect().contains(event->position().toPoint());
         message->AddInt32("be:transit", inside ? B_INSIDE_VIEW : B_OUTSIDE_VIEW);
+    }
+    return message;
+}
+
+void ViewWidget::_Post(BMessage* message)
+{
+    BWindow* window = fView->Window();
+    if (!window) {
+        delete message;
+        return;
+    }
+    if (message->what == B_MOUSE_MOVED)
         BPrivate::LooperPrivate::EnqueueCoalesced(window, message, fView->Token());
-    } else {
+    else
         BPrivate::LooperPrivate::Enqueue(window, message, fView->Token(), false);
+}
+
+void ViewWidget::_FlushPress()
+{
+    fChordTimer.stop();
+    if (!fPendingPress)
+        return;
+    _Post(fPendingPress);
+    fPendingPress = nullptr;
+    if (fPendingMove) {
+        _Post(fPendingMove);
+        fPendingMove = nullptr;
     }
 }
 
 void ViewWidget::mousePressEvent(QMouseEvent* event)
 {
-    _PostMouse(B_MOUSE_DOWN, event);
+    PointerState::Update(event->globalPosition(), event->buttons());
+    uint32 held = convert_buttons(event->buttons());
+    if (fPendingPress) {
+        // Pressed together with the first button: one chord.
+        fPendingPress->ReplaceInt32("buttons", (int32)held);
+        if (fPendingMove)
+            fPendingMove->ReplaceInt32("buttons", (int32)held);
+        return;
+    }
+    if ((held & ~convert_buttons(event->button())) != 0) {
+        // Another button joins a gesture already under way.
+        _Post(_MouseMessage(B_MOUSE_MOVED, event));
+        return;
+    }
+    fPendingPress = _MouseMessage(B_MOUSE_DOWN, event);
+    fChordTimer.start();
 }
 
 void ViewWidget::mouseReleaseEvent(QMouseEvent* event)
 {
-    _PostMouse(B_MOUSE_UP, event);
+    PointerState::Update(event->globalPosition(), event->buttons());
+    _FlushPress();
+    // The gesture ends with its last button.
+    _Post(_MouseMessage(event->buttons() == Qt::NoButton ? B_MOUSE_UP : B_MOUSE_MOVED, event));
 }
 
 void ViewWidget::mouseMoveEvent(QMouseEvent* event)
 {
-    _PostMouse(B_MOUSE_MOVED, event);
+    PointerState::Update(event->globalPosition(), event->buttons());
+    BMessage* message = _MouseMessage(B_MOUSE_MOVED, event);
+    if (fPendingPress) {
+        // Held back with the press, so that a chord's buttons arrive first.
+        delete fPendingMove;
+        fPendingMove = message;
+        return;
+    }
+    _Post(message);
+}
+
+void ViewWidget::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    BWindow* window = fView->Window();
+    if (!window)
+        return;
+    // One notch is 120 units of the platform's angle and one unit of the
+    // kit's delta; a positive delta scrolls down or to the right.
+    QPoint angle = event->angleDelta();
+    BMessage* message = new BMessage(B_MOUSE_WHEEL_CHANGED);
+    message->AddInt64("when", system_time());
+    message->AddFloat("be:wheel_delta_x", -angle.x() / 120.0f);
+    message->AddFloat("be:wheel_delta_y", -angle.y() / 120.0f);
+    message->AddInt32("modifiers", (int32)convert_modifiers(event->modifiers()));
+    BPrivate::LooperPrivate::Enqueue(window, message, fView->Token(), false);
 }
 
 } // namespace BPrivate
@@ -410,7 +483,7 @@ uint32 modifiers()
         int32 keys;
         if (current &&
             (current->what == B_MOUSE_DOWN || current->what == B_MOUSE_MOVED ||
-             current->what == B_MOUSE_UP) &&
+             current->what == B_MOUSE_UP || current->what == B_MOUSE_WHEEL_CHANGED) &&
             current->FindInt32("modifiers", &keys) == B_OK)
             return (uint32)keys;
     }

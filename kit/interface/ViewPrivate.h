@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -95,27 +96,43 @@ public:
 };
 
 // The widget behind a view: paints the backing store, turns mouse input into messages.
+//
+// A gesture is one B_MOUSE_DOWN and one B_MOUSE_UP, as on BeOS: a button
+// pressed or released while another is held is a B_MOUSE_MOVED whose
+// "buttons" say what is held now. X reports buttons one at a time, so a
+// first press waits up to kChordInterval for buttons pressed with it; they
+// arrive as one B_MOUSE_DOWN, as from a mouse that reports them together.
 class ViewWidget : public QWidget
 {
 public:
     ViewWidget(BView* view, QWidget* parent);
+    ~ViewWidget() override;
 
     BView* View() const { return fView; }
+
+    static const int kChordInterval = 50;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void _PostMouse(uint32 what, QMouseEvent* event);
+    BMessage* _MouseMessage(uint32 what, QMouseEvent* event);
+    void _Post(BMessage* message);
+    void _FlushPress();
 
     BView* fView;
+    // A first press waiting for its partners, and the latest motion meanwhile.
+    BMessage* fPendingPress = nullptr;
+    BMessage* fPendingMove = nullptr;
+    QTimer fChordTimer;
 };
 
 // Tracked from input events: the pointer and its buttons as last seen.
