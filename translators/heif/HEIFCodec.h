@@ -38,7 +38,7 @@ public:
 };
 
 // B_NO_TRANSLATOR unless the data is an HEVC-coded HEIF file; B_ILLEGAL_DATA
-// when its boxes are broken; B_NO_MEMORY when the picture passes the pixel
+// when its boxes are broken; B_BAD_VALUE when the picture passes the pixel
 // limit.
 status_t heif_identify(BPositionIO* source, HEIFInfo* info);
 
