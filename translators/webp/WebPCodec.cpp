@@ -174,10 +174,11 @@ int write_data(const uint8_t* data, size_t size, const WebPPicture* picture)
 
 // The first partition of a lossy file, which holds every macroblock's
 // modes, is at most 512 KiB: some 4 bits a macroblock for a picture of
-// 16000 x 16000. Past this many macroblocks (about 11600 x 11600) a photo's
-// modes no longer fit unless the encoder is told to spend fewer bits on
-// them, so that is done from the start rather than after a failed run of
-// minutes.
+// 16000 x 16000, about what the cheapest modes cost. Past this many
+// macroblocks (about 11600 x 11600) the encoder is told from the start to
+// spend the fewest bits on modes it can, with one segment, whose map costs
+// nothing; a busy picture may still not fit, and then the encoder fails
+// early instead of after minutes.
 const uint64 kTooManyForModes = 1 << 19;
 
 uint64 macroblocks(uint32 width, uint32 height)
@@ -263,8 +264,10 @@ status_t webp_encode(std::unique_ptr<uint8[]> bits, uint32 width, uint32 height,
     config.lossless = options.lossless ? 1 : 0;
     config.exact = options.lossless ? 1 : 0;
     uint64 blocks = macroblocks(width, height);
-    if (!options.lossless && blocks > kTooManyForModes)
+    if (!options.lossless && blocks > kTooManyForModes) {
         config.partition_limit = 100;
+        config.segments = 1;
+    }
     if (!WebPValidateConfig(&config))
         return B_BAD_VALUE;
 
@@ -285,9 +288,10 @@ status_t webp_encode(std::unique_ptr<uint8[]> bits, uint32 width, uint32 height,
     status_t status =
         start < 0 ? status_t(start) : encode_picture(config, &picture, destination, start);
     if (status != B_OK && !options.lossless &&
-        picture.error_code == VP8_ENC_ERROR_PARTITION0_OVERFLOW && config.segments > 1) {
-        // The modes still did not fit: the most the encoder may give up for
-        // them, and one segment, whose map costs nothing.
+        picture.error_code == VP8_ENC_ERROR_PARTITION0_OVERFLOW &&
+        (config.segments > 1 || config.partition_limit < 100)) {
+        // The modes did not fit at the usual settings: the most the encoder
+        // may give up for them, and one segment.
         config.partition_limit = 100;
         config.segments = 1;
         status = encode_picture(config, &picture, destination, start);
