@@ -118,6 +118,32 @@ TEST_F(AVIFTranslatorTest, ReadsWhatAvifencWrites)
     }
 }
 
+TEST_F(AVIFTranslatorTest, ReadsWhatVipsAndImageMagickWrite)
+{
+    struct Case
+    {
+        const char* name;
+        const char* command; // IN and OUT stand for the files
+    } const cases[] = {
+        {"vips", "vips copy IN OUT[Q=90,compression=av1,effort=9]"},
+        {"ImageMagick", "convert IN -quality 90 OUT"},
+    };
+    Image original = smooth(67, 45, false);
+    ASSERT_TRUE(test::write_png(Path("in.png"), original));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string command = c.command;
+        command.replace(command.find("IN"), 2, Path("in.png"));
+        command.replace(command.find("OUT"), 3, Path("out.avif"));
+        ASSERT_TRUE(test::run_tool(command));
+        Image image;
+        ASSERT_EQ(test::decode(Translator(), test::read_file(Path("out.avif")), &image), B_OK);
+        ASSERT_EQ(image.width, original.width);
+        ASSERT_EQ(image.height, original.height);
+        EXPECT_LE(test::mean_channel_difference(image, original), 2.5);
+    }
+}
+
 TEST_F(AVIFTranslatorTest, ShowsEveryOrientationUpright)
 {
     // The eight EXIF orientations as a rotation (quarter turns anticlockwise)

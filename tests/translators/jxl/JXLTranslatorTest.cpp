@@ -116,6 +116,32 @@ TEST_F(JXLTranslatorTest, ReadsWhatCjxlWrites)
     }
 }
 
+TEST_F(JXLTranslatorTest, ReadsWhatVipsAndImageMagickWrite)
+{
+    struct Case
+    {
+        const char* name;
+        const char* command; // IN and OUT stand for the files
+    } const cases[] = {
+        {"vips", "vips copy IN OUT[Q=90]"},
+        {"vips lossless", "vips copy IN OUT[lossless]"},
+    };
+    Image original = smooth(67, 45, false);
+    ASSERT_TRUE(test::write_png(Path("in.png"), original));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string command = c.command;
+        command.replace(command.find("IN"), 2, Path("in.png"));
+        command.replace(command.find("OUT"), 3, Path("out.jxl"));
+        ASSERT_TRUE(test::run_tool(command));
+        Image image;
+        ASSERT_EQ(test::decode(Translator(), test::read_file(Path("out.jxl")), &image), B_OK);
+        ASSERT_EQ(image.width, original.width);
+        ASSERT_EQ(image.height, original.height);
+        EXPECT_LE(test::mean_channel_difference(image, original), 2.5);
+    }
+}
+
 TEST_F(JXLTranslatorTest, ShowsEveryOrientationUpright)
 {
     // cjxl moves a JPEG's EXIF orientation into the codestream when it
