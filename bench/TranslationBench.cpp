@@ -79,12 +79,32 @@ void tiff_none(BMessage* extension)
     extension->AddInt32("tiff /compression", 1);
 }
 
+// The phone and browser formats at their translators' default quality.
+void heif_default(BMessage* extension)
+{
+    extension->AddInt32("heif /quality", 75);
+    extension->AddBool("heif /lossless", false);
+}
+
+void avif_default(BMessage* extension)
+{
+    extension->AddInt32("avif /quality", 75);
+    extension->AddBool("avif /lossless", false);
+}
+
+void jxl_default(BMessage* extension)
+{
+    extension->AddInt32("jxl /quality", 90);
+    extension->AddBool("jxl /lossless", false);
+}
+
 const Format kFormats[] = {
     {"Targa", B_TGA_FORMAT, targa_plain},      {"Targa-RLE", B_TGA_FORMAT, targa_rle},
     {"BMP", B_BMP_FORMAT, no_settings},        {"PPM", B_PPM_FORMAT, ppm_binary},
     {"PNG-6", B_PNG_FORMAT, png_default},      {"PNG-1", B_PNG_FORMAT, png_fast},
     {"JPEG-q90", B_JPEG_FORMAT, jpeg_default}, {"TIFF-LZW", B_TIFF_FORMAT, tiff_lzw},
-    {"TIFF-none", B_TIFF_FORMAT, tiff_none},
+    {"TIFF-none", B_TIFF_FORMAT, tiff_none},   {"HEIC-q75", 'HEIC', heif_default},
+    {"AVIF-q75", 'AVIF', avif_default},        {"JXL-q90", 'JXL ', jxl_default},
 };
 
 struct Picture

@@ -93,9 +93,10 @@ uint32 type_for_extension(const std::string& path)
     {
         const char* extension;
         uint32 type;
-    } kTypes[] = {{"tga", 'TGA '}, {"png", 'PNG '}, {"jpg", 'JPEG'},  {"jpeg", 'JPEG'},
-                  {"bmp", 'BMP '}, {"tif", 'TIFF'}, {"tiff", 'TIFF'}, {"webp", 'WebP'},
-                  {"gif", 'GIF '}, {"ppm", 'PPM '}};
+    } kTypes[] = {{"tga", 'TGA '},  {"png", 'PNG '}, {"jpg", 'JPEG'},  {"jpeg", 'JPEG'},
+                  {"bmp", 'BMP '},  {"tif", 'TIFF'}, {"tiff", 'TIFF'}, {"webp", 'WebP'},
+                  {"gif", 'GIF '},  {"ppm", 'PPM '}, {"heic", 'HEIC'}, {"heif", 'HEIC'},
+                  {"avif", 'AVIF'}, {"jxl", 'JXL '}};
     std::string leaf = leaf_of(path);
     size_t dot = leaf.rfind('.');
     if (dot == std::string::npos || dot == 0)

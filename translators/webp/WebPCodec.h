@@ -34,9 +34,17 @@ status_t webp_identify(BPositionIO* source, WebPInfo* info);
 // info->orientation says how to turn them upright.
 status_t webp_decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* pixels);
 
-// Writes width x height pixels whose rows are rowBytes apart. Lossless files
-// keep every pixel exactly, the colour of fully transparent ones included.
-status_t webp_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
-                     const WebPWriteOptions& options, BPositionIO* destination);
+// True when a still WebP image can be width x height pixels: at most 16383
+// on a side.
+bool webp_can_hold(uint32 width, uint32 height);
+
+// Writes width x height pixels whose rows are rowBytes apart, releasing the
+// rows as soon as libwebp has its own copy. Lossless files keep every pixel
+// exactly, the colour of fully transparent ones included. A picture larger
+// than the format holds, or whose coded data passes its limits even when
+// the encoder spends fewer bits on it, is the EFBIG status; libwebp's other
+// failures come back as their own status.
+status_t webp_encode(std::unique_ptr<uint8[]> bits, uint32 width, uint32 height, size_t rowBytes,
+                     bool hasAlpha, const WebPWriteOptions& options, BPositionIO* destination);
 
 #endif

@@ -1,5 +1,6 @@
 #include "WebPTranslator.h"
 
+#include <cerrno>
 #include <new>
 
 #include "WebPCodec.h"
@@ -63,6 +64,9 @@ status_t WebPTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
 status_t WebPTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
                                 BMessage* ioExtension, BPositionIO* destination)
 {
+    // A picture the format cannot hold is refused before its rows are read.
+    if (!webp_can_hold(bits.width, bits.height))
+        return status_from_errno(EFBIG);
     std::unique_ptr<uint8[]> rows;
     status_t status = BPrivate::read_bits_rows(bits, source, &rows);
     if (status != B_OK)
@@ -71,7 +75,7 @@ status_t WebPTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
     WebPWriteOptions options;
     options.quality = Settings()->GetInt32(kWebPSettingQuality, kDefaultQuality, ioExtension);
     options.lossless = Settings()->GetBool(kWebPSettingLossless, kDefaultLossless, ioExtension);
-    return webp_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
+    return webp_encode(std::move(rows), bits.width, bits.height, bits.header.rowBytes,
                        bits.header.colors == B_RGBA32, options, destination);
 }
 

@@ -109,6 +109,14 @@ uint32 argb(uint32 a, uint32 r, uint32 g, uint32 b)
     return a << 24 | r << 16 | g << 8 | b;
 }
 
+// The panel turned lossless coding on: the file gives back every pixel.
+void lossless_check(const std::vector<uint8>& file, const Image& original, BTranslator* translator)
+{
+    Image decoded;
+    ASSERT_EQ(test::decode(translator, file, &decoded), B_OK);
+    EXPECT_EQ(decoded.pixels, original.pixels);
+}
+
 std::vector<PanelCase> panel_cases()
 {
     return {
@@ -167,6 +175,21 @@ std::vector<PanelCase> panel_cases()
              ASSERT_EQ(test::encode(translator, original, B_GIF_FORMAT, &dithered, &dither), B_OK);
              EXPECT_NE(file, dithered);
          }},
+        {"HEIFTranslator.so",
+         "HEIFTranslator_settings",
+         'HEIC',
+         {{"heif /quality", kSlider, 20, 60}, {"heif /lossless", kCheckBox, 0, 1}},
+         lossless_check},
+        {"AVIFTranslator.so",
+         "AVIFTranslator_settings",
+         'AVIF',
+         {{"avif /quality", kSlider, 20, 60}, {"avif /lossless", kCheckBox, 0, 1}},
+         lossless_check},
+        {"JXLTranslator.so",
+         "JXLTranslator_settings",
+         'JXL ',
+         {{"jxl /quality", kSlider, 20, 60}, {"jxl /lossless", kCheckBox, 0, 1}},
+         lossless_check},
     };
 }
 

@@ -1,0 +1,28 @@
+#ifndef AVIF_TRANSLATOR_H
+#define AVIF_TRANSLATOR_H
+
+#include "AVIFCodec.h"
+#include "translation/BaseTranslator.h"
+
+// Names of the settings, as stored in the settings file and as fields of an
+// ioExtension message that overrides them for one translation.
+extern const char* const kAVIFSettingQuality;  // int32, 0 to 100
+extern const char* const kAVIFSettingLossless; // bool
+
+// Reads AVIF pictures into 32-bit bitmaps and writes them.
+class AVIFTranslator : public BPrivate::BaseTranslator
+{
+public:
+    AVIFTranslator();
+
+    status_t MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent) override;
+
+protected:
+    status_t IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
+                            translator_info* info) override;
+    status_t Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination) override;
+    status_t Encode(const BPrivate::BitsInfo& bits, BPositionIO* source, BMessage* ioExtension,
+                    BPositionIO* destination) override;
+};
+
+#endif

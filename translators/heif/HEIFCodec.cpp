@@ -1,0 +1,395 @@
+#include "HEIFCodec.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <libheif/heif.h>
+
+#include "translation/BaseTranslator.h"
+#include "translation/PixelRows.h"
+
+// libheif reads the file through a reader of ours, so only the boxes it asks
+// for are read and nothing is copied whole into memory. Its errors stay in
+// this file; callers see status_t.
+
+namespace {
+
+// The ftyp box that names the brands comes first; this is more than any
+// real file's needs.
+const size_t kBrandPrefix = 4096;
+
+// Rows converted and handed to the sink at a time.
+const uint32 kBandRows = 64;
+
+// Brands of HEVC-coded images and sequences.
+const char* const kHEVCBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs"};
+
+// The stream as libheif's reader sees it: positions relative to where the
+// file starts, and the first stream error kept for the caller.
+struct ReaderContext
+{
+    BPositionIO* source;
+    off_t start;
+    off_t size;
+    status_t error;
+};
+
+int64_t reader_position(void* userdata)
+{
+    ReaderContext* context = static_cast<ReaderContext*>(userdata);
+    return context->source->Position() - context->start;
+}
+
+int reader_read(void* data, size_t size, void* userdata)
+{
+    ReaderContext* context = static_cast<ReaderContext*>(userdata);
+    status_t status = context->source->ReadExactly(data, size);
+    if (status == B_OK)
+        return 0;
+    if (context->error == B_OK)
+        context->error = status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
+    return 1;
+}
+
+int reader_seek(int64_t position, void* userdata)
+{
+    ReaderContext* context = static_cast<ReaderContext*>(userdata);
+    if (position < 0 || position > context->size)
+        return 1;
+    return context->source->Seek(context->start + position, SEEK_SET) < 0 ? 1 : 0;
+}
+
+heif_reader_grow_status reader_wait(int64_t targetSize, void* userdata)
+{
+    ReaderContext* context = static_cast<ReaderContext*>(userdata);
+    return targetSize <= context->size ? heif_reader_grow_status_size_reached
+                                       : heif_reader_grow_status_size_beyond_eof;
+}
+
+const heif_reader kReader = {1, reader_position, reader_read, reader_seek, reader_wait};
+
+status_t status_for(const heif_error& error, status_t streamError)
+{
+    if (error.code == heif_error_Ok)
+        return B_OK;
+    if (streamError != B_OK && streamError != B_ILLEGAL_DATA)
+        return streamError;
+    switch (error.code) {
+    case heif_error_Memory_allocation_error:
+        return B_NO_MEMORY;
+    case heif_error_Unsupported_filetype:
+        return B_NO_TRANSLATOR;
+    case heif_error_Encoder_plugin_error:
+    case heif_error_Encoding_error:
+        return B_ERROR;
+    default:
+        return B_ILLEGAL_DATA;
+    }
+}
+
+bool is_hevc_brand(heif_brand2 brand)
+{
+    for (const char* name : kHEVCBrands) {
+        if (brand == heif_fourcc_to_brand(name))
+            return true;
+    }
+    return false;
+}
+
+// B_OK when the file type box names an HEVC brand, as its main brand or as
+// a compatible one; AV1-coded files and everything else are not ours.
+status_t check_brands(BPositionIO* source)
+{
+    uint8 prefix[kBrandPrefix];
+    ssize_t got = source->Read(prefix, sizeof(prefix));
+    if (got < 0)
+        return status_t(got);
+    if (got < 12 || memcmp(prefix + 4, "ftyp", 4) != 0)
+        return B_NO_TRANSLATOR;
+    if (heif_check_filetype(prefix, int(got)) == heif_filetype_no)
+        return B_NO_TRANSLATOR;
+    if (is_hevc_brand(heif_read_main_brand(prefix, int(got))))
+        return B_OK;
+    heif_brand2* brands = nullptr;
+    int count = 0;
+    if (heif_list_compatible_brands(prefix, int(got), &brands, &count).code != heif_error_Ok)
+        return B_NO_TRANSLATOR;
+    bool found = false;
+    for (int i = 0; i < count && !found; i++)
+        found = is_hevc_brand(brands[i]);
+    heif_free_list_of_compatible_brands(brands);
+    return found ? B_OK : status_t(B_NO_TRANSLATOR);
+}
+
+// A parsed file and its primary image; releases both.
+class HEIFFile
+{
+public:
+    HEIFFile() : fContext(heif_context_alloc()) {}
+    ~HEIFFile()
+    {
+        if (fHandle != nullptr)
+            heif_image_handle_release(fHandle);
+        heif_context_free(fContext);
+    }
+
+    status_t Open(BPositionIO* source, HEIFInfo* info)
+    {
+        if (fContext == nullptr)
+            return B_NO_MEMORY;
+        off_t start = source->Position();
+        status_t status = start < 0 ? status_t(start) : check_brands(source);
+        if (status != B_OK)
+            return status;
+        off_t size = 0;
+        status = source->GetSize(&size);
+        if (status != B_OK)
+            return status;
+        if (size < start || source->Seek(start, SEEK_SET) < 0)
+            return B_IO_ERROR;
+
+        // libheif keeps reading through the reader until the context is
+        // freed, when it decodes.
+        fReader = {source, start, size - start, B_OK};
+        heif_error error = heif_context_read_from_reader(fContext, &kReader, &fReader, nullptr);
+        if (error.code == heif_error_Ok)
+            error = heif_context_get_primary_image_handle(fContext, &fHandle);
+        status = status_for(error, fReader.error);
+        if (status != B_OK)
+            return status == B_NO_TRANSLATOR ? status_t(B_ILLEGAL_DATA) : status;
+
+        int width = heif_image_handle_get_width(fHandle);
+        int height = heif_image_handle_get_height(fHandle);
+        if (width <= 0 || height <= 0)
+            return B_ILLEGAL_DATA;
+        info->width = uint32(width);
+        info->height = uint32(height);
+        info->hasAlpha = heif_image_handle_has_alpha_channel(fHandle) != 0;
+        info->bitDepth = heif_image_handle_get_luma_bits_per_pixel(fHandle);
+        return BPrivate::check_decoded_size(info->width, info->height);
+    }
+
+    heif_image_handle* Handle() const { return fHandle; }
+    status_t StreamError() const { return fReader.error; }
+
+private:
+    heif_context* fContext;
+    ReaderContext fReader = {};
+    heif_image_handle* fHandle = nullptr;
+};
+
+// Undoes premultiplication in place, for count B, G, R, A pixels.
+void unpremultiply(uint8* pixels, size_t count)
+{
+    for (size_t i = 0; i < count; i++, pixels += 4) {
+        uint32 alpha = pixels[3];
+        if (alpha == 0 || alpha == 255)
+            continue;
+        for (int c = 0; c < 3; c++) {
+            uint32 value = (pixels[c] * 255u + alpha / 2) / alpha;
+            pixels[c] = uint8(value > 255 ? 255 : value);
+        }
+    }
+}
+
+status_t put_image(const heif_image* image, bool alpha, BPrivate::BitsRowSink* sink)
+{
+    int width = heif_image_get_width(image, heif_channel_interleaved);
+    int height = heif_image_get_height(image, heif_channel_interleaved);
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    int bits = heif_image_get_bits_per_pixel(image, heif_channel_interleaved);
+    size_t pixelBytes = alpha ? 4 : 3;
+    if (plane == nullptr || width <= 0 || height <= 0 || bits != int(pixelBytes * 8) ||
+        stride < 0 || size_t(stride) < size_t(width) * pixelBytes)
+        return B_ILLEGAL_DATA;
+    status_t status = BPrivate::check_decoded_size(uint32(width), uint32(height));
+    if (status != B_OK)
+        return status;
+    bool premultiplied = alpha && heif_image_is_premultiplied_alpha(const_cast<heif_image*>(image));
+
+    size_t rowBytes = size_t(width) * 4;
+    std::unique_ptr<uint8[]> band(new (std::nothrow) uint8[rowBytes * kBandRows]);
+    if (!band)
+        return B_NO_MEMORY;
+    status = sink->Start(uint32(width), uint32(height), alpha);
+    for (int y = 0; y < height && status == B_OK;) {
+        uint32 count = uint32(height - y) < kBandRows ? uint32(height - y) : kBandRows;
+        for (uint32 i = 0; i < count; i++, y++) {
+            const uint8* in = plane + size_t(y) * size_t(stride);
+            uint8* out = band.get() + i * rowBytes;
+            if (alpha) {
+                BPrivate::rgba_to_bgra(in, out, size_t(width));
+                if (premultiplied)
+                    unpremultiply(out, size_t(width));
+            } else {
+                BPrivate::rgb24_to_bgrx(in, out, size_t(width));
+            }
+        }
+        status = sink->PutRows(band.get(), count);
+    }
+    return status;
+}
+
+struct WriterContext
+{
+    BPositionIO* destination;
+    status_t error;
+};
+
+heif_error write_data(heif_context*, const void* data, size_t size, void* userdata)
+{
+    WriterContext* context = static_cast<WriterContext*>(userdata);
+    status_t status = context->destination->WriteExactly(data, size);
+    if (status == B_OK)
+        return {heif_error_Ok, heif_suberror_Unspecified, "ok"};
+    context->error = status == B_ERROR ? status_t(B_IO_ERROR) : status;
+    return {heif_error_Encoding_error, heif_suberror_Cannot_write_output_data, "write failed"};
+}
+
+// Fills an interleaved 8-bit RGB or RGBA plane from B, G, R, A rows.
+status_t fill_image(heif_image* image, const uint8* bits, uint32 width, uint32 height,
+                    size_t rowBytes, bool alpha)
+{
+    heif_error error =
+        heif_image_add_plane(image, heif_channel_interleaved, int(width), int(height), 8);
+    if (error.code != heif_error_Ok)
+        return status_for(error, B_OK);
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    if (plane == nullptr || stride < 0)
+        return B_NO_MEMORY;
+    for (uint32 y = 0; y < height; y++) {
+        const uint8* in = bits + size_t(y) * rowBytes;
+        uint8* out = plane + size_t(y) * size_t(stride);
+        // Swapping the first and third byte of each pixel goes both ways.
+        if (alpha)
+            BPrivate::rgba_to_bgra(in, out, width);
+        else
+            BPrivate::bgrx_to_rgb24(in, out, width);
+    }
+    return B_OK;
+}
+
+} // namespace
+
+HEIFLibrary::HEIFLibrary()
+{
+    heif_init(nullptr);
+}
+
+HEIFLibrary::~HEIFLibrary()
+{
+    heif_deinit();
+}
+
+status_t heif_identify(BPositionIO* source, HEIFInfo* info)
+{
+    HEIFFile file;
+    return file.Open(source, info);
+}
+
+status_t heif_decode(BPositionIO* source, HEIFInfo* info, BPrivate::BitsRowSink* sink)
+{
+    HEIFFile file;
+    status_t status = file.Open(source, info);
+    if (status != B_OK)
+        return status;
+
+    heif_decoding_options* options = heif_decoding_options_alloc();
+    if (options == nullptr)
+        return B_NO_MEMORY;
+    // Rotation, mirroring and cropping stay on (ignore_transformations is 0).
+    options->convert_hdr_to_8bit = 1;
+    heif_image* image = nullptr;
+    heif_error error = heif_decode_image(
+        file.Handle(), &image, heif_colorspace_RGB,
+        info->hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options);
+    heif_decoding_options_free(options);
+    status = status_for(error, file.StreamError());
+    if (status == B_OK) {
+        status = put_image(image, info->hasAlpha, sink);
+        info->width = uint32(heif_image_get_width(image, heif_channel_interleaved));
+        info->height = uint32(heif_image_get_height(image, heif_channel_interleaved));
+    }
+    if (image != nullptr)
+        heif_image_release(image);
+    return status == B_NO_TRANSLATOR ? status_t(B_ILLEGAL_DATA) : status;
+}
+
+status_t heif_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
+                     const HEIFWriteOptions& options, BPositionIO* destination)
+{
+    if (BPrivate::check_decoded_size(width, height) != B_OK || rowBytes < size_t(width) * 4)
+        return B_BAD_VALUE;
+
+    std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(),
+                                                                   heif_context_free);
+    if (!context)
+        return B_NO_MEMORY;
+    heif_encoder* rawEncoder = nullptr;
+    heif_error error =
+        heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder);
+    if (error.code != heif_error_Ok)
+        return B_NOT_SUPPORTED;
+    std::unique_ptr<heif_encoder, void (*)(heif_encoder*)> encoder(rawEncoder,
+                                                                   heif_encoder_release);
+    // libheif asks x265 for its "slow" preset, which takes 2.5 times the
+    // processor time of x265's own default for the same size and quality on
+    // photographs. An encoder without the parameter keeps its own default.
+    heif_encoder_set_parameter_string(encoder.get(), "preset", "medium");
+
+    std::unique_ptr<heif_color_profile_nclx, void (*)(heif_color_profile_nclx*)> nclx(
+        nullptr, heif_nclx_color_profile_free);
+    if (options.lossless) {
+        error = heif_encoder_set_lossless(encoder.get(), 1);
+        if (error.code == heif_error_Ok)
+            error = heif_encoder_set_parameter_string(encoder.get(), "chroma", "444");
+        nclx.reset(heif_nclx_color_profile_alloc());
+        if (!nclx)
+            return B_NO_MEMORY;
+        // RGB is stored as it is (G, B, R planes) instead of through a
+        // YCbCr matrix, whose rounding would change pixels.
+        nclx->matrix_coefficients = heif_matrix_coefficients_RGB_GBR;
+        nclx->full_range_flag = 1;
+    } else {
+        int32 quality = options.quality < 0 ? 0 : options.quality > 100 ? 100 : options.quality;
+        error = heif_encoder_set_lossy_quality(encoder.get(), int(quality));
+    }
+    if (error.code != heif_error_Ok)
+        return B_BAD_VALUE;
+
+    heif_image* rawImage = nullptr;
+    error = heif_image_create(int(width), int(height), heif_colorspace_RGB,
+                              hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                              &rawImage);
+    if (error.code != heif_error_Ok)
+        return status_for(error, B_OK);
+    std::unique_ptr<heif_image, void (*)(const heif_image*)> image(rawImage, heif_image_release);
+    status_t status = fill_image(image.get(), bits, width, height, rowBytes, hasAlpha);
+    if (status != B_OK)
+        return status;
+    // libheif converts with the matrix of the picture's own profile.
+    if (nclx) {
+        error = heif_image_set_nclx_color_profile(image.get(), nclx.get());
+        if (error.code != heif_error_Ok)
+            return status_for(error, B_OK);
+    }
+
+    heif_encoding_options* encoding = heif_encoding_options_alloc();
+    if (encoding == nullptr)
+        return B_NO_MEMORY;
+    encoding->output_nclx_profile = nclx.get();
+    error = heif_context_encode_image(context.get(), image.get(), encoder.get(), encoding, nullptr);
+    heif_encoding_options_free(encoding);
+    if (error.code != heif_error_Ok)
+        return status_for(error, B_OK);
+
+    WriterContext writerContext = {destination, B_OK};
+    heif_writer writer = {1, write_data};
+    error = heif_context_write(context.get(), &writer, &writerContext);
+    if (writerContext.error != B_OK)
+        return writerContext.error;
+    return status_for(error, B_OK);
+}

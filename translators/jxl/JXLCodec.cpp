@@ -1,0 +1,308 @@
+#include "JXLCodec.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <jxl/decode.h>
+#include <jxl/encode.h>
+#include <jxl/thread_parallel_runner.h>
+
+#include "translation/BaseTranslator.h"
+#include "translation/PixelRows.h"
+
+// libjxl is fed the stream a block at a time; it keeps what it needs of
+// each block, and the bytes it has not used yet are handed to it again with
+// the next block. Its status codes stay in this file.
+
+namespace {
+
+const size_t kInputBlock = 1 << 20;
+const size_t kOutputBlock = 1 << 20;
+const uint32 kBandRows = 64;
+const size_t kThreads = 2;
+
+using Runner = std::unique_ptr<void, void (*)(void*)>;
+
+Runner make_runner()
+{
+    return Runner(JxlThreadParallelRunnerCreate(nullptr, kThreads), JxlThreadParallelRunnerDestroy);
+}
+
+// The input of a decoder: a buffer that holds the bytes libjxl has not used
+// yet followed by the next block of the stream.
+class InputFeeder
+{
+public:
+    explicit InputFeeder(BPositionIO* source) : fSource(source) {}
+
+    // Hands libjxl what it left over plus another block; B_ILLEGAL_DATA when
+    // the stream has ended and libjxl still wants more.
+    status_t Feed(JxlDecoder* decoder)
+    {
+        size_t left = fFilled > 0 ? JxlDecoderReleaseInput(decoder) : 0;
+        if (left > fFilled)
+            return B_ERROR;
+        if (fEnded)
+            return B_ILLEGAL_DATA;
+        if (left > 0)
+            memmove(fBuffer.get(), fBuffer.get() + fFilled - left, left);
+        // libjxl may need more than one block at once before it uses any.
+        size_t wanted = left + kInputBlock;
+        if (wanted > fCapacity) {
+            std::unique_ptr<uint8[]> bigger(new (std::nothrow) uint8[wanted]);
+            if (!bigger)
+                return B_NO_MEMORY;
+            if (left > 0)
+                memcpy(bigger.get(), fBuffer.get(), left);
+            fBuffer = std::move(bigger);
+            fCapacity = wanted;
+        }
+        ssize_t got = fSource->Read(fBuffer.get() + left, fCapacity - left);
+        if (got < 0)
+            return status_t(got);
+        fFilled = left + size_t(got);
+        if (got == 0)
+            fEnded = true;
+        if (JxlDecoderSetInput(decoder, fBuffer.get(), fFilled) != JXL_DEC_SUCCESS)
+            return B_ERROR;
+        if (fEnded)
+            JxlDecoderCloseInput(decoder);
+        return B_OK;
+    }
+
+private:
+    BPositionIO* fSource;
+    std::unique_ptr<uint8[]> fBuffer;
+    size_t fCapacity = 0;
+    size_t fFilled = 0;
+    bool fEnded = false;
+};
+
+// Converts the decoded R, G, B (A) samples and hands them to the sink.
+status_t put_pixels(const uint8* pixels, const JXLInfo& info, BPrivate::BitsRowSink* sink)
+{
+    size_t inBytes = size_t(info.width) * (info.hasAlpha ? 4 : 3);
+    size_t outBytes = size_t(info.width) * 4;
+    std::unique_ptr<uint8[]> band(new (std::nothrow) uint8[outBytes * kBandRows]);
+    if (!band)
+        return B_NO_MEMORY;
+    status_t status = sink->Start(info.width, info.height, info.hasAlpha);
+    for (uint32 y = 0; y < info.height && status == B_OK;) {
+        uint32 count = info.height - y < kBandRows ? info.height - y : kBandRows;
+        for (uint32 i = 0; i < count; i++, y++) {
+            const uint8* in = pixels + size_t(y) * inBytes;
+            uint8* out = band.get() + i * outBytes;
+            if (info.hasAlpha)
+                BPrivate::rgba_to_bgra(in, out, info.width);
+            else
+                BPrivate::rgb24_to_bgrx(in, out, info.width);
+        }
+        status = sink->PutRows(band.get(), count);
+    }
+    return status;
+}
+
+// Reads the header (and, with a sink, the first frame) of the stream.
+status_t decode(BPositionIO* source, JXLInfo* info, BPrivate::BitsRowSink* sink)
+{
+    uint8 signature[12];
+    ssize_t got = source->Read(signature, sizeof(signature));
+    if (got < 0)
+        return status_t(got);
+    JxlSignature kind = JxlSignatureCheck(signature, size_t(got));
+    if (kind != JXL_SIG_CODESTREAM && kind != JXL_SIG_CONTAINER)
+        return B_NO_TRANSLATOR;
+    if (source->Seek(-got, SEEK_CUR) < 0)
+        return B_IO_ERROR;
+
+    std::unique_ptr<JxlDecoder, void (*)(JxlDecoder*)> decoder(JxlDecoderCreate(nullptr),
+                                                               JxlDecoderDestroy);
+    if (!decoder)
+        return B_NO_MEMORY;
+    Runner runner = make_runner();
+    int events = JXL_DEC_BASIC_INFO;
+    if (sink != nullptr)
+        events |= JXL_DEC_FULL_IMAGE;
+    if (JxlDecoderSubscribeEvents(decoder.get(), events) != JXL_DEC_SUCCESS ||
+        (runner && JxlDecoderSetParallelRunner(decoder.get(), JxlThreadParallelRunner,
+                                               runner.get()) != JXL_DEC_SUCCESS))
+        return B_ERROR;
+    // Orientation is applied by libjxl (keep_orientation stays off), and
+    // premultiplied alpha is undone. Pictures come out in the colour space
+    // their header names (sRGB for nearly all); libjxl's own conversion to a
+    // preferred sRGB rounds worse than that.
+    JxlDecoderSetUnpremultiplyAlpha(decoder.get(), JXL_TRUE);
+
+    InputFeeder input(source);
+    JxlPixelFormat format = {3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    std::unique_ptr<uint8[]> pixels;
+    for (;;) {
+        JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
+        switch (status) {
+        case JXL_DEC_NEED_MORE_INPUT: {
+            status_t fed = input.Feed(decoder.get());
+            if (fed != B_OK)
+                return fed;
+            break;
+        }
+        case JXL_DEC_BASIC_INFO: {
+            JxlBasicInfo basic;
+            if (JxlDecoderGetBasicInfo(decoder.get(), &basic) != JXL_DEC_SUCCESS)
+                return B_ILLEGAL_DATA;
+            // The sizes are those before orientation; orientations 5 to 8
+            // swap them.
+            bool transposed = basic.orientation >= JXL_ORIENT_TRANSPOSE;
+            info->width = transposed ? basic.ysize : basic.xsize;
+            info->height = transposed ? basic.xsize : basic.ysize;
+            info->hasAlpha = basic.alpha_bits > 0;
+            info->bitDepth = basic.bits_per_sample;
+            info->animated = basic.have_animation != 0;
+            status_t checked = BPrivate::check_decoded_size(info->width, info->height);
+            if (checked != B_OK || sink == nullptr)
+                return checked;
+            format.num_channels = info->hasAlpha ? 4 : 3;
+            break;
+        }
+        case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
+            size_t size = 0;
+            size_t expected = size_t(info->width) * info->height * format.num_channels;
+            if (JxlDecoderImageOutBufferSize(decoder.get(), &format, &size) != JXL_DEC_SUCCESS ||
+                size != expected)
+                return B_ILLEGAL_DATA;
+            pixels.reset(new (std::nothrow) uint8[size]);
+            if (!pixels)
+                return B_NO_MEMORY;
+            if (JxlDecoderSetImageOutBuffer(decoder.get(), &format, pixels.get(), size) !=
+                JXL_DEC_SUCCESS)
+                return B_ERROR;
+            break;
+        }
+        case JXL_DEC_FULL_IMAGE:
+            // The first frame shown is all that is wanted.
+            return put_pixels(pixels.get(), *info, sink);
+        case JXL_DEC_SUCCESS:
+            // The stream ended without a frame.
+            return B_ILLEGAL_DATA;
+        default:
+            return B_ILLEGAL_DATA;
+        }
+    }
+}
+
+// cjxl's mapping of a quality to a Butteraugli distance; 90 is distance 1,
+// "visually lossless".
+float distance_for(int32 quality)
+{
+    float distance = quality >= 30 ? 0.1f + (100 - quality) * 0.09f
+                                   : 6.4f + std::pow(2.5f, (30 - quality) / 5.0f) / 6.25f;
+    return distance > 15.0f ? 15.0f : distance;
+}
+
+status_t status_for(JxlEncoder* encoder)
+{
+    switch (JxlEncoderGetError(encoder)) {
+    case JXL_ENC_ERR_OOM:
+        return B_NO_MEMORY;
+    case JXL_ENC_ERR_NOT_SUPPORTED:
+        return B_NOT_SUPPORTED;
+    case JXL_ENC_ERR_BAD_INPUT:
+    case JXL_ENC_ERR_API_USAGE:
+        return B_BAD_VALUE;
+    default:
+        return B_ERROR;
+    }
+}
+
+} // namespace
+
+status_t jxl_identify(BPositionIO* source, JXLInfo* info)
+{
+    return decode(source, info, nullptr);
+}
+
+status_t jxl_decode(BPositionIO* source, JXLInfo* info, BPrivate::BitsRowSink* sink)
+{
+    return decode(source, info, sink);
+}
+
+status_t jxl_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
+                    const JXLWriteOptions& options, BPositionIO* destination)
+{
+    if (BPrivate::check_decoded_size(width, height) != B_OK || rowBytes < size_t(width) * 4)
+        return B_BAD_VALUE;
+
+    // libjxl takes R, G, B (A) samples.
+    uint32 channels = hasAlpha ? 4 : 3;
+    size_t samplesPerRow = size_t(width) * channels;
+    size_t length = samplesPerRow * height;
+    std::unique_ptr<uint8[]> samples(new (std::nothrow) uint8[length]);
+    if (!samples)
+        return B_NO_MEMORY;
+    for (uint32 y = 0; y < height; y++) {
+        const uint8* in = bits + size_t(y) * rowBytes;
+        uint8* out = samples.get() + size_t(y) * samplesPerRow;
+        // Swapping the first and third byte of each pixel goes both ways.
+        if (hasAlpha)
+            BPrivate::rgba_to_bgra(in, out, width);
+        else
+            BPrivate::bgrx_to_rgb24(in, out, width);
+    }
+
+    std::unique_ptr<JxlEncoder, void (*)(JxlEncoder*)> encoder(JxlEncoderCreate(nullptr),
+                                                               JxlEncoderDestroy);
+    if (!encoder)
+        return B_NO_MEMORY;
+    Runner runner = make_runner();
+    if (runner && JxlEncoderSetParallelRunner(encoder.get(), JxlThreadParallelRunner,
+                                              runner.get()) != JXL_ENC_SUCCESS)
+        return B_ERROR;
+
+    JxlBasicInfo basic;
+    JxlEncoderInitBasicInfo(&basic);
+    basic.xsize = width;
+    basic.ysize = height;
+    basic.bits_per_sample = 8;
+    basic.num_color_channels = 3;
+    basic.num_extra_channels = hasAlpha ? 1 : 0;
+    basic.alpha_bits = hasAlpha ? 8 : 0;
+    // Lossless files keep the samples as they are instead of converting
+    // them to libjxl's own colour space.
+    basic.uses_original_profile = options.lossless ? JXL_TRUE : JXL_FALSE;
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
+    if (JxlEncoderSetBasicInfo(encoder.get(), &basic) != JXL_ENC_SUCCESS ||
+        JxlEncoderSetColorEncoding(encoder.get(), &srgb) != JXL_ENC_SUCCESS)
+        return status_for(encoder.get());
+
+    JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr);
+    if (settings == nullptr)
+        return B_NO_MEMORY;
+    int32 quality = options.quality < 0 ? 0 : options.quality > 100 ? 100 : options.quality;
+    JxlEncoderStatus set = options.lossless
+                               ? JxlEncoderSetFrameLossless(settings, JXL_TRUE)
+                               : JxlEncoderSetFrameDistance(settings, distance_for(quality));
+    JxlPixelFormat format = {channels, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    if (set != JXL_ENC_SUCCESS ||
+        JxlEncoderAddImageFrame(settings, &format, samples.get(), length) != JXL_ENC_SUCCESS)
+        return status_for(encoder.get());
+    JxlEncoderCloseInput(encoder.get());
+    samples.reset();
+
+    std::unique_ptr<uint8[]> block(new (std::nothrow) uint8[kOutputBlock]);
+    if (!block)
+        return B_NO_MEMORY;
+    for (;;) {
+        uint8_t* next = block.get();
+        size_t available = kOutputBlock;
+        JxlEncoderStatus status = JxlEncoderProcessOutput(encoder.get(), &next, &available);
+        if (status == JXL_ENC_ERROR)
+            return status_for(encoder.get());
+        status_t written = destination->WriteExactly(block.get(), kOutputBlock - available);
+        if (written != B_OK)
+            return written == B_ERROR ? status_t(B_IO_ERROR) : written;
+        if (status == JXL_ENC_SUCCESS)
+            return B_OK;
+    }
+}
