@@ -57,36 +57,56 @@ protected:
     // a picture.
     std::vector<std::string> Paths()
     {
-        return {Path("pipe.png"), Path("socket.png"), "/dev/zero", Path("folder"),
-                Path("sky.png")};
+        return {Path("pipe.png"), Path("socket.png"), "/dev/zero", Path("folder"), Path("sky.png")};
     }
 
-    // Waits for the picture to be shown. Should the program hang in the
-    // FIFO, a writer opened after a generous bound lets it go on, and the
-    // test fails instead of hanging.
+    // Should loading hang in the FIFO, a writer opened after a generous bound
+    // lets it go on, so that the test fails instead of hanging.
+    class Watchdog
+    {
+    public:
+        explicit Watchdog(const std::string& fifo)
+            : fThread([this, fifo] {
+                  std::unique_lock<std::mutex> hold(fLock);
+                  if (fDone.wait_for(hold, std::chrono::seconds(10), [&] { return fFinished; }))
+                      return;
+                  fRescued = true;
+                  int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                  if (fd >= 0)
+                      close(fd);
+              })
+        {}
+
+        // True when loading had to be let go.
+        bool Stop()
+        {
+            {
+                std::lock_guard<std::mutex> hold(fLock);
+                fFinished = true;
+            }
+            fDone.notify_all();
+            if (fThread.joinable())
+                fThread.join();
+            return fRescued;
+        }
+
+        ~Watchdog() { Stop(); }
+
+    private:
+        std::mutex fLock;
+        std::condition_variable fDone;
+        bool fFinished = false;
+        std::atomic<bool> fRescued{false};
+        std::thread fThread;
+    };
+
+    // Waits for the picture to be shown, with the watchdog on the FIFO.
     bool ShowsThePictureWithoutHanging()
     {
-        std::mutex lock;
-        std::condition_variable done;
-        bool finished = false;
-        std::atomic<bool> rescued{false};
-        std::thread watchdog([&] {
-            std::unique_lock<std::mutex> hold(lock);
-            if (done.wait_for(hold, std::chrono::seconds(10), [&] { return finished; }))
-                return;
-            int fd = open(Path("pipe.png").c_str(), O_WRONLY | O_NONBLOCK);
-            rescued = true;
-            if (fd >= 0)
-                close(fd);
-        });
+        Watchdog watchdog(Path("pipe.png"));
         bool shown =
             run_until([&] { return strcmp(window->Title(), "sky.png[30x20]") == 0; }, 20000);
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            finished = true;
-        }
-        done.notify_all();
-        watchdog.join();
+        bool rescued = watchdog.Stop();
         EXPECT_FALSE(rescued) << "loading waited for a writer to the FIFO";
         return shown && !rescued;
     }
@@ -114,7 +134,9 @@ TEST_F(FifoTest, EachAloneLoadsNothing)
         SCOPED_TRACE(path);
         entry_ref ref;
         ASSERT_EQ(get_ref_for_path(path.c_str(), &ref), B_OK);
+        Watchdog watchdog(Path("pipe.png"));
         view->load(ref);
+        EXPECT_FALSE(watchdog.Stop()) << "loading waited for a writer to the FIFO";
         bool picture = path == Path("sky.png");
         EXPECT_EQ(view->image != nullptr, picture);
     }

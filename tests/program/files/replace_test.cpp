@@ -47,8 +47,7 @@ protected:
     void Save(const char* name, const std::string& folder = "")
     {
         entry_ref dir;
-        get_ref_for_path(folder.empty() ? this->folder.path().toUtf8().constData()
-                                        : folder.c_str(),
+        get_ref_for_path(folder.empty() ? this->folder.path().toUtf8().constData() : folder.c_str(),
                          &dir);
         testing::internal::CaptureStderr();
         view->save(dir, const_cast<char*>(name));
@@ -74,8 +73,8 @@ protected:
     {
         QDir dir(folder.path() + (sub.empty() ? "" : "/" + QString::fromStdString(sub)));
         std::vector<std::string> names;
-        for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden |
-                                                 QDir::NoDotAndDotDot | QDir::System))
+        for (const QString& name :
+             dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System))
             names.push_back(name.toStdString());
         return names;
     }
