@@ -287,11 +287,14 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
             return kFailed;
         }
     }
-    // A translator may tell a failed write only as a generic error; the
+    // A translator may tell a failed write only as a generic error, and the
+    // decoder then fails only because the encoder stopped taking rows: the
     // file's own failure (a full disk, a reader gone) is the real cause.
     status_t written = out.WriteError();
-    if (written != B_OK && decoded == B_OK)
+    if (written != B_OK) {
         encoded = written;
+        decoded = B_OK;
+    }
     if (decoded == B_OK && encoded == B_OK)
         encoded = out.Commit();
     else
