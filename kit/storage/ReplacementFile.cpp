@@ -1,4 +1,5 @@
 #include "ReplacementFile.h"
+#include "NamedTemporaries.h"
 #include "PathUtils.h"
 
 #include <atomic>
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <random>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -20,75 +20,6 @@ namespace BPrivate {
 namespace {
 
 std::atomic<bool> sUnnamedAllowed{true};
-
-// Named temporary files in the making, removed by the signal handler. The
-// handler may not allocate or lock, hence fixed slots.
-struct NamedSlot
-{
-    std::atomic<int> state{0}; // 0 free, 1 being filled, 2 to be removed on a signal
-    char path[PATH_MAX];
-};
-const int kSlotCount = 16;
-NamedSlot sSlots[kSlotCount];
-
-// The signals whose default action ends the process and that can be caught;
-// the ones sanitizers and debuggers use (SIGSEGV, SIGABRT, ...) stay alone.
-const int kCleanupSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGUSR1, SIGUSR2, SIGPIPE,
-                               SIGALRM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO};
-
-void remove_named_and_die(int signal)
-{
-    for (NamedSlot& slot : sSlots) {
-        if (slot.state.load() == 2)
-            unlink(slot.path);
-    }
-    // The signal is blocked while its handler runs; it ends the process with
-    // its default action as soon as the handler returns.
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigaction(signal, &action, nullptr);
-    raise(signal);
-}
-
-// Only signals nobody else handles or ignores are taken.
-void install_cleanup()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (int signal : kCleanupSignals) {
-            struct sigaction old;
-            if (sigaction(signal, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) ||
-                old.sa_handler != SIG_DFL)
-                continue;
-            struct sigaction action = {};
-            action.sa_handler = remove_named_and_die;
-            sigemptyset(&action.sa_mask);
-            sigaction(signal, &action, nullptr);
-        }
-    });
-}
-
-int register_named(const std::string& path)
-{
-    if (path.size() >= PATH_MAX)
-        return -1;
-    install_cleanup();
-    for (int i = 0; i < kSlotCount; i++) {
-        int expected = 0;
-        if (sSlots[i].state.compare_exchange_strong(expected, 1)) {
-            memcpy(sSlots[i].path, path.c_str(), path.size() + 1);
-            sSlots[i].state.store(2);
-            return i;
-        }
-    }
-    return -1;
-}
-
-void unregister_named(int slot)
-{
-    if (slot >= 0)
-        sSlots[slot].state.store(0);
-}
 
 // A hidden name beside name that no other writer has: it is created (or
 // linked) exclusively and tried again on a clash.
@@ -193,61 +124,6 @@ void copy_user_attributes(const std::string& from, int fromFd, int to, bool only
 }
 
 } // namespace
-
-ssize_t WriteRecorder::_Record(ssize_t result)
-{
-    if (result < 0 && fError == B_OK)
-        fError = (status_t)result;
-    if (result > 0)
-        fWritten += result;
-    return result;
-}
-
-ssize_t WriteRecorder::Read(void* buffer, size_t size)
-{
-    return fTarget->Read(buffer, size);
-}
-
-ssize_t WriteRecorder::Write(const void* buffer, size_t size)
-{
-    return _Record(fTarget->Write(buffer, size));
-}
-
-ssize_t WriteRecorder::ReadAt(off_t position, void* buffer, size_t size)
-{
-    return fTarget->ReadAt(position, buffer, size);
-}
-
-ssize_t WriteRecorder::WriteAt(off_t position, const void* buffer, size_t size)
-{
-    return _Record(fTarget->WriteAt(position, buffer, size));
-}
-
-off_t WriteRecorder::Seek(off_t position, uint32 seekMode)
-{
-    return fTarget->Seek(position, seekMode);
-}
-
-off_t WriteRecorder::Position() const
-{
-    return fTarget->Position();
-}
-
-status_t WriteRecorder::SetSize(off_t size)
-{
-    return (status_t)_Record(fTarget->SetSize(size));
-}
-
-status_t WriteRecorder::GetSize(off_t* size) const
-{
-    return fTarget->GetSize(size);
-}
-
-void WriteRecorder::Reset()
-{
-    fError = B_OK;
-    fWritten = 0;
-}
 
 ReplacementFile::ReplacementFile()
     : fRecorder(&fFile), fSlot(-1), fOpen(false), fDirect(false), fExisted(false), fInPlace(false),
