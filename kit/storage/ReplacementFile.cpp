@@ -7,6 +7,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -188,7 +189,16 @@ status_t ReplacementFile::Open(const std::string& folder, const std::string& nam
         }
         fInPlace = st.st_nlink > 1;
     }
-    status_t status = _CreateTemporary(exists ? (st.st_mode & 0600) : 0600);
+    mode_t mode = exists ? (st.st_mode & 0600) : 0600;
+    status_t status = _CreateTemporary(mode);
+    if (status == B_PERMISSION_DENIED && exists) {
+        // A folder the user may not write, holding a file he may: as cp, the
+        // file is written in place, from a temporary file elsewhere.
+        const char* elsewhere = getenv("TMPDIR");
+        fFolder = elsewhere != nullptr && elsewhere[0] == '/' ? elsewhere : "/tmp";
+        fInPlace = true;
+        status = _CreateTemporary(mode);
+    }
     if (status != B_OK)
         _Clear();
     return status;

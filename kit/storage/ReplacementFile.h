@@ -11,7 +11,9 @@
 // - Commit() puts it in place: a file replaced keeps its permissions, its
 //   owner and group where the process may set them, and its other user
 //   attributes; a file with other hard links is overwritten in place once the
-//   new content is complete, so that every name sees it;
+//   new content is complete, so that every name sees it, and so is a file the
+//   user may write in a folder he may not (the temporary file is then made in
+//   $TMPDIR or /tmp);
 // - a FIFO or character device is written straight into, never replaced;
 // - a file the user may not write is refused, as cp refuses it.
 // A failure half-way leaves the old file exactly as it was, and a

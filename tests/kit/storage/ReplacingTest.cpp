@@ -287,6 +287,32 @@ TEST_F(ReplacingTest, AFileTheUserMayNotWriteIsRefused)
     EXPECT_EQ(Names(), (std::vector<std::string>{"locked.png", "open.png"}));
 }
 
+// As cp, a file the user may write in a folder he may not is written in
+// place.
+TEST_F(ReplacingTest, AWritableFileInALockedFolderIsWrittenInPlace)
+{
+    WriteFile("picture.png", "old");
+    ino_t inode = Lstat("picture.png").st_ino;
+    auto attempt = [this] { return Replace() == B_OK ? 0 : 1; };
+    if (geteuid() != 0) {
+        chmod(fDir.c_str(), 0555);
+        EXPECT_EQ(attempt(), 0);
+        chmod(fDir.c_str(), 0755);
+    } else {
+        chmod(fDir.c_str(), 0755);
+        chown(PathOf("picture.png").c_str(), 65534, 65534);
+        EXPECT_EQ(InChild([&] {
+                      if (setgid(65534) != 0 || setuid(65534) != 0)
+                          return 9;
+                      return attempt();
+                  }),
+                  0);
+    }
+    EXPECT_EQ(ReadFile("picture.png"), kNew);
+    EXPECT_EQ(Lstat("picture.png").st_ino, inode);
+    EXPECT_EQ(Names(), std::vector<std::string>{"picture.png"});
+}
+
 // A write that fails (here the file size limit) leaves the old content, for
 // a plain file and for one with other hard links, and nothing beside it.
 TEST_F(ReplacingTest, AFailedWriteLeavesTheOldContent)
