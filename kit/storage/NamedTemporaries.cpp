@@ -26,8 +26,12 @@ NamedSlot sSlots[kSlotCount];
 const int kCleanupSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGUSR1, SIGUSR2, SIGPIPE,
                                SIGALRM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO};
 
+std::atomic<bool> sPipesIgnored{false};
+
 void remove_named_and_die(int signal)
 {
+    if (signal == SIGPIPE && sPipesIgnored.load())
+        return;
     for (NamedSlot& slot : sSlots) {
         if (slot.state.load() == 2)
             unlink(slot.path);
@@ -80,6 +84,15 @@ void unregister_named(int slot)
 {
     if (slot >= 0)
         sSlots[slot].state.store(0);
+}
+
+void ignore_broken_pipes()
+{
+    sPipesIgnored = true;
+    struct sigaction old;
+    if (sigaction(SIGPIPE, nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) &&
+        old.sa_handler == SIG_DFL)
+        signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace BPrivate

@@ -13,6 +13,11 @@ namespace BPrivate {
 int register_named(const std::string& path);
 void unregister_named(int slot);
 
+// Makes a write into a pipe whose reader has gone a failed write (EPIPE)
+// rather than the end of the process, unless the process handles SIGPIPE
+// itself.
+void ignore_broken_pipes();
+
 } // namespace BPrivate
 
 #endif

@@ -212,10 +212,8 @@ status_t ReplacementFile::_OpenDirect(const std::string& path)
         return errno == ENXIO ? B_BUSTED_PIPE : status_from_errno(errno);
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // A reader that goes away is a failed write, not the end of the process.
-    struct sigaction old;
-    if (S_ISFIFO(fExisting.st_mode) && sigaction(SIGPIPE, nullptr, &old) == 0 &&
-        !(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_DFL)
-        signal(SIGPIPE, SIG_IGN);
+    if (S_ISFIFO(fExisting.st_mode))
+        ignore_broken_pipes();
     fFile._SetDescriptor(fd);
     fFile.fMode = O_WRONLY;
     fRecorder.Reset();

@@ -6,6 +6,7 @@
 #include "storage/ReplacementFile.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <sys/resource.h>
@@ -165,6 +166,27 @@ TEST_F(ReplacingTest, AFifoIsWrittenIntoAndOneNobodyReadsIsRefusedAtOnce)
     EXPECT_EQ(Names(), std::vector<std::string>{"picture.png"});
 }
 
+// A reader that goes away makes a failed write, not the end of the process,
+// also once the handlers that remove named files are in place.
+TEST_F(ReplacingTest, AReaderThatLeavesIsAFailedWrite)
+{
+    WriteFile("picture.png", "old");
+    ASSERT_EQ(mkfifo(PathOf("pipe.png").c_str(), 0600), 0);
+    int ended = InChild([&] {
+        BPrivate::ReplacementFile::SetUnnamedAllowed(false);
+        if (Replace() != B_OK)
+            return 2;
+        int reader = open(PathOf("pipe.png").c_str(), O_RDONLY | O_NONBLOCK);
+        BPrivate::ReplacementFile file;
+        if (file.Open(fDir, "pipe.png") != B_OK)
+            return 3;
+        close(reader);
+        file.Stream()->WriteExactly(kNew, strlen(kNew));
+        return file.WriteError() == B_BUSTED_PIPE ? 0 : 4;
+    });
+    EXPECT_EQ(ended, 0);
+}
+
 TEST_F(ReplacingTest, OwnerGroupAndOtherAttributesAreKept)
 {
     if (geteuid() != 0)
@@ -235,6 +257,13 @@ TEST_F(ReplacingTest, NoSignalLeavesTheTemporaryFileBehind)
              {SIGUSR1, SIGPIPE, SIGALRM, SIGXFSZ, SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGKILL}) {
             // Nothing can run on SIGKILL: only an unnamed file survives it.
             if (named && signal == SIGKILL)
+                continue;
+            // Once a FIFO was written, a broken pipe no longer ends the
+            // process (see AReaderThatLeavesIsAFailedWrite).
+            if (signal == SIGPIPE && InChild([] {
+                                         raise(SIGPIPE);
+                                         return 0;
+                                     }) == 0)
                 continue;
             SCOPED_TRACE(std::string(named ? "named, " : "unnamed, ") + strsignal(signal));
             int ended = InChild([&] {

@@ -10,7 +10,9 @@
 #include "window/catalogue.h"
 #include "window/tavrinwindow.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QWidget>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -37,6 +39,11 @@ protected:
 
     void TearDown() override
     {
+        // A failed save leaves its alert open; it goes with the test.
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget->windowTitle() == "Save failed")
+                widget->close();
+        }
         window->QuitRequested();
         window->Quit();
         run_for(10);

@@ -5,14 +5,17 @@
 
 #include "FileFixture.h"
 #include "io/save.h"
+#include "storage/ReplacementFile.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QWidget>
 
 #include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -226,6 +229,115 @@ TEST_F(ReplaceTest, AFileTheUserMayNotWriteIsRefusedAndAFailedWriteKeepsTheOld)
     EXPECT_EQ(failed, 0);
     EXPECT_EQ(Read(Path("kept.png")), "old");
     EXPECT_EQ(Names(), (std::vector<std::string>{"kept.png", "locked.png", "sky.png"}));
+}
+
+// A picture's stream that runs a hook once, part-way through being read,
+// that is while the translator is writing the file.
+class HookedSource : public BPositionIO
+{
+public:
+    HookedSource(BPositionIO* inner, std::function<void()> hook)
+        : fInner(inner), fHook(std::move(hook))
+    {}
+
+    ssize_t Read(void* buffer, size_t size) override
+    {
+        _Fire();
+        return fInner->Read(buffer, size);
+    }
+    ssize_t ReadAt(off_t position, void* buffer, size_t size) override
+    {
+        _Fire();
+        return fInner->ReadAt(position, buffer, size);
+    }
+    ssize_t WriteAt(off_t position, const void* buffer, size_t size) override
+    {
+        return fInner->WriteAt(position, buffer, size);
+    }
+    off_t Seek(off_t position, uint32 mode) override { return fInner->Seek(position, mode); }
+    off_t Position() const override { return fInner->Position(); }
+
+private:
+    void _Fire()
+    {
+        if (fInner->Position() > 1000 && fHook) {
+            auto hook = std::move(fHook);
+            fHook = nullptr;
+            hook();
+        }
+    }
+
+    BPositionIO* fInner;
+    std::function<void()> fHook;
+};
+
+// The modes of the files this process has open in folder.
+std::vector<mode_t> open_modes_in(const std::string& folder)
+{
+    std::vector<mode_t> modes;
+    DIR* dir = opendir("/proc/self/fd");
+    while (struct dirent* entry = readdir(dir)) {
+        char target[4096];
+        std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        ssize_t n = readlink(link.c_str(), target, sizeof(target) - 1);
+        struct stat st;
+        if (n > 0 && std::string(target, n).rfind(folder + "/", 0) == 0 &&
+            stat(link.c_str(), &st) == 0)
+            modes.push_back(st.st_mode & 0777);
+    }
+    closedir(dir);
+    return modes;
+}
+
+TEST_F(ReplaceTest, TheFileBeingWrittenIsPrivateAndNoSignalLeavesItBehind)
+{
+    std::ofstream(Path("kept.png")) << "old";
+    chmod(Path("kept.png").c_str(), 0644);
+    entry_ref dir = FolderRef();
+    BBitmap* image = view->image;
+    int32 type = format_at(view->format_no)->type;
+    std::string where = folder.path().toStdString();
+
+    // While the picture is written, the only file open in the folder is the
+    // new one, readable by its owner alone.
+    std::vector<mode_t> modes;
+    {
+        BBitmapStream stream(image);
+        HookedSource source(&stream, [&] { modes = open_modes_in(where); });
+        EXPECT_EQ(write_translated(dir, "kept.png", &source, 0, type, "image/png"), B_OK);
+        BBitmap* back;
+        stream.DetachBitmap(&back);
+    }
+    EXPECT_EQ(modes, std::vector<mode_t>{0600});
+    struct stat st;
+    ASSERT_EQ(stat(Path("kept.png").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_TRUE(IsPNG(Path("kept.png")));
+
+    std::ofstream(Path("kept.png"), std::ios::trunc) << "old";
+    for (bool named : {false, true}) {
+        for (int signal : {SIGUSR1, SIGPIPE, SIGALRM, SIGTERM, SIGKILL}) {
+            if (named && signal == SIGKILL)
+                continue;
+            // Once a FIFO was written, a broken pipe no longer ends the process.
+            if (signal == SIGPIPE && in_child([] {
+                                         raise(SIGPIPE);
+                                         return 0;
+                                     }) == 0)
+                continue;
+            SCOPED_TRACE(std::string(named ? "named, " : "unnamed, ") + strsignal(signal));
+            int ended = in_child([&] {
+                BPrivate::ReplacementFile::SetUnnamedAllowed(!named);
+                BBitmapStream stream(image);
+                HookedSource source(&stream, [&] { raise(signal); });
+                write_translated(dir, "kept.png", &source, 0, type, "image/png");
+                return 0;
+            });
+            EXPECT_EQ(ended, 100 + signal);
+            EXPECT_EQ(Read(Path("kept.png")), "old");
+            EXPECT_EQ(Names(), (std::vector<std::string>{"kept.png", "sky.png"}));
+        }
+    }
 }
 
 TEST_F(ReplaceTest, AFailedSaveShowsTheReason)
