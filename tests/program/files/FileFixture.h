@@ -12,9 +12,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QWidget>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
