@@ -123,7 +123,13 @@ void tavrinview::load(entry_ref& ref)
     delete image;
     image = nullptr;
 
+    // Only a regular file loads. A FIFO, socket, device or folder is a file
+    // that yields nothing: reading one may wait for ever or never end.
     BNode node(&ref);
+    if (!node.IsFile()) {
+        redraw(true);
+        return;
+    }
     char firstname[32], lastname[32], zip[16], address[128];
     uint32 found = 0;
     if (read_attribute(node, "META:firstname", firstname, 31))
@@ -209,7 +215,9 @@ void tavrinview::load(entry_ref& ref)
         snprintf(title, sizeof(title), "%s", ref.name ? ref.name : "");
         BBitmapStream stream;
         BBitmap* decoded = nullptr;
-        if (tr &&
+        // The name may have been given to something else since the node was
+        // looked at; the file opened is checked again.
+        if (tr && file.IsFile() &&
             tr->Translate(&file, nullptr, nullptr, &stream, B_TRANSLATOR_BITMAP, 0, nullptr) ==
                 B_OK &&
             stream.DetachBitmap(&decoded) == B_OK) {

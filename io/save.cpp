@@ -1,5 +1,6 @@
 #include "io/save.h"
 
+#include <Alert.h>
 #include <AppFileInfo.h>
 #include <BitmapStream.h>
 #include <Directory.h>
@@ -42,10 +43,14 @@ status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* s
 
     source->Seek(0, SEEK_SET);
     if (translator != 0)
-        status = tr ? tr->Translate(translator, source, nullptr, file.File(), type) : B_NO_INIT;
+        status = tr ? tr->Translate(translator, source, nullptr, file.Stream(), type) : B_NO_INIT;
     else
-        status =
-            tr ? tr->Translate(source, nullptr, nullptr, file.File(), type, 0, nullptr) : B_NO_INIT;
+        status = tr ? tr->Translate(source, nullptr, nullptr, file.Stream(), type, 0, nullptr)
+                    : B_NO_INIT;
+    // A translator may tell a failed write only as a generic error; the
+    // file's own failure (a full disk, a pipe closed) is the real cause.
+    if (file.WriteError() != B_OK)
+        return file.WriteError();
     if (status != B_OK)
         return status;
     BAppFileInfo info(file.File());
@@ -53,33 +58,25 @@ status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* s
     return file.Commit();
 }
 
-namespace {
-
-const char* describe(status_t status)
+const char* save_failure_text(status_t status)
 {
-    if (status > B_POSIX_ERROR_BASE && status < B_POSIX_ERROR_BASE + 0x1000)
-        return strerror(status - B_POSIX_ERROR_BASE);
+    // What the writer reports names its own cause; a translator that fails
+    // for a reason of its own gets one plain phrase.
     switch (status) {
     case B_NO_TRANSLATOR:
         return "no translator writes this format";
-    case B_PERMISSION_DENIED:
-        return "permission denied";
-    case B_ENTRY_NOT_FOUND:
-        return "no such folder";
-    case B_DEVICE_FULL:
-        return "the disk is full";
-    case B_NO_MEMORY:
-        return "out of memory";
     case B_BAD_VALUE:
         return "not a usable name";
-    case B_READ_ONLY_DEVICE:
-        return "the disk is read-only";
+    case B_ENTRY_NOT_FOUND:
+        return "the folder does not exist";
+    case B_ERROR:
+    case B_ILLEGAL_DATA:
+    case B_NOT_SUPPORTED:
+        return "the translator could not write the picture";
     default:
-        return "the translation failed";
+        return status_text(status);
     }
 }
-
-} // namespace
 
 void tavrinview::save(entry_ref& dir, char* name)
 {
@@ -89,9 +86,19 @@ void tavrinview::save(entry_ref& dir, char* name)
     BBitmapStream stream(image);
     status_t status = write_translated(dir, name, &stream, 0, record->type, record->MIME);
     stream.DetachBitmap(&image);
-    if (status != B_OK)
-        fprintf(stderr, "tavrin: could not save \"%s\" as %s: %s\n", name ? name : "", record->name,
-                describe(status));
+    if (status == B_OK)
+        return;
+    // The one failure that is shown: the user believes the picture is safe
+    // and may quit next.
+    const char* reason = save_failure_text(status);
+    fprintf(stderr, "tavrin: could not save \"%s\" as %s: %s\n", name ? name : "", record->name,
+            reason);
+    char text[B_FILE_NAME_LENGTH + 256];
+    snprintf(text, sizeof(text), "Could not save \"%s\" as %s: %s.", name ? name : "", record->name,
+             reason);
+    BAlert* alert =
+        new BAlert("Save failed", text, "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_STOP_ALERT);
+    alert->Go(nullptr);
 }
 
 void tavrinview::select_trans(const char* mime, ulong* id, ulong* type)

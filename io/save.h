@@ -12,6 +12,9 @@
 status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* source,
                           translator_id translator, uint32 type, const char* mime);
 
+// The reason a save failed, for the user: a short lower-case phrase.
+const char* save_failure_text(status_t status);
+
 // A name that may be created in a folder: not empty, not "." or "..", no "/".
 bool is_plain_name(const char* name);
 

@@ -8,7 +8,6 @@
 #include <TranslationDefs.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,52 +22,37 @@ namespace convert {
 
 namespace {
 
-// The temporary file being written, removed if the process is told to stop.
-char sTemporaryPath[4096];
-
-void remove_temporary_and_exit(int signal)
+// What a decoder's failure means for the file read.
+std::string describe_read(status_t status)
 {
-    if (sTemporaryPath[0] != '\0')
-        unlink(sTemporaryPath);
-    _exit(kFailed);
+    switch (status) {
+    case B_BAD_VALUE:
+        return "the data holds invalid values";
+    case B_NOT_SUPPORTED:
+        return "this variant of the format is not supported";
+    case B_ERROR:
+        return "translation failed";
+    default:
+        return status_text(status);
+    }
 }
 
-std::string describe(status_t status)
+// What an encoder's failure means for the file written; a failed write
+// itself is reported by the file before this is asked.
+std::string describe_write(status_t status)
 {
     switch (status) {
     case B_NO_TRANSLATOR:
-        return "no translator recognises the data";
-    case B_ILLEGAL_DATA:
-        return "the data is truncated or corrupt";
+        return "no translator writes that format";
     case B_BAD_VALUE:
-        return "the data holds invalid values";
-    case B_NO_MEMORY:
-        return "out of memory";
+        return "the picture exceeds what that format can hold";
     case B_NOT_SUPPORTED:
-        return "this variant of the format is not supported";
-    case B_IO_ERROR:
-        return "input/output error";
+        return "that format cannot hold this picture";
     case B_ERROR:
         return "translation failed";
-    case B_ENTRY_NOT_FOUND:
-    case B_FILE_NOT_FOUND:
-        return "no such file or folder";
-    case B_PERMISSION_DENIED:
-        return "permission denied";
-    case B_DEVICE_FULL:
-        return "the disk is full";
-    case B_READ_ONLY_DEVICE:
-        return "the disk is read-only";
-    case B_IS_A_DIRECTORY:
-        return "it is a folder";
     default:
-        break;
+        return status_text(status);
     }
-    if (status >= B_POSIX_ERROR_BASE && status < B_POSIX_ERROR_BASE + 0x1000)
-        return strerror(status - B_POSIX_ERROR_BASE);
-    char text[32];
-    snprintf(text, sizeof(text), "error %#x", (unsigned)status);
-    return text;
 }
 
 std::string folder_of(const std::string& path)
@@ -148,6 +132,18 @@ status_t translate(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* o
     }
 }
 
+status_t translate_with(BTranslatorRoster* roster, translator_id id, BPositionIO* input,
+                        BPositionIO* output)
+{
+    try {
+        return roster->Translate(id, input, nullptr, output, B_TRANSLATOR_BITMAP);
+    } catch (const std::bad_alloc&) {
+        return B_NO_MEMORY;
+    } catch (...) {
+        return B_ERROR;
+    }
+}
+
 // The most a 'bits' stream can hold: its header and the largest picture.
 const off_t kMaxBitsStream = B_TRANSLATOR_BITMAP_HEADER_SIZE + off_t(B_TRANSLATION_MAX_PIXEL_BYTES);
 
@@ -188,21 +184,78 @@ void convert_in_turn(BTranslatorRoster* roster, BPositionIO* input, BPositionIO*
 
 } // namespace
 
+namespace {
+
+// Takes nothing: a decoder that writes into it fails at once.
+class RefusingIO : public BPositionIO
+{
+public:
+    ssize_t ReadAt(off_t, void*, size_t) override { return B_NOT_ALLOWED; }
+    ssize_t WriteAt(off_t, const void*, size_t) override { return B_NOT_ALLOWED; }
+    off_t Seek(off_t, uint32) override { return 0; }
+    off_t Position() const override { return 0; }
+};
+
+// The roster answers "no translator" when none accepted the data, also when
+// one knew the format but refused this file (a picture past the size limit,
+// an impossible header). Each translator is asked alone for its reason.
+std::string why_unrecognised(BTranslatorRoster* roster, BPositionIO* input)
+{
+    translator_id* ids = nullptr;
+    int32 count = 0;
+    if (roster->GetAllTranslators(&ids, &count) != B_OK)
+        return status_text(B_NO_TRANSLATOR);
+    std::string reason = status_text(B_NO_TRANSLATOR);
+    for (int32 i = 0; i < count; i++) {
+        RefusingIO nowhere;
+        input->Seek(0, SEEK_SET);
+        status_t status = translate_with(roster, ids[i], input, &nowhere);
+        if (status == B_NO_TRANSLATOR || status == B_NOT_ALLOWED || status == B_OK)
+            continue;
+        const char* name = nullptr;
+        const char* info = nullptr;
+        int32 version = 0;
+        roster->GetTranslatorInfo(ids[i], &name, &info, &version);
+        // Identifying reads only a header: it runs out of nothing but the
+        // limit on a picture's size.
+        if (status == B_NO_MEMORY)
+            reason = "the picture is larger than the limit of 1 GiB of pixel data";
+        else if (status == B_BAD_VALUE)
+            reason = "its header holds an impossible size or other invalid values";
+        else
+            reason = describe_read(status);
+        if (name != nullptr)
+            reason += std::string(" (") + name + ")";
+        break;
+    }
+    delete[] ids;
+    input->Seek(0, SEEK_SET);
+    return reason;
+}
+
+} // namespace
+
 int convert_file(BTranslatorRoster* roster, const std::string& input, const std::string& output,
                  uint32 type, std::string* error)
 {
+    // Translators read their input more than once, from the start: only a
+    // regular file serves (a FIFO's bytes would be gone after the first look).
     struct stat st;
     if (stat(input.c_str(), &st) != 0) {
-        *error = "cannot open " + input + ": " + strerror(errno);
+        *error = "cannot open " + input + ": " + status_text(status_from_errno(errno));
         return kFailed;
     }
-    if (S_ISDIR(st.st_mode)) {
-        *error = "cannot read " + input + ": it is a folder";
+    if (!S_ISREG(st.st_mode)) {
+        *error = "cannot read " + input + ": " +
+                 status_text(S_ISDIR(st.st_mode) ? B_IS_A_DIRECTORY : B_NOT_A_FILE);
         return kFailed;
     }
     BFile in(input.c_str(), B_READ_ONLY);
+    if (in.InitCheck() == B_OK && !in.IsFile())
+        in.Unset();
     if (in.InitCheck() != B_OK) {
-        *error = "cannot open " + input + ": " + describe(in.InitCheck());
+        status_t status = in.InitCheck() == B_NO_INIT ? B_NOT_A_FILE : in.InitCheck();
+        *error = "cannot open " + input + ": " + status_text(status);
         return kFailed;
     }
 
@@ -210,41 +263,52 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
     status_t opened = out.Open(folder_of(output), leaf_of(output));
     if (opened != B_OK) {
         *error = "cannot write " + output + ": " +
-                 (opened == B_BAD_VALUE ? "that is not a file name" : describe(opened));
+                 (opened == B_BAD_VALUE ? "that is not a file name" : status_text(opened));
         return kFailed;
     }
-    if (out.TemporaryPath().size() >= sizeof(sTemporaryPath)) {
-        *error = "cannot write " + output + ": the name is too long";
-        return kFailed;
-    }
-    strcpy(sTemporaryPath, out.TemporaryPath().c_str());
-    signal(SIGINT, remove_temporary_and_exit);
-    signal(SIGTERM, remove_temporary_and_exit);
-    signal(SIGHUP, remove_temporary_and_exit);
 
     status_t decoded = B_OK;
     status_t encoded = B_OK;
-    if (!convert_in_parallel(roster, &in, out.File(), type, &decoded, &encoded)) {
-        // Start again from the beginning of both files.
-        encoded = out.File()->SetSize(0);
-        if (encoded == B_OK && (in.Seek(0, SEEK_SET) != 0 || out.File()->Seek(0, SEEK_SET) != 0))
+    if (!convert_in_parallel(roster, &in, out.Stream(), type, &decoded, &encoded)) {
+        // Start again from the beginning of both files; bytes already gone
+        // into a pipe or device cannot be taken back.
+        if (out.WritesDirectly())
+            encoded = out.BytesWritten() == 0 ? B_OK : B_NOT_ALLOWED;
+        else
+            encoded = out.Stream()->SetSize(0);
+        if (encoded == B_OK && (in.Seek(0, SEEK_SET) != 0 ||
+                                (!out.WritesDirectly() && out.Stream()->Seek(0, SEEK_SET) != 0)))
             encoded = B_IO_ERROR;
         if (encoded == B_OK)
-            convert_in_turn(roster, &in, out.File(), type, &decoded, &encoded);
+            convert_in_turn(roster, &in, out.Stream(), type, &decoded, &encoded);
+        else if (encoded == B_NOT_ALLOWED) {
+            out.Abort();
+            *error = "cannot write " + output +
+                     ": that format cannot be written straight into a pipe or device";
+            return kFailed;
+        }
+    }
+    // A translator may tell a failed write only as a generic error, and the
+    // decoder then fails only because the encoder stopped taking rows: the
+    // file's own failure (a full disk, a reader gone) is the real cause.
+    status_t written = out.WriteError();
+    if (written != B_OK) {
+        encoded = written;
+        decoded = B_OK;
     }
     if (decoded == B_OK && encoded == B_OK)
         encoded = out.Commit();
     else
         out.Abort();
-    sTemporaryPath[0] = '\0';
     if (decoded != B_OK) {
-        *error = "cannot read " + input + ": " + describe(decoded);
+        *error =
+            "cannot read " + input + ": " +
+            (decoded == B_NO_TRANSLATOR ? why_unrecognised(roster, &in) : describe_read(decoded));
         return kFailed;
     }
     if (encoded != B_OK) {
-        *error =
-            "cannot write " + output + ": " +
-            (encoded == B_NO_TRANSLATOR ? "no translator writes that format" : describe(encoded));
+        *error = "cannot write " + output + ": " +
+                 (encoded == written ? status_text(written) : describe_write(encoded));
         return kFailed;
     }
     return kSuccess;

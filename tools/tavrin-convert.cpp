@@ -1,5 +1,6 @@
 #include "ConvertTool.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -37,6 +38,9 @@ int main(int argc, char** argv)
     if (input.empty() || output.empty())
         return usage("an input and an output file are needed");
 
+    // A file past the size limit is then a failed write with its reason
+    // ("file too large"), not a process stopped half-way.
+    signal(SIGXFSZ, SIG_IGN);
     BTranslatorRoster* roster = BTranslatorRoster::Default();
     uint32 type;
     if (haveMime) {

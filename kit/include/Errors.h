@@ -82,7 +82,9 @@ enum {
     B_LINK_LIMIT,
     B_BUSTED_PIPE,
     B_UNSUPPORTED,
-    B_PARTITION_TOO_SMALL
+    B_PARTITION_TOO_SMALL,
+    // A FIFO, socket, device or folder where a regular file is needed.
+    B_NOT_A_FILE
 };
 
 enum {
@@ -96,5 +98,10 @@ enum { B_NO_PRINT_SERVER = B_PRINT_ERROR_BASE };
 
 // A status_t for an errno value; errno values map one to one onto the kit's codes.
 int32_t status_from_errno(int err);
+
+// A short lower-case English phrase for a status, fit to follow "cannot
+// write X: ". Every code has one; codes the kit does not know are named by
+// their number.
+const char* status_text(int32_t status);
 
 #endif

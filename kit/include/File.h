@@ -5,9 +5,15 @@
 #include <Node.h>
 
 class BDirectory;
+namespace BPrivate {
+class ReplacementFile;
+}
 
-// A regular file opened for reading and/or writing. The node part owns the
-// descriptor; the stream part reads and writes through it.
+// A file opened for reading and/or writing. The node part owns the
+// descriptor; the stream part reads and writes through it. Opening never
+// waits: a FIFO without a writer opens at once (and reads nothing), and one
+// without a reader fails to open for writing; callers that need a regular
+// file ask IsFile().
 class BFile : public BNode, public BPositionIO
 {
 public:
@@ -41,6 +47,7 @@ private:
     BFile& operator=(const BFile&) = delete;
 
     friend class BDirectory;
+    friend class BPrivate::ReplacementFile;
 
     status_t _Open(const char* path, uint32 openMode, mode_t mode);
 

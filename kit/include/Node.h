@@ -4,6 +4,8 @@
 #include <StorageDefs.h>
 #include <TypeConstants.h>
 
+#include <sys/stat.h>
+
 struct entry_ref;
 
 struct attr_info
@@ -30,6 +32,11 @@ public:
     status_t SetTo(const entry_ref* ref);
     status_t SetTo(const char* path);
     void Unset();
+
+    // What the node is, as the file system tells (links already followed).
+    status_t GetStat(struct stat* st) const;
+    // True for a regular file: not a folder, FIFO, socket or device.
+    bool IsFile() const;
 
     // Returns the number of bytes read or written, or an error.
     ssize_t ReadAttr(const char* name, type_code type, off_t offset, void* buffer,

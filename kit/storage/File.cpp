@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,7 +76,10 @@ status_t BFile::_Open(const char* path, uint32 openMode, mode_t mode)
         _SetError(B_BAD_VALUE);
         return B_BAD_VALUE;
     }
-    status_t status = _SetToPath(path, (int)flags, mode, false);
+    // O_NONBLOCK keeps the open of a FIFO from waiting for its other end
+    // (for ever, when none comes); O_NOCTTY keeps a terminal from becoming
+    // the process's own.
+    status_t status = _SetToPath(path, (int)flags | O_NONBLOCK | O_NOCTTY, mode, false);
     if (status != B_OK)
         return status;
     struct stat st;
@@ -88,6 +92,9 @@ status_t BFile::_Open(const char* path, uint32 openMode, mode_t mode)
         _SetError(B_IS_A_DIRECTORY);
         return B_IS_A_DIRECTORY;
     }
+    // A regular file is read and written in the usual, waiting way.
+    if (S_ISREG(st.st_mode))
+        fcntl(_Descriptor(), F_SETFL, fcntl(_Descriptor(), F_GETFL) & ~O_NONBLOCK);
     fMode = flags;
     return B_OK;
 }

@@ -79,6 +79,21 @@ status_t BNode::SetTo(const char* path)
     return _SetToPath(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, 0, true);
 }
 
+status_t BNode::GetStat(struct stat* st) const
+{
+    if (fCStatus != B_OK)
+        return B_FILE_ERROR;
+    if (st == nullptr)
+        return B_BAD_VALUE;
+    return fstat(fFd, st) == 0 ? B_OK : status_from_errno(errno);
+}
+
+bool BNode::IsFile() const
+{
+    struct stat st;
+    return GetStat(&st) == B_OK && S_ISREG(st.st_mode);
+}
+
 void BNode::Unset()
 {
     if (fFd >= 0)

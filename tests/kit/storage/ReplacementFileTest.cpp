@@ -59,9 +59,12 @@ TEST_P(ReplacementFileEndings, TheTargetIsWholeOldOrWholeNew)
         ASSERT_EQ(file.Open(fDir, "picture.png"), B_OK);
         EXPECT_EQ(file.TargetPath(), PathOf("picture.png"));
         ASSERT_EQ(file.File()->WriteExactly("new bytes", 9), B_OK);
-        // Until committed, the old file is untouched and the new one hidden.
+        // Until committed, the old file is untouched and the new one has no
+        // name in the folder.
         EXPECT_EQ(ReadFile("picture.png"), c.existing ? c.existing : "");
-        EXPECT_EQ(file.TemporaryPath().find(fDir + "/.picture.png."), 0u);
+        EXPECT_EQ(file.TemporaryPath(), "");
+        EXPECT_EQ(Names(), c.existing ? std::vector<std::string>{"picture.png"}
+                                      : std::vector<std::string>{});
         if (c.commit) {
             ASSERT_EQ(file.Commit(), B_OK);
         }
@@ -118,8 +121,7 @@ TEST_F(ReplacementFileTest, AFailedRenameLeavesNothingBehind)
     // A folder where the file should go cannot be replaced by a file.
     std::filesystem::create_directory(PathOf("picture.png"));
     BPrivate::ReplacementFile file;
-    ASSERT_EQ(file.Open(fDir, "picture.png"), B_OK);
-    ASSERT_EQ(file.File()->WriteExactly("x", 1), B_OK);
+    EXPECT_EQ(file.Open(fDir, "picture.png"), B_IS_A_DIRECTORY);
     EXPECT_NE(file.Commit(), B_OK);
     EXPECT_EQ(Names(), std::vector<std::string>{"picture.png"});
     EXPECT_TRUE(std::filesystem::is_directory(PathOf("picture.png")));

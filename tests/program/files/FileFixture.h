@@ -10,9 +10,11 @@
 #include "window/catalogue.h"
 #include "window/tavrinwindow.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +39,11 @@ protected:
 
     void TearDown() override
     {
+        // A failed save leaves its alert open; it goes with the test.
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget->windowTitle() == "Save failed")
+                widget->close();
+        }
         window->QuitRequested();
         window->Quit();
         run_for(10);
