@@ -2,6 +2,7 @@
 
 #include <BitmapStream.h>
 #include <File.h>
+#include <LongWork.h>
 #include <Node.h>
 #include <TranslatorFormats.h>
 #include <TranslatorRoster.h>
@@ -213,17 +214,30 @@ void tavrinview::load(entry_ref& ref)
     } else {
         BFile file(&ref, B_READ_ONLY);
         snprintf(title, sizeof(title), "%s", ref.name ? ref.name : "");
-        BBitmapStream stream;
+        // Decoding a large picture takes a while: it runs off the GUI thread
+        // while this window waits, and the window shows how far the
+        // translator has read.
+        BPrivate::WatchedIO watched(&file);
         BBitmap* decoded = nullptr;
-        // The name may have been given to something else since the node was
-        // looked at; the file opened is checked again.
-        if (tr && file.IsFile() &&
-            tr->Translate(&file, nullptr, nullptr, &stream, B_TRANSLATOR_BITMAP, 0, nullptr) ==
-                B_OK &&
-            stream.DetachBitmap(&decoded) == B_OK) {
-            // Every later pixel copy takes 32-bit words: convert anything else now.
-            image = make_copyable(decoded);
-        }
+        BPrivate::run_long_work(
+            [&]() -> status_t {
+                BBitmapStream stream;
+                // The name may have been given to something else since the
+                // node was looked at; the file opened is checked again.
+                if (!tr || !file.IsFile())
+                    return B_NO_INIT;
+                status_t status = tr->Translate(&watched, nullptr, nullptr, &stream,
+                                                B_TRANSLATOR_BITMAP, 0, nullptr);
+                if (status == B_OK)
+                    status = stream.DetachBitmap(&decoded);
+                // Every later pixel copy takes 32-bit words: convert anything
+                // else now.
+                if (status == B_OK)
+                    decoded = make_copyable(decoded);
+                return status;
+            },
+            [&]() { return watched.Fraction(); });
+        image = decoded;
     }
     redraw(true);
 }

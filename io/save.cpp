@@ -5,6 +5,7 @@
 #include <BitmapStream.h>
 #include <Directory.h>
 #include <File.h>
+#include <LongWork.h>
 #include <TranslatorRoster.h>
 
 #include "app/tavrin.h"
@@ -36,26 +37,36 @@ status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* s
         return B_ENTRY_NOT_FOUND;
     std::string folder =
         std::string(dir.directory ? dir.directory : "") + "/" + (dir.name ? dir.name : "");
-    BPrivate::ReplacementFile file;
-    status_t status = file.Open(folder, name);
-    if (status != B_OK)
-        return status;
-
+    // Encoding and writing a large picture takes seconds: it runs off the
+    // GUI thread while this window waits, and the window shows how far the
+    // translator has read.
     source->Seek(0, SEEK_SET);
-    if (translator != 0)
-        status = tr ? tr->Translate(translator, source, nullptr, file.Stream(), type) : B_NO_INIT;
-    else
-        status = tr ? tr->Translate(source, nullptr, nullptr, file.Stream(), type, 0, nullptr)
-                    : B_NO_INIT;
-    // A translator may tell a failed write only as a generic error; the
-    // file's own failure (a full disk, a pipe closed) is the real cause.
-    if (file.WriteError() != B_OK)
-        return file.WriteError();
-    if (status != B_OK)
-        return status;
-    BAppFileInfo info(file.File());
-    info.SetType(mime);
-    return file.Commit();
+    BPrivate::WatchedIO watched(source);
+    return BPrivate::run_long_work(
+        [&]() -> status_t {
+            BPrivate::ReplacementFile file;
+            status_t status = file.Open(folder, name);
+            if (status != B_OK)
+                return status;
+            if (translator != 0)
+                status = tr ? tr->Translate(translator, &watched, nullptr, file.Stream(), type)
+                            : B_NO_INIT;
+            else
+                status =
+                    tr ? tr->Translate(&watched, nullptr, nullptr, file.Stream(), type, 0, nullptr)
+                       : B_NO_INIT;
+            // A translator may tell a failed write only as a generic error;
+            // the file's own failure (a full disk, a pipe closed) is the real
+            // cause.
+            if (file.WriteError() != B_OK)
+                return file.WriteError();
+            if (status != B_OK)
+                return status;
+            BAppFileInfo info(file.File());
+            info.SetType(mime);
+            return file.Commit();
+        },
+        [&]() { return watched.Fraction(); });
 }
 
 const char* save_failure_text(status_t status)
