@@ -1,6 +1,7 @@
 #ifndef _WINDOW_PRIVATE_H
 #define _WINDOW_PRIVATE_H
 
+#include <GraphicsDefs.h>
 #include <Window.h>
 
 #include <QPointer>
@@ -13,6 +14,9 @@
 namespace BPrivate {
 
 class WindowWidget;
+
+// The background of a window where no view covers it, and of settings panels.
+const rgb_color kPanelBackground = {216, 216, 216, 255};
 
 struct WindowData
 {
