@@ -1,15 +1,18 @@
 # Shared by the end-to-end tests: an X server of their own, and helpers.
-# Start with `start_xvfb`; it is stopped when the script exits.
+# Start with `start_xvfb [WIDTHxHEIGHT]` (1024x768 unless told); it is
+# stopped when the script exits, and so is the window manager that
+# `start_openbox` may add.
 
 start_xvfb()
 {
+    local size=${1:-1024x768}
     export XDG_RUNTIME_DIR=$(mktemp -d)
     chmod 700 "$XDG_RUNTIME_DIR"
     local n
     for n in $(seq 90 140); do
         [ -e "/tmp/.X$n-lock" ] && continue
         # -noreset keeps the root window's contents when the last client leaves.
-        Xvfb ":$n" -screen 0 1024x768x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${size}x24" -noreset -nolisten tcp >/dev/null 2>&1 &
         XVFB_PID=$!
         export DISPLAY=":$n"
         for _ in $(seq 50); do
@@ -17,13 +20,31 @@ start_xvfb()
             sleep 0.1
         done
         if xdpyinfo >/dev/null 2>&1; then
-            trap 'kill $XVFB_PID 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
+            trap 'kill ${OPENBOX_PID:-} $XVFB_PID 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
             unset QT_QPA_PLATFORM
             return 0
         fi
         kill $XVFB_PID 2>/dev/null
     done
     echo "no free display for Xvfb" >&2
+    return 1
+}
+
+# Starts openbox, the window manager of the desktop tests, on the X server
+# of start_xvfb, and waits until it manages the screen (it announces the
+# work area). Its settings come from the system's defaults, not the user's.
+start_openbox()
+{
+    local config
+    config="$XDG_RUNTIME_DIR/openbox"
+    mkdir -p "$config"
+    XDG_CONFIG_HOME=$config XDG_CACHE_HOME=$config openbox >/dev/null 2>&1 &
+    OPENBOX_PID=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_WORKAREA 2>/dev/null | grep -q = && return 0
+        sleep 0.1
+    done
+    echo "openbox did not start" >&2
     return 1
 }
 
