@@ -8,7 +8,7 @@ TAVRIN=$1
 CLOSE=$2
 DOCK=$3
 . "$(dirname "$0")/xvfb.sh"
-start_xvfb 1600x1000 || exit 1
+XVFB_SIZE=1600x1000x24 start_xvfb || exit 1
 start_openbox || exit 1
 work=$(mktemp -d)
 # Translator settings of the test's own, at their defaults.

@@ -1,18 +1,17 @@
 # Shared by the end-to-end tests: an X server of their own, and helpers.
-# Start with `start_xvfb [WIDTHxHEIGHT]` (1024x768 unless told); it is
-# stopped when the script exits, and so is the window manager that
+# Start with `start_xvfb` (its screen is XVFB_SIZE, 1024x768x24 unless set);
+# it is stopped when the script exits, and so is the window manager that
 # `start_openbox` may add.
 
 start_xvfb()
 {
-    local size=${1:-1024x768}
     export XDG_RUNTIME_DIR=$(mktemp -d)
     chmod 700 "$XDG_RUNTIME_DIR"
     local n
     for n in $(seq 90 140); do
         [ -e "/tmp/.X$n-lock" ] && continue
         # -noreset keeps the root window's contents when the last client leaves.
-        Xvfb ":$n" -screen 0 "${size}x24" -noreset -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${XVFB_SIZE:-1024x768x24}" -noreset -nolisten tcp >/dev/null 2>&1 &
         XVFB_PID=$!
         export DISPLAY=":$n"
         for _ in $(seq 50); do
