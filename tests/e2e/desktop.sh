@@ -180,34 +180,37 @@ for item in $(seq 12); do
         cp "$shot" "$work/jpeg.png"
         check "JPEG image: a label for each of its three controls" \
             "$([ "$(label_lines "$shot")" -ge 3 ] && echo yes)" yes
-        # The quality slider comes first and shows its value at the right
-        # of its label: 90 by default.
+        # The quality slider comes first and shows its value right of its
+        # label, above the bar's far end.
         width=$(convert "$shot" -format "%w" info:)
+        value="$((width / 2 - 10))x22+$((width / 2))+6"
         check "JPEG image: the slider shows its value" \
-            "$([ "$(dark_pixels "$shot" "$((width / 2 - 10))x22+$((width / 2))+6")" -ge 10 ] && echo yes)" yes
-        convert "$shot" -crop "$((width / 2 - 10))x22+$((width / 2))+6" +repage "$work/value-90.png"
+            "$([ "$(dark_pixels "$shot" "$value")" -ge 10 ] && echo yes)" yes
+        convert "$shot" -crop "$value" +repage "$work/value-before.png"
+        # A page down (ten steps): the number changes, and the panel stays
+        # readable.
         xdotool windowactivate --sync "$panel" 2>/dev/null
-        xdotool key Home
+        xdotool key Next
         for _ in $(seq 50); do
-            grab_settled "$panel" "$work/jpeg-1.png"
-            convert "$work/jpeg-1.png" -crop "$((width / 2 - 10))x22+$((width / 2))+6" +repage \
-                "$work/value-1.png"
-            [ "$(compare -metric AE "$work/value-90.png" "$work/value-1.png" null: 2>&1)" != 0 ] && break
+            grab_settled "$panel" "$work/jpeg-moved.png"
+            convert "$work/jpeg-moved.png" -crop "$value" +repage "$work/value-moved.png"
+            [ "$(compare -metric AE "$work/value-before.png" "$work/value-moved.png" null: 2>&1)" != 0 ] &&
+                break
             sleep 0.1
         done
-        check "JPEG image: the value follows the slider" \
-            "$(compare -metric AE "$work/value-90.png" "$work/value-1.png" null: 2>&1 | grep -qv '^0$' && echo yes)" yes
-        check "JPEG image: no filled dark boxes after a move" "$(dark_blocks "$work/jpeg-1.png")" 0
-        # Back to 90 (the end, one page down): the panel is as it was, with
-        # no thumb left behind where the slider went.
-        xdotool key End Next
+        check "JPEG image: the value follows the slider" "$(compare -metric AE \
+            "$work/value-before.png" "$work/value-moved.png" null: 2>&1 | grep -qv '^0$' && echo yes)" yes
+        check "JPEG image: no filled dark boxes after a move" "$(dark_blocks "$work/jpeg-moved.png")" 0
+        # A page up, back to the value it had: the panel is as it was, with no
+        # thumb left behind where the slider went.
+        xdotool key Prior
         for _ in $(seq 50); do
-            grab_settled "$panel" "$work/jpeg-90.png"
-            [ "$(compare -metric AE "$work/jpeg.png" "$work/jpeg-90.png" null: 2>&1)" = 0 ] && break
+            grab_settled "$panel" "$work/jpeg-back.png"
+            [ "$(compare -metric AE "$work/jpeg.png" "$work/jpeg-back.png" null: 2>&1)" = 0 ] && break
             sleep 0.1
         done
-        check "JPEG image: back at 90 the panel shows as before" \
-            "$(compare -metric AE "$work/jpeg.png" "$work/jpeg-90.png" null: 2>&1)" 0
+        check "JPEG image: back at its value the panel shows as before" \
+            "$(compare -metric AE "$work/jpeg.png" "$work/jpeg-back.png" null: 2>&1)" 0
     fi
     "$CLOSE" "$panel"
     for _ in $(seq 50); do
