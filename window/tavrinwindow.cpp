@@ -84,8 +84,14 @@ void tavrinwindow::resizeview(int w, int h)
     int maxH = (int)(h + 14.0f + 20.0f);
     SetSizeLimits(35, maxW, 35, maxH);
     SetZoomLimits(maxW, maxH);
-    ResizeTo(maxW, maxH);
-    view->ResizeTo(w, h);
+    // A picture larger than the free part of the screen gets a window that
+    // fits there, so that its scroll bars and close box can be reached; the
+    // view then shows part of the picture and scrolls over the rest.
+    ResizeOnScreen(maxW, maxH);
+    BRect frame = Frame();
+    view->ResizeTo(frame.Width() - 14, frame.Height() - 34);
+    // The ranges follow the new picture even where the window's size stays.
+    FrameResized(frame.Width(), frame.Height());
 }
 
 bool tavrinwindow::QuitRequested()

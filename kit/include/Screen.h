@@ -30,6 +30,10 @@ public:
 
     screen_id ID();
     BRect Frame();
+    // The part of the frame that the desktop's panels and docks leave to
+    // windows (the work area the window manager announces); the whole frame
+    // where there is none.
+    BRect AvailableFrame();
     color_space ColorSpace();
 
 private:
@@ -40,6 +44,7 @@ private:
 
     int32 fIndex;
     BRect fFrame;
+    BRect fAvailable;
     color_space fColorSpace;
 };
 

@@ -11,6 +11,9 @@ public:
                 uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP, uint32 flags = B_WILL_DRAW);
     virtual ~BStringView();
 
+    // Takes its parent's colours, as a label on a panel does.
+    virtual void AttachedToWindow();
+
     void SetText(const char* text);
     const char* Text() const;
 

@@ -81,6 +81,13 @@ public:
     void MoveTo(float x, float y);
     void ResizeBy(float dx, float dy);
     void ResizeTo(float width, float height);
+    // Resizes the window as ResizeTo does, but to no more than fits, border
+    // and title bar included, in the part of its screen that the desktop's
+    // panels leave free, right of and below its top-left corner. The window
+    // stays where it stands unless that corner lies outside this part of the
+    // screen, or too near its far edges for the smallest size the limits
+    // allow: then it moves just as far as it must.
+    void ResizeOnScreen(float width, float height);
 
     virtual void Show();
     virtual void Hide();
@@ -94,6 +101,11 @@ public:
 
     BRect Bounds() const;
     BRect Frame() const;
+    // The frame with the window manager's border and title bar around it, in
+    // screen coordinates; the frame itself while the platform has not said
+    // how large they are (before the window is first shown, or with no
+    // window manager).
+    BRect DecoratorFrame() const;
     const char* Title() const;
     void SetTitle(const char* title);
     window_type Type() const;
@@ -132,6 +144,7 @@ private:
     friend class BPrivate::WindowBridge;
 
     void _DispatchQueued(BMessage* message, BHandler* handler) override;
+    BRect _FitOnScreen(float width, float height) const;
 
     BPrivate::WindowData* fWinData;
 };

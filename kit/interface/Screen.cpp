@@ -42,14 +42,21 @@ color_space space_for_depth(int depth)
     }
 }
 
+BRect to_brect(const QRect& rect)
+{
+    return BRect(rect.left(), rect.top(), rect.right(), rect.bottom());
+}
+
 } // namespace
 
-BScreen::BScreen(screen_id id) : fIndex(-1), fFrame(0, 0, -1, -1), fColorSpace(B_NO_COLOR_SPACE)
+BScreen::BScreen(screen_id id)
+    : fIndex(-1), fFrame(0, 0, -1, -1), fAvailable(0, 0, -1, -1), fColorSpace(B_NO_COLOR_SPACE)
 {
     _SetTo(id.id);
 }
 
-BScreen::BScreen(BWindow* window) : fIndex(-1), fFrame(0, 0, -1, -1), fColorSpace(B_NO_COLOR_SPACE)
+BScreen::BScreen(BWindow* window)
+    : fIndex(-1), fFrame(0, 0, -1, -1), fAvailable(0, 0, -1, -1), fColorSpace(B_NO_COLOR_SPACE)
 {
     QScreen* screen = nullptr;
     if (window && qApp) {
@@ -89,6 +96,11 @@ BRect BScreen::Frame()
     return fFrame;
 }
 
+BRect BScreen::AvailableFrame()
+{
+    return fAvailable;
+}
+
 color_space BScreen::ColorSpace()
 {
     return fColorSpace;
@@ -98,6 +110,7 @@ void BScreen::_SetTo(int32 index)
 {
     fIndex = -1;
     fFrame.Set(0, 0, -1, -1);
+    fAvailable.Set(0, 0, -1, -1);
     fColorSpace = B_NO_COLOR_SPACE;
     if (!qApp)
         return;
@@ -105,8 +118,9 @@ void BScreen::_SetTo(int32 index)
     if (index < 0 || index >= (int32)screens.size())
         return;
     QRect geometry = screens[index]->geometry();
+    QRect available = screens[index]->availableGeometry();
     fIndex = index;
-    fFrame.Set(geometry.left(), geometry.top(), geometry.left() + geometry.width() - 1,
-               geometry.top() + geometry.height() - 1);
+    fFrame = to_brect(geometry);
+    fAvailable = available.isValid() ? to_brect(available & geometry) : fFrame;
     fColorSpace = space_for_depth(screens[index]->depth());
 }

@@ -3,6 +3,7 @@
 #include <AppDefs.h>
 #include <Application.h>
 #include <Message.h>
+#include <Screen.h>
 #include <View.h>
 
 #include "ViewPrivate.h"
@@ -255,10 +256,12 @@ void BWindow::Zoom(BPoint origin, float width, float height)
 
 void BWindow::Zoom()
 {
-    // Zooming sets the window to its zoom limits, within its size limits.
+    // Zooming makes the window as large as its zoom limits and size limits
+    // allow, and its screen.
     float width = std::min(fWinData->zoomWidth, fWinData->maxWidth);
     float height = std::min(fWinData->zoomHeight, fWinData->maxHeight);
-    Zoom(fWinData->frame.LeftTop(), width, height);
+    BRect fit = _FitOnScreen(width, height);
+    Zoom(fit.LeftTop(), fit.Width(), fit.Height());
 }
 
 void BWindow::SetSizeLimits(float minWidth, float maxWidth, float minHeight, float maxHeight)
@@ -354,6 +357,22 @@ void BWindow::ResizeTo(float width, float height)
     PostMessage(&resized);
 }
 
+void BWindow::ResizeOnScreen(float width, float height)
+{
+    BRect fit = _FitOnScreen(width, height);
+    MoveTo(fit.LeftTop());
+    ResizeTo(fit.Width(), fit.Height());
+}
+
+BRect BWindow::_FitOnScreen(float width, float height) const
+{
+    BRect current = fWinData->frame;
+    BRect wanted(current.left, current.top, current.left + width, current.top + height);
+    BScreen screen(const_cast<BWindow*>(this));
+    return BPrivate::fit_frame(wanted, current, DecoratorFrame(), screen.AvailableFrame(),
+                               fWinData->minWidth, fWinData->minHeight);
+}
+
 void BWindow::Show()
 {
     if (--fWinData->showLevel > 0)
@@ -425,6 +444,23 @@ BRect BWindow::Bounds() const
 BRect BWindow::Frame() const
 {
     return fWinData->frame;
+}
+
+BRect BWindow::DecoratorFrame() const
+{
+    BRect frame = fWinData->frame;
+    QWidget* widget = fWinData->widget;
+    if (!widget)
+        return frame;
+    // The border's widths, as the window manager last gave them, around the
+    // kit's frame, which may be ahead of what the platform shows yet.
+    QRect outer = widget->frameGeometry();
+    QRect inner = widget->geometry();
+    float left = std::max(0, inner.left() - outer.left());
+    float top = std::max(0, inner.top() - outer.top());
+    float right = std::max(0, outer.right() - inner.right());
+    float bottom = std::max(0, outer.bottom() - inner.bottom());
+    return BRect(frame.left - left, frame.top - top, frame.right + right, frame.bottom + bottom);
 }
 
 const char* BWindow::Title() const
@@ -571,11 +607,31 @@ bool BWindow::NeedsUpdate() const
 
 namespace BPrivate {
 
+BRect fit_frame(BRect wanted, BRect current, BRect decorator, BRect area, float minWidth,
+                float minHeight)
+{
+    if (!area.IsValid())
+        return wanted;
+    float left = current.left - decorator.left;
+    float top = current.top - decorator.top;
+    float right = decorator.right - current.right;
+    float bottom = decorator.bottom - current.bottom;
+    // The corner moves only to come inside the area, or as far back as the
+    // smallest size the window may take needs.
+    float x = std::min(wanted.left, area.right - right - minWidth);
+    float y = std::min(wanted.top, area.bottom - bottom - minHeight);
+    x = std::max(x, area.left + left);
+    y = std::max(y, area.top + top);
+    float width = std::max(0.0f, std::min(wanted.Width(), area.right - right - x));
+    float height = std::max(0.0f, std::min(wanted.Height(), area.bottom - bottom - y));
+    return BRect(x, y, x + width, y + height);
+}
+
 WindowWidget::WindowWidget(BWindow* window) : QWidget(nullptr), fWindow(window)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(216, 216, 216));
+    pal.setColor(QPalette::Window, BPrivate::to_qcolor(kPanelBackground));
     setPalette(pal);
     setAutoFillBackground(true);
 }

@@ -1,6 +1,7 @@
 #ifndef _WINDOW_PRIVATE_H
 #define _WINDOW_PRIVATE_H
 
+#include <GraphicsDefs.h>
 #include <Window.h>
 
 #include <QPointer>
@@ -13,6 +14,9 @@
 namespace BPrivate {
 
 class WindowWidget;
+
+// The background of a window where no view covers it, and of settings panels.
+const rgb_color kPanelBackground = {216, 216, 216, 255};
 
 struct WindowData
 {
@@ -52,6 +56,17 @@ protected:
 private:
     BWindow* fWindow;
 };
+
+// The frame a window takes to lie within area with its border: wanted (the
+// size it asks for, at its top-left corner) made no larger than area leaves
+// room for right of and below that corner. The window stays where it stands
+// unless its corner, border included, lies outside area, or lies so near
+// area's far edges that not even minWidth by minHeight would fit: then it
+// moves just as far as it must. The border's widths are those between
+// current, the window's frame now, and decorator, the same with the window
+// manager's border. An invalid area changes nothing.
+BRect fit_frame(BRect wanted, BRect current, BRect decorator, BRect area, float minWidth,
+                float minHeight);
 
 class WindowBridge
 {

@@ -8,6 +8,7 @@
 #include <TranslatorSettings.h>
 
 #include "BaseTranslator.h"
+#include "interface/WindowPrivate.h"
 
 #include <algorithm>
 
@@ -33,6 +34,9 @@ SettingsView::SettingsView(const char* name, BaseTranslator* translator)
     : BView(BRect(0, 0, 2 * kMargin, 2 * kMargin), name, B_FOLLOW_ALL, B_WILL_DRAW),
       fTranslator(translator), fNextTop(kMargin), fWidest(0)
 {
+    // A panel's background; its controls take it as theirs.
+    SetViewColor(kPanelBackground);
+    SetLowColor(kPanelBackground);
     fTranslator->Acquire();
 }
 

@@ -1,5 +1,9 @@
 // Asks an X11 window to close, as a window manager's close button does
 // (WM_DELETE_WINDOW), for tests that run without a window manager.
+//
+// The request is checked before the connection closes: an X server that sees
+// a client hang up may drop the requests it has not yet read from it, and a
+// close sent and forgotten was then lost now and again.
 
 #include <xcb/xcb.h>
 
@@ -36,8 +40,14 @@ int main(int argc, char** argv)
     event.type = atom(connection, "WM_PROTOCOLS");
     event.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, (const char*)&event);
-    xcb_flush(connection);
+    xcb_void_cookie_t sent =
+        xcb_send_event_checked(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, (const char*)&event);
+    xcb_generic_error_t* error = xcb_request_check(connection, sent);
     xcb_disconnect(connection);
+    if (error != nullptr) {
+        fprintf(stderr, "close_window: X error %d for window %s\n", error->error_code, argv[1]);
+        free(error);
+        return 1;
+    }
     return 0;
 }

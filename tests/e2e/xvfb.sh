@@ -1,5 +1,7 @@
 # Shared by the end-to-end tests: an X server of their own, and helpers.
-# Start with `start_xvfb`; it is stopped when the script exits.
+# Start with `start_xvfb` (its screen is XVFB_SIZE, 1024x768x24 unless set);
+# it is stopped when the script exits, and so is the window manager that
+# `start_openbox` may add.
 
 start_xvfb()
 {
@@ -17,13 +19,31 @@ start_xvfb()
             sleep 0.1
         done
         if xdpyinfo >/dev/null 2>&1; then
-            trap 'kill $XVFB_PID 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
+            trap 'kill ${OPENBOX_PID:-} $XVFB_PID 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
             unset QT_QPA_PLATFORM
             return 0
         fi
         kill $XVFB_PID 2>/dev/null
     done
     echo "no free display for Xvfb" >&2
+    return 1
+}
+
+# Starts openbox, the window manager of the desktop tests, on the X server
+# of start_xvfb, and waits until it manages the screen (it announces the
+# work area). Its settings come from the system's defaults, not the user's.
+start_openbox()
+{
+    local config
+    config="$XDG_RUNTIME_DIR/openbox"
+    mkdir -p "$config"
+    XDG_CONFIG_HOME=$config XDG_CACHE_HOME=$config openbox >/dev/null 2>&1 &
+    OPENBOX_PID=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_WORKAREA 2>/dev/null | grep -q = && return 0
+        sleep 0.1
+    done
+    echo "openbox did not start" >&2
     return 1
 }
 

@@ -5,6 +5,8 @@
 
 #include "ControlPrivate.h"
 
+#include <QPalette>
+
 #include <string>
 
 namespace BPrivate {
@@ -15,6 +17,36 @@ struct ControlData
     int32 value = 0;
     bool enabled = true;
 };
+
+void adopt_parent_colors(BView* view)
+{
+    BView* parent = view->Parent();
+    rgb_color color = parent != nullptr ? parent->ViewColor() : kPanelBackground;
+    if (color == B_TRANSPARENT_32_BIT)
+        color = kPanelBackground;
+    view->SetViewColor(color);
+    view->SetLowColor(color);
+}
+
+void dress_native(BView* view, QWidget* native)
+{
+    rgb_color background = view->ViewColor();
+    if (background == B_TRANSPARENT_32_BIT)
+        background = kPanelBackground;
+    QColor text = to_qcolor(view->HighColor());
+    QPalette palette = native->palette();
+    palette.setColor(QPalette::Window, to_qcolor(background));
+    // A disabled control keeps the platform's greyed text.
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        for (QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(group, role, text);
+    }
+    native->setPalette(palette);
+    // Buttons would fill with the button colour; the panel shows through.
+    native->setBackgroundRole(QPalette::Window);
+    native->setAutoFillBackground(true);
+}
 
 } // namespace BPrivate
 
@@ -37,6 +69,7 @@ BControl::~BControl()
 void BControl::AttachedToWindow()
 {
     BView::AttachedToWindow();
+    BPrivate::adopt_parent_colors(this);
     if (!Messenger().IsValid())
         SetTarget(Window());
     SyncNative();
@@ -129,6 +162,8 @@ void BControl::PostValueFromUser(int32 value)
 
 void BControl::SyncNative()
 {
-    if (QWidget* native = BPrivate::native_of<QWidget>(this))
+    if (QWidget* native = BPrivate::native_of<QWidget>(this)) {
+        BPrivate::dress_native(this, native);
         native->setEnabled(IsEnabled());
+    }
 }

@@ -2,6 +2,7 @@
 #define _CONTROL_PRIVATE_H
 
 #include "interface/ViewPrivate.h"
+#include "interface/WindowPrivate.h"
 
 #include <Font.h>
 
@@ -32,6 +33,16 @@ inline float text_width(const char* text)
 {
     return text != nullptr ? (float)(int)(be_plain_font->StringWidth(text) + 0.999f) : 0;
 }
+
+// Takes the colours of the view's parent as its own, the way a control or a
+// label sits on the panel that holds it; without a parent, the panel colour.
+void adopt_parent_colors(BView* view);
+
+// Dresses the platform widget of a control or a label: the view colour
+// behind it and the high colour for its text, whatever the desktop's theme.
+// The widget paints its whole area itself, because the kit's widget beneath
+// paints nothing of its own where a platform control stands.
+void dress_native(BView* view, QWidget* native);
 
 } // namespace BPrivate
 

@@ -11,6 +11,7 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -28,18 +29,27 @@ BSlider::BSlider(BRect frame, const char* name, const char* label, BMessage* mes
 {
     BControl::SetValue(fMinimum);
     BPrivate::ViewBridge::Data(this)->makeNative = [this](QWidget* parent) -> QWidget* {
+        // The label on the left and the value on the right above the bar.
         auto* box = new QWidget(parent);
         auto* layout = new QVBoxLayout(box);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(2);
+        auto* row = new QHBoxLayout;
         auto* text = new QLabel(QString::fromUtf8(Label()), box);
         text->setObjectName("label");
+        auto* shown = new QLabel(QString::number(Value()), box);
+        shown->setObjectName("value");
+        shown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        row->addWidget(text, 1);
+        row->addWidget(shown);
         auto* slider = new QSlider(Qt::Horizontal, box);
         slider->setRange(fMinimum, fMaximum);
         slider->setValue(Value());
-        layout->addWidget(text);
+        layout->addLayout(row);
         layout->addWidget(slider);
-        QObject::connect(slider, &QSlider::valueChanged, slider, [this, slider](int value) {
+        QObject::connect(slider, &QSlider::valueChanged, slider, [this, slider, shown](int value) {
+            // The number follows the thumb at once, before the strand hears of it.
+            shown->setText(QString::number(value));
             if (!slider->isSliderDown()) {
                 PostValueFromUser(value);
                 return;
@@ -115,8 +125,13 @@ BMessage* BSlider::ModificationMessage() const
 
 void BSlider::GetPreferredSize(float* _width, float* _height)
 {
+    // Room for the label and the longest value beside it.
+    std::string lowest = std::to_string(fMinimum);
+    std::string highest = std::to_string(fMaximum);
+    float value =
+        std::max(BPrivate::text_width(lowest.c_str()), BPrivate::text_width(highest.c_str()));
     if (_width != nullptr)
-        *_width = std::max(BPrivate::text_width(Label()), 120.0f) + 4;
+        *_width = std::max(BPrivate::text_width(Label()) + 12 + value, 120.0f) + 4;
     if (_height != nullptr)
         *_height = BPrivate::line_height() + 28;
 }
@@ -129,9 +144,13 @@ void BSlider::SyncNative()
         return;
     if (auto* text = box->findChild<QLabel*>("label"))
         text->setText(QString::fromUtf8(Label()));
-    if (auto* slider = box->findChild<QSlider*>()) {
-        QSignalBlocker blocker(slider);
-        slider->setRange(fMinimum, fMaximum);
-        slider->setValue(Value());
-    }
+    auto* slider = box->findChild<QSlider*>();
+    // While the user holds the thumb it leads, and the strand catches up.
+    if (slider == nullptr || slider->isSliderDown())
+        return;
+    QSignalBlocker blocker(slider);
+    slider->setRange(fMinimum, fMaximum);
+    slider->setValue(Value());
+    if (auto* shown = box->findChild<QLabel*>("value"))
+        shown->setText(QString::number(Value()));
 }

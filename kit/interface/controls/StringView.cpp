@@ -23,6 +23,14 @@ BStringView::~BStringView()
     free(fText);
 }
 
+void BStringView::AttachedToWindow()
+{
+    BView::AttachedToWindow();
+    BPrivate::adopt_parent_colors(this);
+    if (QLabel* label = BPrivate::native_of<QLabel>(this))
+        BPrivate::dress_native(this, label);
+}
+
 void BStringView::SetText(const char* text)
 {
     free(fText);

@@ -1,6 +1,7 @@
 // File > Capture on a real X server: the picture is the screen's own
 // pixels, with none of the program's window in it, and the window fits it.
 
+#include <Screen.h>
 #include <Window.h>
 
 #include "CaptureFixture.h"
@@ -38,10 +39,16 @@ protected:
         EXPECT_EQ(maxH, 767 + 14 + 20);
         EXPECT_EQ(zoomW, 1023 + 14);
         EXPECT_EQ(zoomH, 767 + 14 + 20);
-        EXPECT_EQ(window->Frame().Width(), 1023 + 14);
-        EXPECT_EQ(window->Frame().Height(), 767 + 14 + 20);
-        EXPECT_EQ(window->view->Bounds().Width(), 1023);
-        EXPECT_EQ(window->view->Bounds().Height(), 767);
+        // The window keeps its corner and fits what the screen leaves there.
+        BRect area = BScreen(window).AvailableFrame();
+        BRect frame = window->Frame();
+        BRect decorator = window->DecoratorFrame();
+        EXPECT_EQ(frame.right,
+                  std::min(frame.left + 1023 + 14, area.right - (decorator.right - frame.right)));
+        EXPECT_EQ(frame.bottom, std::min(frame.top + 767 + 14 + 20,
+                                         area.bottom - (decorator.bottom - frame.bottom)));
+        EXPECT_EQ(window->view->Bounds().Width(), frame.Width() - 14);
+        EXPECT_EQ(window->view->Bounds().Height(), frame.Height() - 34);
     }
 
     // The window is back on the screen, showing the capture's top-left

@@ -4,6 +4,7 @@
 #include <Bitmap.h>
 #include <MenuBar.h>
 #include <MenuItem.h>
+#include <Screen.h>
 #include <ScrollBar.h>
 #include <TranslatorRoster.h>
 
@@ -184,6 +185,47 @@ TEST_F(MainWindowTest, APictureFitsTheWindowAndShrinkingMakesItScroll)
     shown = grab_window(window);
     EXPECT_EQ(qRed(shown.pixel(0, 30)), 50);
     EXPECT_EQ(qRed(shown.pixel(349, 30)), 399 & 0xff);
+}
+
+TEST_F(MainWindowTest, APictureLargerThanTheScreenGetsAWindowThatFitsAndScrolls)
+{
+    BRect area = BScreen(window).AvailableFrame();
+    ASSERT_TRUE(area.IsValid());
+    // The window's border, as the platform draws it.
+    BRect decorator = window->DecoratorFrame();
+    area.right -= decorator.right - window->Frame().right;
+    area.bottom -= decorator.bottom - window->Frame().bottom;
+    struct
+    {
+        int width, height;
+    } pictures[] = {{2000, 1500}, {3000, 2500}, {2000, 1500}};
+    for (const auto& p : pictures) {
+        ShowImage(p.width, p.height, "large.png");
+        BRect frame = window->Frame();
+        // The corner stays; the window and its border end at the free area's
+        // far edges.
+        EXPECT_EQ(frame, BRect(100, 100, area.right, area.bottom)) << p.width;
+        EXPECT_EQ(window->view->Frame(), BRect(0, 20, frame.Width() - 14, frame.Height() - 14));
+        // The limits are the picture's, so the window may still grow to it.
+        float minW, maxW, minH, maxH, zoomW, zoomH;
+        window->GetSizeLimits(&minW, &maxW, &minH, &maxH);
+        window->GetZoomLimits(&zoomW, &zoomH);
+        EXPECT_EQ(maxW, p.width - 1 + 14);
+        EXPECT_EQ(maxH, p.height - 1 + 34);
+        EXPECT_EQ(zoomW, maxW);
+        EXPECT_EQ(zoomH, maxH);
+        // Each range reaches the picture's far edge, even when the window
+        // kept its size from the picture before.
+        ExpectRange(window->scrollh, p.width - 1 - window->scrollh->Bounds().Width() + 2);
+        ExpectRange(window->scrollv, p.height - 1 - window->scrollv->Bounds().Height() + 2);
+    }
+    window->scrollh->SetValue(1e6);
+    window->scrollv->SetValue(1e6);
+    Settle();
+    // Scrolled to the end, the view's last pixel is the picture's last.
+    BRect bounds = window->view->Bounds();
+    EXPECT_EQ(bounds.right, 1999);
+    EXPECT_EQ(bounds.bottom, 1499);
 }
 
 TEST_F(MainWindowTest, ResizeViewZeroPicksTheDefault)

@@ -2,6 +2,7 @@
 // and their targets move together; alerts wait for their button.
 
 #include <Alert.h>
+#include <Screen.h>
 #include <ScrollBar.h>
 #include <View.h>
 #include <Window.h>
@@ -77,6 +78,70 @@ TEST_F(WindowTest, SizeLimitsAndZoom)
     EXPECT_EQ(window->Frame().Width(), 120);
     EXPECT_EQ(window->Frame().Height(), 90);
     EXPECT_EQ(grab_window(window).size(), QSize(121, 91));
+    window->Lock();
+    window->Quit();
+}
+
+TEST(FitFrame, KeepsTheCornerAndShrinksToTheFreeArea)
+{
+    // A window manager's border of 1 on the sides, 20 on top, 5 below; a work
+    // area of 1600 x 960 above a panel.
+    const BRect area(0, 0, 1599, 959);
+    auto decorated = [](BRect frame) {
+        return BRect(frame.left - 1, frame.top - 20, frame.right + 1, frame.bottom + 5);
+    };
+    struct
+    {
+        const char* what;
+        BRect wanted;
+        BRect area;
+        BRect expected;
+    } cases[] = {
+        {"fits as it is", BRect(100, 100, 400, 300), area, BRect(100, 100, 400, 300)},
+        {"too wide", BRect(100, 100, 2100, 300), area, BRect(100, 100, 1598, 300)},
+        {"too tall", BRect(100, 100, 400, 1300), area, BRect(100, 100, 400, 954)},
+        {"larger than the area", BRect(100, 100, 6113, 4133), area, BRect(100, 100, 1598, 954)},
+        {"corner above and left of the area", BRect(-50, 5, 100, 50), area, BRect(1, 20, 151, 65)},
+        {"corner too near the far edges", BRect(1590, 950, 1690, 1050), area,
+         BRect(1563, 919, 1598, 954)},
+        {"a monitor right of the first", BRect(1700, 100, 3700, 2100), BRect(1600, 0, 2623, 767),
+         BRect(1700, 100, 2622, 762)},
+        {"no screen", BRect(100, 100, 6113, 4133), BRect(0, 0, -1, -1),
+         BRect(100, 100, 6113, 4133)},
+    };
+    for (const auto& c : cases) {
+        BRect current(c.wanted.left, c.wanted.top, c.wanted.left + 200, c.wanted.top + 150);
+        BRect fit = BPrivate::fit_frame(c.wanted, current, decorated(current), c.area, 35, 35);
+        EXPECT_EQ(fit, c.expected) << c.what;
+    }
+}
+
+TEST_F(WindowTest, ResizingOnTheScreenAndZoomingStayOnIt)
+{
+    Recording* window = new Recording(BRect(100, 100, 300, 250));
+    window->Show();
+    run_for(20);
+    BRect area = BScreen(window).AvailableFrame();
+    ASSERT_TRUE(area.IsValid());
+    ASSERT_LT(area.right, 5000);
+
+    // The window reaches the area's far edges, less its border, from where
+    // it stands.
+    BRect frame = window->Frame();
+    BRect decorator = window->DecoratorFrame();
+    float right = area.right - (decorator.right - frame.right);
+    float bottom = area.bottom - (decorator.bottom - frame.bottom);
+    window->ResizeOnScreen(5000, 5000);
+    run_for(20);
+    EXPECT_EQ(window->Frame(), BRect(100, 100, right, bottom));
+    EXPECT_EQ(grab_window(window).size(), QSize((int)right - 99, (int)bottom - 99));
+
+    window->ResizeOnScreen(300, 200);
+    EXPECT_EQ(window->Frame(), BRect(100, 100, 400, 300));
+
+    window->SetZoomLimits(5000, 5000);
+    window->Zoom();
+    EXPECT_EQ(window->Frame(), BRect(100, 100, right, bottom));
     window->Lock();
     window->Quit();
 }
