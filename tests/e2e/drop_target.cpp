@@ -5,6 +5,10 @@
 //       "png" it asks for image/png and writes the bytes to OUTDIR/image.png.
 //   drop_target OUTDIR drag FILE        starts a drag of FILE (as text/uri-list)
 //       when the mouse is pressed in its window.
+//   drop_target OUTDIR offer MIME FILE [OFFSET]   starts a drag that offers the
+//       bytes of FILE as MIME, and OFFSET as the offset another tavrin states
+//       ("x,y"), when the mouse is pressed; it writes OUTDIR/offered.txt
+//       once the drag is over.
 // Its window is titled "drop target" and stands at (400, 100), 200 x 150.
 
 #include <QApplication>
@@ -22,8 +26,9 @@
 class Target : public QWidget
 {
 public:
-    Target(const QString& out, const QString& mode, const QString& file)
-        : fOut(out), fMode(mode), fFile(file)
+    Target(const QString& out, const QString& mode, const QString& file,
+           const QString& offerType = QString(), const QByteArray& offset = QByteArray())
+        : fOut(out), fMode(mode), fFile(file), fOfferType(offerType), fOffset(offset)
     {
         setWindowTitle("drop target");
         setAcceptDrops(mode == "uri" || mode == "png");
@@ -62,6 +67,19 @@ protected:
             return;
         auto* drag = new QDrag(this);
         auto* data = new QMimeData;
+        if (!fOfferType.isEmpty()) {
+            QFile file(fFile);
+            file.open(QIODevice::ReadOnly);
+            data->setData(fOfferType, file.readAll());
+            if (!fOffset.isEmpty())
+                data->setData("application/x-tavrin-drag-offset", fOffset);
+            drag->setMimeData(data);
+            Qt::DropAction action = drag->exec(Qt::CopyAction);
+            QFile done(fOut + "/offered.txt");
+            if (done.open(QIODevice::WriteOnly))
+                done.write(action == Qt::IgnoreAction ? "refused\n" : "dropped\n");
+            return;
+        }
         data->setUrls({QUrl::fromLocalFile(fFile)});
         drag->setMimeData(data);
         drag->exec(Qt::CopyAction);
@@ -76,7 +94,8 @@ private:
             event->acceptProposedAction();
     }
 
-    QString fOut, fMode, fFile;
+    QString fOut, fMode, fFile, fOfferType;
+    QByteArray fOffset;
 };
 
 int main(int argc, char** argv)
@@ -88,6 +107,15 @@ int main(int argc, char** argv)
         return 2;
     }
     QString action = argv[2];
+    if (action == "offer" && argc < 5) {
+        fprintf(stderr, "usage: drop_target OUTDIR offer MIME FILE [OFFSET]\n");
+        return 2;
+    }
+    if (action == "offer") {
+        Target source(argv[1], QString(), argv[4], argv[3], argc > 5 ? QByteArray(argv[5]) : "");
+        source.show();
+        return app.exec();
+    }
     Target target(argv[1], action == "accept" ? QString(argv[3]) : QString(),
                   action == "drag" ? QString(argv[3]) : QString());
     target.show();
