@@ -8,6 +8,7 @@
 #include <View.h>
 #include <Window.h>
 
+#include "DirectSave.h"
 #include "DragCache.h"
 #include "app/LooperPrivate.h"
 #include "app/MessagePrivate.h"
@@ -28,10 +29,13 @@
 #include <TranslationDefs.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -169,8 +173,10 @@ public:
     {
         QStringList list;
         list << kTokenType << kOffsetType << fImageTypes;
+        // File managers that can name the file in their folder get it
+        // written there directly; the others get a file from the cache.
         if (!fFileTypes.isEmpty())
-            list << "text/uri-list"
+            list << DirectSave::kFormat << "text/uri-list"
                  << "application/x-kde-suggestedfilename";
         return list;
     }
@@ -184,6 +190,9 @@ protected:
             return fToken;
         if (mime == kOffsetType)
             return fOffset;
+        // Each drop on a file manager is a file of its own.
+        if (mime == DirectSave::kFormat)
+            return _SaveDirectly();
         // Every program that asks gets the same answer, however often and
         // in whatever order it asks: each type is produced once per drag.
         if (fCache.contains(mime))
@@ -220,6 +229,60 @@ private:
         if (answer.FindData(mime.toUtf8().constData(), B_MIME_TYPE, &data, &size) != B_OK)
             return QByteArray();
         return QByteArray(static_cast<const char*>(data), (int)size);
+    }
+
+public:
+    QString SuggestedName() const
+    {
+        return QString::fromUtf8(fClipName) + "." + extension_for(_FileType());
+    }
+
+private:
+    // The file manager has put the file's URI in the drag's property: the
+    // file is written there, under a free name, and the answer says how it
+    // went ("S" saved, "E" error).
+    QByteArray _SaveDirectly() const
+    {
+        QString folder, name;
+        if (_FileType().isEmpty() || !DirectSave::Chosen(&folder, &name) || name.contains('/'))
+            return "E";
+        // A file of that name stays as it is: the new one takes a free name
+        // beside it ("name 2.png", ...), reserved before it is written.
+        QString stem = name, extension;
+        int dot = name.lastIndexOf('.');
+        if (dot > 0) {
+            stem = name.left(dot);
+            extension = name.mid(dot);
+        }
+        QString chosen;
+        for (int n = 1; n < 1000 && chosen.isEmpty(); n++) {
+            QString candidate = n == 1 ? name : stem + " " + QString::number(n) + extension;
+            QByteArray path = (folder + "/" + candidate).toUtf8();
+            int fd =
+                open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                close(fd);
+                chosen = candidate;
+            } else if (errno != EEXIST) {
+                return "E";
+            }
+        }
+        if (chosen.isEmpty())
+            return "E";
+        entry_ref directory;
+        get_ref_for_path(folder.toUtf8().constData(), &directory);
+        BMessage request(B_COPY_TARGET);
+        request.AddRef("directory", &directory);
+        request.AddString("name", chosen.toUtf8().constData());
+        request.AddString("be:filetypes", _FileType().toUtf8().constData());
+        BMessage done;
+        fReplyTo.SendMessage(&request, &done, 5000000, 20000000);
+        QByteArray path = (folder + "/" + chosen).toUtf8();
+        struct stat status;
+        if (stat(path.constData(), &status) == 0 && status.st_size > 0)
+            return "S";
+        unlink(path.constData());
+        return "E";
     }
 
     QByteArray _FetchFile() const
@@ -260,8 +323,10 @@ private:
 // every drag that is over go.
 void end_drag()
 {
-    if (sDrag.drag)
+    if (sDrag.drag) {
         delete sDrag.drag.data();
+        DirectSave::Withdraw();
+    }
     sDrag.drag = nullptr;
     remove_retired_folders();
 }
@@ -347,6 +412,10 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
         drag->setPixmap(outline);
         drag->setHotSpot(hotSpot);
         sDrag.drag = drag;
+        // The direct-save name goes on the drag's window once the drag has
+        // begun (the window is the one that owns the drag's selection).
+        QString suggested = static_cast<OfferMimeData*>(drag->mimeData())->SuggestedName();
+        QTimer::singleShot(0, qApp, [suggested]() { DirectSave::Suggest(suggested); });
         // The drag keeps its data after exec() returns: targets may ask late,
         // and a file manager copies the file it was given after the drop.
         drag->exec(Qt::CopyAction);

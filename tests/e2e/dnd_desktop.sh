@@ -6,7 +6,10 @@
 #     never come, offsets that are no numbers) change nothing and cost nothing;
 #   - the drag cache: private folders, removed after the drag, swept at start;
 #   - a selection dragged into pcmanfm-qt becomes a file with its pixels and
-#     its type; one dragged from tavrin to tavrin across Thunar is pasted.
+#     its type, written in place through XdndDirectSave0; one dragged from
+#     tavrin to tavrin across Thunar is pasted;
+#   - a target that speaks XdndDirectSave0 gets the file written where it
+#     says, never over an existing one.
 set -u
 TAVRIN=$1
 SOURCE=$2
@@ -271,12 +274,12 @@ wait "$pid" 2>/dev/null
 
 # ---------------------------------------------------------------------------
 # 4: a selection dragged into pcmanfm-qt becomes a file there, with its
-# pixels and its type; the file comes from a private folder in the cache,
-# which goes with the next drag and at the end.
+# pixels and its type, written in place through XdndDirectSave0.
 rm -rf "$drag_cache/recent-drag"
 mkdir -p "$work/pcmanfm"
 pcmanfm-qt "$work/pcmanfm" >/dev/null 2>&1 &
-pids+=($!)
+fm_pid=$!
+pids+=($fm_pid)
 # pcmanfm-qt titles its window with the folder's name.
 fm=$(wait_window "pcmanfm") || fail "no pcmanfm-qt window"
 xdotool windowsize --sync "$fm" 500 400
@@ -292,28 +295,38 @@ pcmanfm_menu()
         [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "pcmanfm-qt" ] && echo "$id"
     done
 }
-drop_in_pcmanfm()
-{
-    select_area 100 120 20 20 60 50
-    drag 130 150 400 250 700 300
-    local menu=
-    wait_for 'menu=$(pcmanfm_menu | head -1); [ -n "$menu" ]' ||
-        return 1
+select_area 100 120 20 20 60 50
+drag 130 150 400 250 700 300
+if wait_for 'menu=$(pcmanfm_menu | head -1); [ -n "$menu" ]'; then
     # The menu takes clicks once it has the pointer.
     sleep 0.5
-    local at=($(origin "$menu"))
+    at=($(origin "$menu"))
     xdotool mousemove --sync $((at[0] + 30)) $((at[1] + 12))
     sleep 0.2
     xdotool click 1
     wait_for '[ -z "$(pcmanfm_menu)" ]'
-}
-drop_in_pcmanfm
+fi
 wait_for '[ -n "$(ls "$work/pcmanfm")" ]'
 file=$(ls "$work/pcmanfm" | head -1)
 check "pcmanfm-qt: a file arrived" "$file" "tavrin_img.png"
 check "pcmanfm-qt: its size" "$(identify -format '%wx%h' "$work/pcmanfm/$file" 2>/dev/null)" "41x31"
 check "pcmanfm-qt: its top-left pixel" "$(convert "$work/pcmanfm/$file" -crop 1x1+0+0 -depth 8 txt:- 2>/dev/null | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p')" "255,0,0"
 check "pcmanfm-qt: its type" "$(getfattr --only-values -n user.mime_type "$work/pcmanfm/$file" 2>/dev/null)" "image/png"
+check "pcmanfm-qt: written in place, nothing in the cache" "$(ls -A "$drag_cache")" ""
+kill "$fm_pid"
+
+# The drag cache, with a target that takes a file from a list of URIs: a
+# private folder for the drag, gone with the next drag and at the end.
+mkdir -p "$work/uri1"
+"$SOURCE" "$work/uri1" accept uri >/dev/null 2>&1 &
+target=$!
+pids+=($target)
+id=$(wait_window "drop target" "$target") || fail "no drop target"
+place "$id" 600 300
+select_area 100 120 20 20 60 50
+drag 130 150 400 250 650 350
+wait_for '[ -e "$work/uri1/from-uri" ]'
+check "cache: the file was given" "$(identify -format '%wx%h' "$work/uri1/from-uri" 2>/dev/null)" "41x31"
 first=$(ls "$drag_cache")
 check "cache: one folder for the drag" "$(echo "$first" | wc -w)" 1
 [ -n "$first" ] || first=missing
@@ -323,8 +336,10 @@ select_area 100 120 20 20 60 50
 drag 130 150 200 200 240 210
 wait_for '[ ! -e "$drag_cache/$first" ]'
 check "cache: the next drag removes the last one's folder" "$(ls "$drag_cache" | grep -c "$first")" 0
-drop_in_pcmanfm
-wait_for '[ -n "$(ls "$drag_cache")" ]'
+rm "$work/uri1/from-uri"
+select_area 100 120 20 20 60 50
+drag 130 150 400 250 650 350
+wait_for '[ -e "$work/uri1/from-uri" ]'
 check "cache: a folder for the last drag" "$(ls "$drag_cache" | wc -l)" 1
 # A close request that comes too early may be lost (another fault, looked
 # after elsewhere): ask until the window goes.
@@ -335,6 +350,7 @@ done
 wait_exit "$pid"
 check "cache: tavrin quits" "$EXIT_STATUS" 0
 check "cache: nothing left at the end" "$(ls -A "$drag_cache")" ""
+kill "$target"
 
 # A symbolic link planted where the cache's folder goes is not followed.
 mkdir -p "$work/planted" "$work/elsewhere" "$work/uri"
@@ -363,7 +379,8 @@ wait "$target" "$pid" 2>/dev/null
 # as the pointer passes over it: the drop is still pasted.
 mkdir -p "$work/thunar"
 thunar "$work/thunar" >/dev/null 2>&1 &
-pids+=($!)
+thunar_pid=$!
+pids+=($thunar_pid)
 th=
 wait_for '[ -n "$(xdotool search --onlyvisible --class Thunar 2>/dev/null)" ]'
 for id in $(xdotool search --onlyvisible --class Thunar 2>/dev/null); do th=$id; done
@@ -382,6 +399,37 @@ drag 70 150 450 250 480 260 500 250 760 160
 wait_for '[ "$(pixel 750 150)" = "255,0,0" ]'
 check "across Thunar: pasted top-left" "$(pixel 750 150)" "255,0,0"
 check "across Thunar: pasted bottom-right" "$(pixel 790 180)" "0,255,0"
+
+# ---------------------------------------------------------------------------
+# 6: a target that speaks the direct-save protocol (XdndDirectSave0), as
+# some file managers do, names the file in its folder and tavrin writes it
+# there, with nothing in the cache; a second drop of the same name gets a
+# name of its own.
+kill "$pid" "$pid2" "$thunar_pid"
+wait "$pid" "$pid2" 2>/dev/null
+wait_for '[ -z "$(xdotool search --onlyvisible --class Thunar 2>/dev/null)" ]'
+mkdir -p "$work/xds"
+"$SOURCE" "$work/xds" accept xds >/dev/null 2>&1 &
+target=$!
+pids+=($target)
+id=$(wait_window "drop target" "$target") || fail "no drop target"
+place "$id" 600 300
+start_tavrin "source.png[180x120]" "$work/source.png"
+pid=$PID win=$WIN
+place "$win" 100 100
+cached=$(ls "$drag_cache" | wc -l)
+for n in 1 2; do
+    select_area 100 120 20 20 60 50
+    drag 130 150 400 250 650 350
+    wait_for '[ "$(cat "$work/xds/answers.txt" 2>/dev/null | wc -l)" = $n ]'
+done
+check "direct save: both drops saved" "$(tr '\n' ' ' <"$work/xds/answers.txt")" "S S "
+check "direct save: the second kept the first" "$(cd "$work/xds" && ls *.png | tr '\n' '|')" "tavrin_img 2.png|tavrin_img.png|"
+for file in "tavrin_img.png" "tavrin_img 2.png"; do
+    check "direct save: $file size" "$(identify -format '%wx%h' "$work/xds/$file" 2>/dev/null)" "41x31"
+    check "direct save: $file type" "$(getfattr --only-values -n user.mime_type "$work/xds/$file" 2>/dev/null)" "image/png"
+done
+check "direct save: nothing in the cache" "$(ls "$drag_cache" | wc -l)" "$cached"
 
 if [ $failures -ne 0 ]; then
     echo "--- tavrin's output:" >&2
