@@ -16,6 +16,29 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// Lends the drag's bitmap to a stream for one answer and takes it back at
+// the end, so that every request of the drag can be answered.
+class LentBitmap
+{
+public:
+    explicit LentBitmap(BBitmap*& bitmap) : fOwner(bitmap), fStream(bitmap) {}
+    ~LentBitmap()
+    {
+        BBitmap* back = nullptr;
+        fStream.DetachBitmap(&back);
+        fOwner = back;
+    }
+    BBitmapStream* Stream() { return &fStream; }
+
+private:
+    BBitmap*& fOwner;
+    BBitmapStream fStream;
+};
+
+} // namespace
+
 BMessage* tavrinview::ddmessage()
 {
     BMessage* offer = new BMessage(B_SIMPLE_DATA);
@@ -37,9 +60,11 @@ void tavrinview::ddcopy(BMessage* message)
 {
     if (!dragbitmap)
         return;
-    // The stream owns the drag's bitmap from here and releases it at the end.
-    BBitmapStream stream(dragbitmap);
-    dragbitmap = nullptr;
+    // Programs the drag passes over may ask too, before the real target: the
+    // bitmap stays for every request until the next drag (or the view) ends
+    // it. The kit asks once for each type and keeps the answer.
+    LentBitmap lent(dragbitmap);
+    BBitmapStream& stream = *lent.Stream();
 
     entry_ref directory;
     if (message->FindRef("directory", &directory) == B_OK) {

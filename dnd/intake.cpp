@@ -111,25 +111,32 @@ void tavrinview::_TakeData(BMessage* message)
 
 void tavrinview::_Paste(BBitmap* picture, bool created)
 {
+    // Whatever set droppos, a position past the checks pastes nothing.
+    if (!usable_drop_position(droppos)) {
+        delete picture;
+        redraw(created);
+        return;
+    }
     BRect bounds = picture->Bounds();
-    int32 w = (int32)std::ceil(bounds.right - bounds.left) + 1;
-    int32 h = (int32)std::ceil(bounds.bottom - bounds.top) + 1;
-    int32 ox = (int32)droppos.x;
-    int32 oy = (int32)droppos.y;
+    int64 w = (int64)std::ceil(bounds.right - bounds.left) + 1;
+    int64 h = (int64)std::ceil(bounds.bottom - bounds.top) + 1;
+    int64 ox = (int64)droppos.x;
+    int64 oy = (int64)droppos.y;
 
     // Only the source pixels whose destination lies on the image are copied,
-    // whole words, alpha included: rows and columns clipped in advance.
+    // whole words, alpha included: rows and columns clipped in advance, in
+    // 64 bits so that no position can overflow.
     BRect area = pic;
-    int32 imageWidth = image->BytesPerRow() / 4;
-    int32 imageRows = image->BitsLength() / image->BytesPerRow();
-    int32 left = std::max<int32>(0, (int32)area.left - ox);
-    int32 top = std::max<int32>(0, (int32)area.top - oy);
-    int32 right = std::min<int32>({w - 1, (int32)area.right - ox, imageWidth - 1 - ox});
-    int32 bottom = std::min<int32>({h - 1, (int32)area.bottom - oy, imageRows - 1 - oy});
+    int64 imageWidth = image->BytesPerRow() / 4;
+    int64 imageRows = image->BitsLength() / image->BytesPerRow();
+    int64 left = std::max<int64>(0, (int64)area.left - ox);
+    int64 top = std::max<int64>(0, (int64)area.top - oy);
+    int64 right = std::min<int64>({w - 1, (int64)area.right - ox, imageWidth - 1 - ox});
+    int64 bottom = std::min<int64>({h - 1, (int64)area.bottom - oy, imageRows - 1 - oy});
     if (left <= right && top <= bottom) {
         const uint32* source = static_cast<const uint32*>(picture->Bits());
         uint32* target = static_cast<uint32*>(image->Bits());
-        for (int32 y = top; y <= bottom; y++) {
+        for (int64 y = top; y <= bottom; y++) {
             memcpy(target + (size_t)(oy + y) * imageWidth + ox + left,
                    source + (size_t)y * w + left, (size_t)(right - left + 1) * 4);
         }

@@ -13,6 +13,13 @@
 
 BPoint droppos(0, 0);
 
+bool usable_drop_position(BPoint point)
+{
+    const float kLimit = 1 << 30;
+    return std::isfinite(point.x) && std::isfinite(point.y) && std::fabs(point.x) <= kLimit &&
+           std::fabs(point.y) <= kLimit;
+}
+
 namespace {
 
 // The file panels' common arguments: no target (answers go to the
@@ -29,9 +36,12 @@ BFilePanel* make_panel(file_panel_mode mode)
 void tavrinview::MessageReceived(BMessage* message)
 {
     // Any message that was dropped says where: remember the paste position.
+    // The fields may come from another program: a point, an offset or a
+    // result that is not a usable position leaves the last one in place.
     BPoint point, offset;
     if (message->FindPoint("_drop_point_", &point) == B_OK &&
-        message->FindPoint("_drop_offset_", &offset) == B_OK) {
+        message->FindPoint("_drop_offset_", &offset) == B_OK && usable_drop_position(point) &&
+        usable_drop_position(offset)) {
         ConvertFromScreen(&point);
         float scale = 1;
         bool usable = true;
@@ -43,8 +53,9 @@ void tavrinview::MessageReceived(BMessage* message)
                 offset.y /= scale;
             }
         }
-        if (usable)
-            droppos = point - offset;
+        BPoint position = point - offset;
+        if (usable && usable_drop_position(position))
+            droppos = position;
     }
 
     switch (message->what) {

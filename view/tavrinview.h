@@ -84,6 +84,12 @@ private:
 // Where dropped image data is pasted, in view coordinates.
 extern BPoint droppos;
 
+// True for a drop position (or point, or offset) that can be used: both
+// coordinates finite and within +-2^30, so that pixel arithmetic on them
+// cannot overflow. Anything else comes from a confused or hostile drag
+// source and is ignored.
+bool usable_drop_position(BPoint point);
+
 // Composes "name[WxH]" into out, which holds size bytes. A name too long for
 // it is shortened in the middle with "…", keeping its extension and the whole
 // size, and never cutting a UTF-8 character.

@@ -4,12 +4,19 @@
 #include <DataIO.h>
 #include <TranslatorFormats.h>
 
+#include <map>
+#include <memory>
+#include <vector>
+
 class BBitmap;
 
 // The standard bitmap stream over a BBitmap: a 32-byte big-endian header
 // followed by the rows. The stream owns its bitmap until it is detached.
-// An empty stream builds its bitmap once a complete, consistent header has
-// been written into it; rows written after that land in the bitmap's pixels.
+// An empty stream takes a complete, consistent header and then the rows; the
+// rows are kept as they arrive, and the bitmap is made only once every byte
+// the header promises has been written. Until then there is no bitmap to
+// read or detach, so a header that promises more than ever comes costs
+// nothing but the bytes that did come.
 class BBitmapStream : public BPositionIO
 {
 public:
@@ -24,8 +31,9 @@ public:
     virtual status_t SetSize(off_t size);
     virtual status_t GetSize(off_t* size) const;
 
-    // Hands the bitmap to the caller; B_ERROR when there is none or it was
-    // already detached.
+    // Hands the bitmap to the caller; B_ERROR when there is none (no header,
+    // or fewer rows written than the header promises) or it was already
+    // detached.
     status_t DetachBitmap(BBitmap** _bitmap);
 
 private:
@@ -34,6 +42,9 @@ private:
 
     status_t _SetHeader(const uint8* header);
     void _CopyRows(off_t offset, uint8* buffer, size_t size, bool toBitmap);
+    status_t _Stage(uint64 offset, const uint8* buffer, size_t size);
+    void _MarkFilled(uint64 start, uint64 end);
+    status_t _MakeBitmap();
 
     // The header as it appears in the stream (big-endian).
     uint8 fHeader[B_TRANSLATOR_BITMAP_HEADER_SIZE];
@@ -48,6 +59,11 @@ private:
     // exists, and a bit for each of them.
     uint8 fPendingHeader[B_TRANSLATOR_BITMAP_HEADER_SIZE];
     uint32 fPendingMask;
+    // Rows written before the bitmap exists, in pieces of a fixed size made
+    // as bytes land in them, and the stretches of row bytes written so far
+    // (start to end, merged).
+    std::vector<std::unique_ptr<uint8[]>> fPieces;
+    std::map<uint64, uint64> fFilled;
 };
 
 #endif

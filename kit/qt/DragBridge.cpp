@@ -8,14 +8,16 @@
 #include <View.h>
 #include <Window.h>
 
+#include "DirectSave.h"
+#include "DragCache.h"
 #include "app/LooperPrivate.h"
 #include "app/MessagePrivate.h"
 #include "interface/ViewPrivate.h"
 
-#include <QDir>
 #include <QDrag>
 #include <QDropEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
@@ -23,9 +25,19 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
-#include <QUuid>
 
+#include <TranslationDefs.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace BPrivate {
 
@@ -50,12 +62,66 @@ CurrentDrag sDrag;
 std::function<void(const BMessage&, BRect)> sObserver;
 int32 sDragSerial = 0;
 
-QString cache_folder()
+// After a drop the target may still ask for data or copy the file it was
+// given; the drag's answers and files stay this long (or until the next
+// drag, or the end of the program).
+const int kDragGraceMs = 60 * 1000;
+// Data another program gives for a drop is a picture for the decoders, who
+// take none larger than their limit; a megabyte more leaves room for the
+// file's own headers and tables. A list of files is text and is kept small.
+const qsizetype kMaxDropBytes = qsizetype(B_TRANSLATION_MAX_PIXEL_BYTES) + (1 << 20);
+const qsizetype kMaxUriListBytes = 1 << 20;
+// The largest drag offset another copy of the program may state.
+const int kMaxOffset = 1 << 30;
+
+// Folders of drags that are over, kept a while for their targets to copy.
+std::vector<std::string> sRetiredFolders;
+
+void remove_retired_folder(const std::string& folder)
 {
-    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + "/.cache";
-    return base + "/tavrin/drag";
+    auto it = std::find(sRetiredFolders.begin(), sRetiredFolders.end(), folder);
+    if (it == sRetiredFolders.end())
+        return;
+    sRetiredFolders.erase(it);
+    DragCache::RemoveFolder(folder);
+}
+
+void retire_folder(const std::string& folder)
+{
+    sRetiredFolders.push_back(folder);
+    if (qApp)
+        QTimer::singleShot(kDragGraceMs, qApp, [folder]() { remove_retired_folder(folder); });
+}
+
+void remove_retired_folders()
+{
+    for (const std::string& folder : sRetiredFolders)
+        DragCache::RemoveFolder(folder);
+    sRetiredFolders.clear();
+}
+
+// True while any mouse button is down, as far as both Qt and the X server
+// know: a release that Qt has already handled, or that is still on its way,
+// counts.
+bool button_held(QWidget* widget)
+{
+    if (QGuiApplication::mouseButtons() == Qt::NoButton)
+        return false;
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return true;
+    xcb_query_pointer_reply_t* pointer = xcb_query_pointer_reply(
+        connection, xcb_query_pointer(connection, (xcb_window_t)widget->window()->winId()),
+        nullptr);
+    if (!pointer)
+        return true;
+    bool held = (pointer->mask & (XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_3 |
+                                  XCB_BUTTON_MASK_4 | XCB_BUTTON_MASK_5)) != 0;
+    free(pointer);
+    return held;
 }
 
 QString extension_for(const QString& mime)
@@ -80,8 +146,9 @@ QString extension_for(const QString& mime)
 class OfferMimeData : public QMimeData
 {
 public:
-    OfferMimeData(const BMessage& offer, const QByteArray& token, BPoint offset)
-        : fToken(token),
+    OfferMimeData(const BMessage& offer, const BMessenger& replyTo, const QByteArray& token,
+                  BPoint offset)
+        : fReplyTo(replyTo), fToken(token),
           fOffset(QByteArray::number((int)offset.x) + "," + QByteArray::number((int)offset.y))
     {
         const char* type;
@@ -95,12 +162,21 @@ public:
         fClipName = offer.FindString("be:clip_name", &clip) == B_OK ? clip : "dragged";
     }
 
+    // The drag is over, but the target may not have copied its file yet.
+    ~OfferMimeData() override
+    {
+        if (!fFolder.empty())
+            retire_folder(fFolder);
+    }
+
     QStringList formats() const override
     {
         QStringList list;
         list << kTokenType << kOffsetType << fImageTypes;
+        // File managers that can name the file in their folder get it
+        // written there directly; the others get a file from the cache.
         if (!fFileTypes.isEmpty())
-            list << "text/uri-list"
+            list << DirectSave::kFormat << "text/uri-list"
                  << "application/x-kde-suggestedfilename";
         return list;
     }
@@ -114,6 +190,11 @@ protected:
             return fToken;
         if (mime == kOffsetType)
             return fOffset;
+        // Each drop on a file manager is a file of its own.
+        if (mime == DirectSave::kFormat)
+            return _SaveDirectly();
+        // Every program that asks gets the same answer, however often and
+        // in whatever order it asks: each type is produced once per drag.
         if (fCache.contains(mime))
             return fCache.value(mime);
         QByteArray result;
@@ -141,7 +222,7 @@ private:
         BMessage request(B_COPY_TARGET);
         request.AddString("be:types", mime.toUtf8().constData());
         BMessage answer;
-        if (sDrag.replyTo.SendMessage(&request, &answer, 5000000, 20000000) != B_OK)
+        if (fReplyTo.SendMessage(&request, &answer, 5000000, 20000000) != B_OK)
             return QByteArray();
         const void* data = nullptr;
         ssize_t size = 0;
@@ -150,12 +231,68 @@ private:
         return QByteArray(static_cast<const char*>(data), (int)size);
     }
 
+public:
+    QString SuggestedName() const
+    {
+        return QString::fromUtf8(fClipName) + "." + extension_for(_FileType());
+    }
+
+private:
+    // The file manager has put the file's URI in the drag's property: the
+    // file is written there, under a free name, and the answer says how it
+    // went ("S" saved, "E" error).
+    QByteArray _SaveDirectly() const
+    {
+        QString folder, name;
+        if (_FileType().isEmpty() || !DirectSave::Chosen(&folder, &name) || name.contains('/'))
+            return "E";
+        // A file of that name stays as it is: the new one takes a free name
+        // beside it ("name 2.png", ...), reserved before it is written.
+        QString stem = name, extension;
+        int dot = name.lastIndexOf('.');
+        if (dot > 0) {
+            stem = name.left(dot);
+            extension = name.mid(dot);
+        }
+        QString chosen;
+        for (int n = 1; n < 1000 && chosen.isEmpty(); n++) {
+            QString candidate = n == 1 ? name : stem + " " + QString::number(n) + extension;
+            QByteArray path = (folder + "/" + candidate).toUtf8();
+            int fd =
+                open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                close(fd);
+                chosen = candidate;
+            } else if (errno != EEXIST) {
+                return "E";
+            }
+        }
+        if (chosen.isEmpty())
+            return "E";
+        entry_ref directory;
+        get_ref_for_path(folder.toUtf8().constData(), &directory);
+        BMessage request(B_COPY_TARGET);
+        request.AddRef("directory", &directory);
+        request.AddString("name", chosen.toUtf8().constData());
+        request.AddString("be:filetypes", _FileType().toUtf8().constData());
+        BMessage done;
+        fReplyTo.SendMessage(&request, &done, 5000000, 20000000);
+        QByteArray path = (folder + "/" + chosen).toUtf8();
+        struct stat status;
+        if (stat(path.constData(), &status) == 0 && status.st_size > 0)
+            return "S";
+        unlink(path.constData());
+        return "E";
+    }
+
     QByteArray _FetchFile() const
     {
-        // A fresh folder under the user's cache, which sandboxed targets can read.
-        QString folder = cache_folder() + "/" + QUuid::createUuid().toString(QUuid::WithoutBraces);
-        if (!QDir().mkpath(folder))
+        // A fresh private folder under the user's cache, which sandboxed
+        // targets can read; it goes when the drag is over.
+        fFolder = DragCache::MakeFolder();
+        if (fFolder.empty())
             return QByteArray();
+        QString folder = QString::fromStdString(fFolder);
         QString name = QString::fromUtf8(fClipName) + "." + extension_for(_FileType());
         entry_ref directory;
         get_ref_for_path(folder.toUtf8().constData(), &directory);
@@ -165,20 +302,68 @@ private:
         request.AddString("be:filetypes", _FileType().toUtf8().constData());
         // The file form has no answer: the request is done when the handler has run.
         BMessage done;
-        sDrag.replyTo.SendMessage(&request, &done, 5000000, 20000000);
+        fReplyTo.SendMessage(&request, &done, 5000000, 20000000);
         QString path = folder + "/" + name;
         if (!QFile::exists(path))
             return QByteArray();
         return QUrl::fromLocalFile(path).toEncoded() + "\r\n";
     }
 
+    BMessenger fReplyTo;
     QByteArray fToken;
     QByteArray fOffset;
     QStringList fImageTypes;
     QStringList fFileTypes;
     QByteArray fClipName;
     mutable QHash<QString, QByteArray> fCache;
+    mutable std::string fFolder;
 };
+
+// Ends the drag that was: its answers are no longer given, and the files of
+// every drag that is over go.
+void end_drag()
+{
+    if (sDrag.drag) {
+        delete sDrag.drag.data();
+        DirectSave::Withdraw();
+    }
+    sDrag.drag = nullptr;
+    remove_retired_folders();
+}
+
+// A list of local files in text/uri-list, at most kMaxUriListBytes long.
+QList<QUrl> local_files(const QMimeData* data)
+{
+    QList<QUrl> files;
+    QByteArray list = data->data("text/uri-list");
+    if (list.size() > kMaxUriListBytes)
+        return files;
+    for (const QByteArray& line : list.split('\n')) {
+        QByteArray entry = line.trimmed();
+        if (entry.isEmpty() || entry.startsWith('#'))
+            continue;
+        QUrl url = QUrl::fromEncoded(entry);
+        if (url.isLocalFile())
+            files << url;
+    }
+    return files;
+}
+
+// The offset "x,y" another copy of the program states, when it is two
+// whole numbers in range.
+bool parse_offset(const QByteArray& text, BPoint* offset)
+{
+    QList<QByteArray> parts = text.split(',');
+    if (parts.size() != 2)
+        return false;
+    bool xOk, yOk;
+    int x = parts[0].trimmed().toInt(&xOk);
+    int y = parts[1].trimmed().toInt(&yOk);
+    if (!xOk || !yOk || std::abs(x) > kMaxOffset || std::abs(y) > kMaxOffset)
+        return false;
+    offset->Set((float)x, (float)y);
+    return true;
+}
 
 } // namespace
 
@@ -207,11 +392,17 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
     QSize size((int)rect.Width() + 1, (int)rect.Height() + 1);
     // The real drag starts once the handler that asked for it has returned.
     BPoint offset = sDrag.offset;
-    QTimer::singleShot(0, widget, [widget, offer, token, hotSpot, size, offset]() {
-        if (sDrag.drag)
-            sDrag.drag->deleteLater();
+    BMessenger target = sDrag.replyTo;
+    QTimer::singleShot(0, widget, [widget, offer, target, token, hotSpot, size, offset]() {
+        // The previous drag is over by now, whatever its target still wanted.
+        end_drag();
+        // A press and release in quick succession (a tap) may be over before
+        // this runs: a drag started now would stick to the pointer until the
+        // next click dropped it.
+        if (!button_held(widget))
+            return;
         QDrag* drag = new QDrag(widget);
-        drag->setMimeData(new OfferMimeData(offer, token, offset));
+        drag->setMimeData(new OfferMimeData(offer, target, token, offset));
         QPixmap outline(size.boundedTo(QSize(4096, 4096)).expandedTo(QSize(1, 1)));
         outline.fill(Qt::transparent);
         QPainter painter(&outline);
@@ -221,9 +412,32 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
         drag->setPixmap(outline);
         drag->setHotSpot(hotSpot);
         sDrag.drag = drag;
-        // The drag keeps its data after exec() returns: targets may ask late.
+        // The direct-save name goes on the drag's window once the drag has
+        // begun (the window is the one that owns the drag's selection).
+        QString suggested = static_cast<OfferMimeData*>(drag->mimeData())->SuggestedName();
+        QTimer::singleShot(0, qApp, [suggested]() { DirectSave::Suggest(suggested); });
+        // The drag keeps its data after exec() returns: targets may ask late,
+        // and a file manager copies the file it was given after the drop.
         drag->exec(Qt::CopyAction);
+        QPointer<QDrag> ended(drag);
+        QTimer::singleShot(kDragGraceMs, qApp, [ended]() {
+            if (ended && sDrag.drag == ended)
+                end_drag();
+        });
     });
+}
+
+void DragBridge::Shutdown()
+{
+    end_drag();
+    delete sDrag.message;
+    sDrag.message = nullptr;
+}
+
+void DragBridge::SweepCache()
+{
+    // Folders of drags that ended with a run that did not end cleanly.
+    DragCache::Sweep(24 * 60 * 60);
 }
 
 void DragBridge::SetObserver(std::function<void(const BMessage&, BRect)> observer)
@@ -271,9 +485,7 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
         offersImages |= format.startsWith("image/");
     if (data->hasUrls() && !offersImages) {
         BMessage* refs = new BMessage(B_SIMPLE_DATA);
-        for (const QUrl& url : data->urls()) {
-            if (!url.isLocalFile())
-                continue;
+        for (const QUrl& url : local_files(data)) {
             entry_ref ref;
             if (get_ref_for_path(url.toLocalFile().toUtf8().constData(), &ref) == B_OK)
                 refs->AddRef("refs", &ref);
@@ -292,11 +504,8 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
     // Another program's data: offer its types and fetch the one the view asks
     // for, while the drop still holds them.
     BPoint offset(0, 0);
-    if (data->hasFormat(kOffsetType)) {
-        QList<QByteArray> parts = data->data(kOffsetType).split(',');
-        if (parts.size() == 2)
-            offset.Set(parts[0].toFloat(), parts[1].toFloat());
-    }
+    if (data->hasFormat(kOffsetType) && !parse_offset(data->data(kOffsetType), &offset))
+        offset.Set(0, 0);
     BMessage offer(B_SIMPLE_DATA);
     offer.AddString("be:clip_name", "dropped");
     for (const QString& format : data->formats()) {
@@ -312,10 +521,20 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
     const char* wanted;
     if (choice.FindString("be:types", &wanted) != B_OK || !data->hasFormat(wanted))
         return;
-    QByteArray bytes = data->data(wanted);
-    BMessage answer(B_MIME_DATA);
-    answer.AddData(wanted, B_MIME_TYPE, bytes.constData(), bytes.size(), true, 1);
-    BMessenger(view).SendMessage(&answer);
+    // The data is copied once, from Qt's buffer into the message, which goes
+    // to the view as it is.
+    BMessage* answer = new BMessage(B_MIME_DATA);
+    {
+        QByteArray bytes = data->data(wanted);
+        if (bytes.isEmpty() || bytes.size() > kMaxDropBytes ||
+            answer->AddData(wanted, B_MIME_TYPE, bytes.constData(), bytes.size(), true, 1) !=
+                B_OK) {
+            delete answer;
+            return;
+        }
+    }
+    MessageDelivery::PrepareForDelivery(answer, nullptr);
+    LooperPrivate::Enqueue(window, answer, view->Token(), false);
     event->acceptProposedAction();
 }
 

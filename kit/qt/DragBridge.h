@@ -29,6 +29,11 @@ public:
     // and the rectangle, and no platform drag begins.
     static void SetObserver(std::function<void(const BMessage& offer, BRect rect)> observer);
 
+    // Ends the last drag (its answers and its files) as the program ends.
+    static void Shutdown();
+    // Removes what drags of earlier runs left in the cache a day ago or more.
+    static void SweepCache();
+
     static bool CanAccept(const QMimeData* data);
     static void Drop(BView* view, QDropEvent* event);
 };

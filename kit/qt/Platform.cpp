@@ -1,5 +1,7 @@
 #include "Platform.h"
 
+#include "DragBridge.h"
+
 #include <QApplication>
 
 #include <xcb/xcb.h>
@@ -64,10 +66,12 @@ void Platform::CreateApplication()
     strncpy(sProgramName, ProgramName(), sizeof(sProgramName) - 1);
     sApplication = new QApplication(sArgc, sArgv);
     QApplication::setQuitOnLastWindowClosed(false);
+    DragBridge::SweepCache();
 }
 
 void Platform::DestroyApplication()
 {
+    DragBridge::Shutdown();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete sApplication;
     sApplication = nullptr;

@@ -14,6 +14,8 @@
 using BPrivate::BitsInfo;
 
 static const size_t kHeaderSize = B_TRANSLATOR_BITMAP_HEADER_SIZE;
+// Rows that arrive before the bitmap is made are kept in pieces of this size.
+static const size_t kPieceSize = 4 << 20;
 
 BBitmapStream::BBitmapStream(BBitmap* bitmap)
     : fBitmap(bitmap), fSize(0), fPosition(0), fStreamRowBytes(0), fDetached(false), fPendingMask(0)
@@ -101,15 +103,73 @@ status_t BBitmapStream::_SetHeader(const uint8* bytes)
 {
     TranslatorBitmap header;
     BPrivate::bits_header_from_bytes(bytes, &header);
-    BitsInfo info;
-    status_t status = BPrivate::check_bits_header(header, &info);
-    if (status != B_OK)
+    if (BPrivate::check_bits_header(header) != B_OK)
         return B_BAD_VALUE;
 
+    // The bitmap waits for its rows: a header alone allocates nothing.
+    delete fBitmap;
+    fBitmap = nullptr;
+    fPieces.clear();
+    fFilled.clear();
+    memcpy(fHeader, bytes, kHeaderSize);
+    fStreamRowBytes = header.rowBytes;
+    fSize = kHeaderSize + header.dataSize;
+    return B_OK;
+}
+
+status_t BBitmapStream::_Stage(uint64 offset, const uint8* buffer, size_t size)
+{
+    uint64 dataSize = fSize - kHeaderSize;
+    uint64 end = offset + size;
+    size_t first = offset / kPieceSize;
+    size_t last = (end - 1) / kPieceSize;
+    if (fPieces.size() <= last)
+        fPieces.resize((dataSize + kPieceSize - 1) / kPieceSize);
+    for (size_t i = first; i <= last; i++) {
+        uint64 pieceStart = (uint64)i * kPieceSize;
+        uint64 pieceLength = std::min<uint64>(kPieceSize, dataSize - pieceStart);
+        if (!fPieces[i]) {
+            fPieces[i].reset(new (std::nothrow) uint8[pieceLength]);
+            if (!fPieces[i])
+                return B_NO_MEMORY;
+        }
+        uint64 from = std::max(offset, pieceStart);
+        uint64 to = std::min(end, pieceStart + pieceLength);
+        memcpy(fPieces[i].get() + (from - pieceStart), buffer + (from - offset), to - from);
+    }
+    _MarkFilled(offset, end);
+    return B_OK;
+}
+
+void BBitmapStream::_MarkFilled(uint64 start, uint64 end)
+{
+    auto it = fFilled.upper_bound(start);
+    if (it != fFilled.begin()) {
+        auto before = std::prev(it);
+        if (before->second >= start) {
+            start = before->first;
+            end = std::max(end, before->second);
+            it = fFilled.erase(before);
+        }
+    }
+    while (it != fFilled.end() && it->first <= end) {
+        end = std::max(end, it->second);
+        it = fFilled.erase(it);
+    }
+    fFilled[start] = end;
+}
+
+status_t BBitmapStream::_MakeBitmap()
+{
+    TranslatorBitmap header;
+    BPrivate::bits_header_from_bytes(fHeader, &header);
+    BitsInfo info;
+    if (BPrivate::check_bits_header(header, &info) != B_OK)
+        return B_BAD_VALUE;
     BBitmap* bitmap = new (std::nothrow) BBitmap(header.bounds, 0, header.colors);
     if (bitmap == nullptr)
         return B_NO_MEMORY;
-    status = bitmap->InitCheck();
+    status_t status = bitmap->InitCheck();
     uint64 rows = info.height;
     if (status == B_OK && (bitmap->Bits() == nullptr || bitmap->BytesPerRow() <= 0 ||
                            (uint64)bitmap->BitsLength() < (uint64)bitmap->BytesPerRow() * rows))
@@ -118,11 +178,18 @@ status_t BBitmapStream::_SetHeader(const uint8* bytes)
         delete bitmap;
         return status;
     }
-    delete fBitmap;
     fBitmap = bitmap;
-    memcpy(fHeader, bytes, kHeaderSize);
-    fStreamRowBytes = header.rowBytes;
-    fSize = kHeaderSize + header.dataSize;
+    // Each piece is released once it is in the bitmap, so the rows are held
+    // about once, not twice.
+    uint64 dataSize = fSize - kHeaderSize;
+    for (size_t i = 0; i < fPieces.size(); i++) {
+        uint64 pieceStart = (uint64)i * kPieceSize;
+        uint64 pieceLength = std::min<uint64>(kPieceSize, dataSize - pieceStart);
+        _CopyRows(pieceStart, fPieces[i].get(), pieceLength, true);
+        fPieces[i].reset();
+    }
+    fPieces.clear();
+    fFilled.clear();
     return B_OK;
 }
 
@@ -139,7 +206,7 @@ ssize_t BBitmapStream::WriteAt(off_t offset, const void* buffer, size_t size)
     size_t done = 0;
     if ((uint64)offset < kHeaderSize) {
         size_t part = std::min<size_t>(size, kHeaderSize - offset);
-        if (fBitmap == nullptr) {
+        if (fSize == 0) {
             memcpy(fPendingHeader + offset, in, part);
             for (size_t i = 0; i < part; i++)
                 fPendingMask |= 1u << (offset + i);
@@ -164,14 +231,23 @@ ssize_t BBitmapStream::WriteAt(off_t offset, const void* buffer, size_t size)
     if (done == size)
         return size;
 
-    // Rows need a bitmap, which needs the whole header first.
-    if (fBitmap == nullptr)
+    // Rows need the whole header first.
+    if (fSize == 0)
         return done > 0 ? (ssize_t)done : (ssize_t)B_NO_INIT;
     off_t position = offset + done;
     if ((uint64)position >= fSize)
         return done > 0 ? (ssize_t)done : (ssize_t)B_BAD_VALUE;
     size_t part = std::min<uint64>(size - done, fSize - position);
-    _CopyRows(position - kHeaderSize, const_cast<uint8*>(in + done), part, true);
+    if (fBitmap != nullptr) {
+        _CopyRows(position - kHeaderSize, const_cast<uint8*>(in + done), part, true);
+        return done + part;
+    }
+    status_t status = _Stage(position - kHeaderSize, in + done, part);
+    if (status == B_OK && fFilled.size() == 1 && fFilled.begin()->first == 0 &&
+        fFilled.begin()->second == fSize - kHeaderSize)
+        status = _MakeBitmap();
+    if (status != B_OK)
+        return status;
     return done + part;
 }
 

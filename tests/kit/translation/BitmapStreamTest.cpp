@@ -236,3 +236,97 @@ TEST(BitmapStream, BadHeadersAreRefused)
         EXPECT_EQ(stream.DetachBitmap(&bitmap), B_ERROR) << c.what;
     }
 }
+
+// Resident memory of the process, in kilobytes.
+static long resident_kb()
+{
+    FILE* status = fopen("/proc/self/status", "r");
+    if (!status)
+        return -1;
+    char line[256];
+    long kb = -1;
+    while (fgets(line, sizeof(line), status)) {
+        if (sscanf(line, "VmRSS: %ld kB", &kb) == 1)
+            break;
+    }
+    fclose(status);
+    return kb;
+}
+
+TEST(BitmapStream, RowsThatNeverArriveGiveNoBitmap)
+{
+    // A 16384 x 16383 header, just under the pixel limit, with some or none
+    // of its rows: there is no bitmap to detach or read, and the stream holds
+    // no more than the bytes that came.
+    HeaderFields big;
+    big.right = 16383;
+    big.bottom = 16382;
+    big.rowBytes = 16384 * 4;
+    big.dataSize = 16384u * 4 * 16383;
+    const size_t sent[] = {0, 1, 16384 * 4, 3 * 16384 * 4 + 5};
+    for (size_t rowBytes : sent) {
+        long before = resident_kb();
+        BBitmapStream stream;
+        std::vector<uint8> bytes = header_bytes(big);
+        bytes.resize(bytes.size() + rowBytes, 0xab);
+        ASSERT_EQ(stream.Write(bytes.data(), bytes.size()), (ssize_t)bytes.size()) << rowBytes;
+        EXPECT_LT(resident_kb() - before, 64 * 1024) << rowBytes;
+        uint8 first[8];
+        EXPECT_LT(stream.ReadAt(0, first, sizeof(first)), 0) << rowBytes;
+        BBitmap* bitmap = nullptr;
+        EXPECT_EQ(stream.DetachBitmap(&bitmap), B_ERROR) << rowBytes;
+        EXPECT_EQ(bitmap, nullptr);
+    }
+
+    // A small stream one byte short, then complete.
+    std::vector<uint8> bytes = header_bytes(HeaderFields());
+    bytes.resize(64, 0x5a);
+    BBitmapStream stream;
+    ASSERT_EQ(stream.Write(bytes.data(), 63), 63);
+    BBitmap* bitmap = nullptr;
+    EXPECT_EQ(stream.DetachBitmap(&bitmap), B_ERROR);
+    ASSERT_EQ(stream.Write(bytes.data() + 63, 1), 1);
+    ASSERT_EQ(stream.DetachBitmap(&bitmap), B_OK);
+    EXPECT_EQ(((uint8*)bitmap->Bits())[31], 0x5a);
+    delete bitmap;
+}
+
+TEST(BitmapStream, RowsInAnyOrderCompleteTheBitmap)
+{
+    // Bottom-up writers (Targa, BMP) and pieces that straddle the stream's
+    // internal pieces: the bitmap is whole once every byte has come.
+    const int32 width = 1024, height = 2100; // rows over two 4 MB pieces
+    HeaderFields fields;
+    fields.right = width - 1;
+    fields.bottom = height - 1;
+    fields.rowBytes = width * 4;
+    fields.dataSize = width * 4 * height;
+    std::vector<uint8> rows((size_t)fields.dataSize);
+    for (size_t i = 0; i < rows.size(); i++)
+        rows[i] = (uint8)(i * 7 + i / 4096);
+    struct
+    {
+        const char* what;
+        bool bottomUp;
+        size_t piece;
+    } cases[] = {{"top down in odd pieces", false, 4093}, {"bottom up by rows", true, width * 4}};
+    for (auto& c : cases) {
+        BBitmapStream stream;
+        std::vector<uint8> header = header_bytes(fields);
+        ASSERT_EQ(stream.Write(header.data(), header.size()), 32);
+        size_t total = rows.size();
+        for (size_t done = 0; done < total; done += c.piece) {
+            size_t length = std::min(c.piece, total - done);
+            size_t at = c.bottomUp ? total - done - length : done;
+            BBitmap* early = nullptr;
+            if (done > 0) {
+                ASSERT_EQ(stream.DetachBitmap(&early), B_ERROR) << c.what;
+            }
+            ASSERT_EQ(stream.WriteAt(32 + at, rows.data() + at, length), (ssize_t)length) << c.what;
+        }
+        BBitmap* bitmap = nullptr;
+        ASSERT_EQ(stream.DetachBitmap(&bitmap), B_OK) << c.what;
+        EXPECT_EQ(memcmp(bitmap->Bits(), rows.data(), rows.size()), 0) << c.what;
+        delete bitmap;
+    }
+}

@@ -8,6 +8,9 @@
 
 #include <QBuffer>
 
+#include <cmath>
+#include <vector>
+
 namespace {
 
 class IntakeTest : public FileTest
@@ -153,6 +156,100 @@ TEST_F(IntakeTest, DataThatIsNoImageChangesNothing)
         EXPECT_EQ(Pixel(0, 0), kBase);
         EXPECT_EQ(pic, BRect(0, 0, 9, 9));
         EXPECT_STREQ(window->Title(), "base.png[10x10]");
+    }
+}
+
+// The 32-byte header of a 16384 x 16383 B_RGB32 bitmap stream (just under
+// the decoders' limit), followed by rowBytes bytes of its rows.
+BMessage TruncatedBitmap(size_t rowBytes)
+{
+    std::vector<unsigned char> bytes = {'b', 'i',  't',  's',  0,    0,    0,    0,    0,    0,   0,
+                                        0,   0x46, 0x7f, 0xfc, 0x00, 0x46, 0x7f, 0xf8, 0x00, 0,   1,
+                                        0,   0,    0,    0,    0,    8,    0x3f, 0xff, 0x00, 0x00};
+    bytes.resize(bytes.size() + rowBytes, 0x77);
+    BMessage message(B_MIME_DATA);
+    message.AddData("image/x-be-bitmap", B_MIME_TYPE, bytes.data(), (ssize_t)bytes.size());
+    return message;
+}
+
+TEST_F(IntakeTest, ABitmapWhoseRowsNeverCameChangesNothing)
+{
+    for (size_t rowBytes : {size_t(0), size_t(4096)}) {
+        // On an empty view: no picture, and nothing allocated for one.
+        delete view->image;
+        view->image = nullptr;
+        view->redraw(true);
+        run_for(20);
+        BRect frame = window->Frame();
+        BMessage empty = TruncatedBitmap(rowBytes);
+        Deliver(&empty);
+        EXPECT_EQ(view->image, nullptr) << rowBytes;
+        EXPECT_EQ(window->Frame(), frame) << rowBytes;
+
+        // On a picture: not a pixel changes.
+        GiveImage(10, 10, kBase);
+        droppos.Set(0, 0);
+        BMessage onPicture = TruncatedBitmap(rowBytes);
+        Deliver(&onPicture);
+        for (int i = 0; i < 100; i++)
+            ASSERT_EQ(Pixel(i % 10, i / 10), kBase) << rowBytes;
+        EXPECT_STREQ(window->Title(), "base.png[10x10]");
+    }
+}
+
+TEST_F(IntakeTest, DropPositionsOutOfRangeAreIgnored)
+{
+    // Drop fields from another program: only a finite position in range is
+    // taken; anything else leaves the last one, and the paste stays sane.
+    const float kNaN = NAN, kInf = INFINITY;
+    struct
+    {
+        const char* what;
+        BPoint point, offset;
+        float scale; // 0: no "scale" field
+        bool taken;
+    } cases[] = {
+        {"plain", BPoint(130, 140), BPoint(20, 10), 0, true},
+        {"offset not a number", BPoint(130, 140), BPoint(kNaN, 0), 0, false},
+        {"offset infinite", BPoint(130, 140), BPoint(0, -kInf), 0, false},
+        {"offset huge", BPoint(130, 140), BPoint(1e30f, 0), 0, false},
+        {"point not a number", BPoint(kNaN, kNaN), BPoint(0, 0), 0, false},
+        {"point huge", BPoint(-3e9f, 140), BPoint(0, 0), 0, false},
+        {"scale blows the offset up", BPoint(130, 140), BPoint(20, 10), 1e-30f, false},
+        {"scale not a number", BPoint(130, 140), BPoint(20, 10), kNaN, false},
+        {"scale halves", BPoint(130, 140), BPoint(20, 10), 2, true},
+    };
+    for (auto& c : cases) {
+        BPoint before(3, 4);
+        droppos = before;
+        BMessage message('test');
+        message.AddPoint("_drop_point_", c.point);
+        message.AddPoint("_drop_offset_", c.offset);
+        if (c.scale != 0)
+            message.AddFloat("scale", c.scale);
+        Deliver(&message);
+        if (!c.taken) {
+            EXPECT_EQ(droppos, before) << c.what;
+            continue;
+        }
+        BPoint view = c.point;
+        this->view->ConvertFromScreen(&view);
+        float divisor = c.scale != 0 ? c.scale : 1;
+        EXPECT_EQ(droppos, BPoint(view.x - c.offset.x / divisor, view.y - c.offset.y / divisor))
+            << c.what;
+    }
+
+    // A paste position set some other way: far off, or no number, pastes
+    // nothing and overflows nothing.
+    const BPoint positions[] = {BPoint(kNaN, 0), BPoint(0, kInf), BPoint(1e30f, -1e30f),
+                                BPoint(2147483520.0f, 2147483520.0f), BPoint(-2147483520.0f, 0)};
+    for (BPoint position : positions) {
+        GiveImage(20, 20, kBase);
+        droppos = position;
+        BMessage data = BitmapData(8, 8, kDropped);
+        Deliver(&data);
+        for (int i = 0; i < 400; i++)
+            ASSERT_EQ(Pixel(i % 20, i / 20), kBase) << position.x << "," << position.y;
     }
 }
 
