@@ -143,12 +143,20 @@ bool compositing(xcb_connection_t* c, xcb_window_t root)
 }
 
 // XWayland's root window is not the screen: it holds only X programs' windows.
+// Recent servers announce themselves with an extension; older ones (before
+// 23.1) only by the names of their monitors, XWAYLAND0 and on.
 bool xwayland(xcb_connection_t* c)
 {
     const char name[] = "XWAYLAND";
     Reply<xcb_query_extension_reply_t> extension(
         xcb_query_extension_reply(c, xcb_query_extension(c, strlen(name), name), nullptr));
-    return extension && extension->present;
+    if (extension && extension->present)
+        return true;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen->name().startsWith(QLatin1String(name)))
+            return true;
+    }
+    return false;
 }
 
 // A compositor shows a change on one of its next frames.

@@ -3,7 +3,8 @@
 # native Qt program paints the test pattern over its screen, the desktop
 # portal (xdg-desktop-portal with its wlr and gtk back ends) answers on a
 # session bus of the test's own, and grim reads the compositor's screen on
-# its own. tavrin runs as a native Wayland client: its capture must be the
+# its own. tavrin runs as a native Wayland client, and as an X client of
+# XWayland where the session says X11: either way its capture must be the
 # screen pixel for pixel, without its own window; with the portal gone the
 # old picture stays and one line says why.
 #
@@ -30,7 +31,7 @@ fail()
 }
 
 if [ -z "${WAYLAND_CAPTURE_INSIDE:-}" ]; then
-    for tool in sway:sway swaymsg:sway grim:grim wtype:wtype pipewire:pipewire \
+    for tool in sway:sway swaymsg:sway grim:grim wtype:wtype pipewire:pipewire Xwayland:xwayland \
         dbus-run-session:dbus-bin dbus-send:dbus-bin unshare:util-linux python3:python3 \
         convert:imagemagick compare:imagemagick; do
         command -v "${tool%%:*}" >/dev/null || skip "${tool%%:*} is missing (package ${tool##*:})"
@@ -82,11 +83,11 @@ cleanup()
 trap cleanup EXIT
 
 cat >"$WORK/sway.conf" <<EOF
-xwayland disable
 output HEADLESS-1 resolution ${WIDTH}x${HEIGHT} position 0 0 bg #000000 solid_color
 default_border none
 default_floating_border none
 for_window [app_id="tavrin"] floating enable
+for_window [class="tavrin"] floating enable
 # The pointer drawn on the screen would differ between pictures.
 seat * hide_cursor 100
 EOF
@@ -97,6 +98,10 @@ wait_for compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*" || fail "sway did not start: $
 export SWAYSOCK=$(compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*")
 WAYLAND_DISPLAY=$(basename "$(compgen -G "$XDG_RUNTIME_DIR/wayland-*[0-9]" | head -1)")
 export WAYLAND_DISPLAY
+# sway's XWayland display, as sway gives it to the programs it starts.
+swaymsg exec "echo \$DISPLAY >$WORK/x-display" >/dev/null
+wait_for test -s "$WORK/x-display" || fail "sway offers no XWayland display"
+X_DISPLAY=$(cat "$WORK/x-display")
 
 has_name()
 {
@@ -138,14 +143,6 @@ wait_for window_rect pattern || fail "the pattern window did not show"
 wait_for sh -c "grim '$WORK/reference.png' && '$SCREEN_PATTERN' image '$WORK/reference.png' 0 0" ||
     fail "grim does not read the pattern: $("$SCREEN_PATTERN" image "$WORK/reference.png" 0 0)"
 
-"$TAVRIN" >"$WORK/tavrin.out" 2>"$WORK/tavrin.err" &
-TAVRIN_PID=$!
-wait_for window_rect "tavrin ver.0.00" || fail "no window titled 'tavrin ver.0.00'"
-node=$(swaymsg -t get_tree | grep -A30 '"name": "tavrin ver.0.00"')
-check "native Wayland client" "$(echo "$node" | grep -o '"shell": "[a-z_]*"' | head -1)" \
-    '"shell": "xdg_shell"'
-check "application id" "$(echo "$node" | grep -o '"app_id": "[a-z]*"' | head -1)" '"app_id": "tavrin"'
-
 # Headless sway has no mouse: the pointer is a virtual one, held while the
 # test runs; keys come from wtype, which waits until Qt has its keymap.
 mkfifo "$WORK/pointer"
@@ -163,20 +160,28 @@ pointer()
     fail "the virtual pointer did not answer: $(cat "$WORK/pointer.out")"
 }
 
-# File > Capture: the File menu's title is at (18, 8) in the window; the
-# fourth item is Capture.
-file_capture()
+# Opens the File menu of the window titled $1 (its title is at (18, 8) in
+# the window) and takes an item with the keys that follow.
+file_menu()
 {
-    local rect
-    rect=($(window_rect "$1")) || fail "no window titled '$1'"
+    local rect title=$1
+    shift
+    rect=($(window_rect "$title")) || fail "no window titled '$title'"
+    # A window that appeared under a pointer at rest has not seen it enter.
+    pointer move $((rect[0] + 30)) $((rect[1] + 10))
     pointer move $((rect[0] + 18)) $((rect[1] + 8))
     pointer click
-    wtype -s 600 -k Down -s 100 -k Down -s 100 -k Down -s 100 -k Down -s 100 -k Return
+    local keys=(-s 600)
+    for key in "$@"; do
+        keys+=(-k "$key" -s 100)
+    done
+    wtype "${keys[@]}"
 }
+file_capture() { file_menu "$1" Down Down Down Down Return; }
 
 # Checks that the visible part of tavrin's view (below the 20-pixel menu
-# bar, beside the 14-pixel scroll bars) shows the picture grim read of
-# the pattern at shift ($2, $3), from its corner on.
+# bar, beside the 14-pixel scroll bars) shows the pattern at shift ($2, $3)
+# from its corner on; VIEW_PART says which part of the picture that was.
 view_shows()
 {
     local rect x y w h
@@ -190,20 +195,81 @@ view_shows()
     "$SCREEN_PATTERN" image "$WORK/view.png" $((x - rect[0] + $2)) $((y - rect[1] - 20 + $3))
 }
 
-file_capture "tavrin ver.0.00"
-wait_for window_rect "tavrin ver.0.00[${WIDTH}x${HEIGHT}]" ||
-    fail "no window titled with the capture's size: $(cat "$WORK/tavrin.err")"
-wait_for view_shows "tavrin ver.0.00[${WIDTH}x${HEIGHT}]" 0 0
-check "the view shows the screen grim read, without tavrin's window" $? 0
-echo "  $(view_shows "tavrin ver.0.00[${WIDTH}x${HEIGHT}]" 0 0)"
-# The view's picture equals grim's own, not merely the pattern.
-convert "$WORK/reference.png" -crop "$VIEW_PART" +repage "$WORK/reference-part.png"
-check "the capture equals grim's picture where the view shows it" \
-    "$(compare -metric AE "$WORK/view.png" "$WORK/reference-part.png" null: 2>&1)" 0
-check "the portal's file is gone" "$(ls /tmp/out.png 2>/dev/null)" ""
-check "nothing on standard error about the capture" "$(grep -c '^tavrin:' "$WORK/tavrin.err")" 0
+# Starts tavrin ($1: a name for its files) with the environment that
+# follows, and waits for its window.
+start_tavrin()
+{
+    local name=$1
+    shift
+    env "$@" "$TAVRIN" >"$WORK/$name.out" 2>"$WORK/$name.err" &
+    TAVRIN_PID=$!
+    wait_for window_rect "tavrin ver.0.00" || fail "$name: no window titled 'tavrin ver.0.00'"
+}
 
-# Without the portal: the pattern moves, the capture fails, the old picture
+# The shell (xdg_shell or xwayland) of the window titled $1.
+shell_of()
+{
+    swaymsg -t get_tree | grep -F -A30 "\"name\": \"$1\"" | grep -o '"shell": "[a-z_]*"' |
+        head -1 | cut -d'"' -f4
+}
+
+# File > Quit ends the program normally (the sanitizers have had their say).
+quit_tavrin()
+{
+    local name=$1 title=$2 status
+    file_menu "$title" Up Return
+    for _ in $(seq 100); do
+        kill -0 $TAVRIN_PID 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 $TAVRIN_PID 2>/dev/null && kill $TAVRIN_PID
+    wait $TAVRIN_PID
+    status=$?
+    check "$name: exit status" $status 0
+    [ $status -eq 0 ] || tail -40 "$WORK/$name.err" >&2
+}
+
+# Captures with the window titled $1 and checks the view against grim's
+# picture of the screen.
+capture_equals_grim()
+{
+    local name=$1 title=$2
+    file_capture "$title"
+    wait_for window_rect "tavrin ver.0.00[${WIDTH}x${HEIGHT}]" ||
+        fail "$name: no window titled with the capture's size: $(cat "$WORK/$name.err")"
+    wait_for view_shows "tavrin ver.0.00[${WIDTH}x${HEIGHT}]" 0 0
+    check "$name: the view shows the screen, without tavrin's window" $? 0
+    echo "  $(view_shows "tavrin ver.0.00[${WIDTH}x${HEIGHT}]" 0 0)"
+    # The view's picture equals grim's own, not merely the pattern.
+    convert "$WORK/reference.png" -crop "$VIEW_PART" +repage "$WORK/reference-part.png"
+    check "$name: the capture equals grim's picture where the view shows it" \
+        "$(compare -metric AE "$WORK/view.png" "$WORK/reference-part.png" null: 2>&1)" 0
+    check "$name: the portal's file is gone" "$(ls /tmp/out.png 2>/dev/null)" ""
+    check "$name: nothing on standard error about the capture" \
+        "$(grep -c '^tavrin:' "$WORK/$name.err")" 0
+}
+
+LINE="tavrin: cannot capture the screen: the display server does not let programs read the screen; the picture is kept"
+
+# A Wayland session: tavrin is a native client.
+start_tavrin native XDG_SESSION_TYPE=wayland
+check "native: a Wayland client" "$(shell_of "tavrin ver.0.00")" xdg_shell
+check "native: application id" \
+    "$(swaymsg -t get_tree | grep -F -A30 '"name": "tavrin ver.0.00"' | grep -o '"app_id": "[a-z]*"' | head -1)" \
+    '"app_id": "tavrin"'
+capture_equals_grim native "tavrin ver.0.00"
+NATIVE_PID=$TAVRIN_PID
+# Out of sight until the portal has gone.
+swaymsg '[app_id="tavrin"] move scratchpad' >/dev/null
+
+# An X11 session on the same screen: tavrin is an X client of XWayland,
+# whose root window holds no Wayland window; the portal has the screen.
+start_tavrin xwayland DISPLAY=$X_DISPLAY XDG_SESSION_TYPE=x11
+check "xwayland: an X client" "$(shell_of "tavrin ver.0.00")" xwayland
+capture_equals_grim xwayland "tavrin ver.0.00"
+quit_tavrin xwayland "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
+
+# Without the portal: the pattern moves, a capture fails, the old picture
 # stays and one line says so.
 kill $PORTAL_PID
 wait $PORTAL_PID 2>/dev/null
@@ -212,29 +278,27 @@ wait $PATTERN_PID 2>/dev/null
 "$PATTERN" 37 11 >"$WORK/pattern.log" 2>&1 &
 PATTERN_PID=$!
 wait_for grep -q painted "$WORK/pattern.log" || fail "the moved pattern did not show"
-file_capture "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
-wait_for grep -q '^tavrin:' "$WORK/tavrin.err"
-wait_for window_rect "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
-check "one line on standard error" "$(grep -c '^tavrin:' "$WORK/tavrin.err")" 1
-check "the line" "$(grep '^tavrin:' "$WORK/tavrin.err")" \
-    "tavrin: cannot capture the screen: the display server does not let programs read the screen; the picture is kept"
-wait_for view_shows "tavrin ver.0.00[${WIDTH}x${HEIGHT}]" 0 0
-check "the old picture stays" $? 0
 
-# File > Quit ends the program normally (the sanitizers have had their say).
-rect=($(window_rect "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"))
-pointer move $((rect[0] + 18)) $((rect[1] + 8))
-pointer click
-wtype -s 600 -k Up -s 100 -k Return
-for _ in $(seq 100); do
-    kill -0 $TAVRIN_PID 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 $TAVRIN_PID 2>/dev/null && kill $TAVRIN_PID
-wait $TAVRIN_PID
-status=$?
-check "exit status" $status 0
-[ $status -eq 0 ] || tail -40 "$WORK/tavrin.err" >&2
+TAVRIN_PID=$NATIVE_PID
+swaymsg '[app_id="tavrin"] scratchpad show, move position 0 0' >/dev/null
+file_capture "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
+wait_for grep -q '^tavrin:' "$WORK/native.err"
+wait_for window_rect "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
+check "native without portal: one line on standard error" "$(grep -c '^tavrin:' "$WORK/native.err")" 1
+check "native without portal: the line" "$(grep '^tavrin:' "$WORK/native.err")" "$LINE"
+wait_for view_shows "tavrin ver.0.00[${WIDTH}x${HEIGHT}]" 0 0
+check "native without portal: the old picture stays" $? 0
+quit_tavrin native "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
+
+# XWayland without the portal: rather than XWayland's black root window,
+# the old picture and one line.
+start_tavrin xwayland-alone DISPLAY=$X_DISPLAY XDG_SESSION_TYPE=x11
+file_capture "tavrin ver.0.00"
+wait_for grep -q '^tavrin:' "$WORK/xwayland-alone.err"
+wait_for window_rect "tavrin ver.0.00"
+check "xwayland without portal: the line" "$(grep '^tavrin:' "$WORK/xwayland-alone.err")" "$LINE"
+check "xwayland without portal: the title keeps no size" "$(window_rect "tavrin ver.0.00" >/dev/null && echo kept)" kept
+quit_tavrin xwayland-alone "tavrin ver.0.00"
 
 [ $failures -eq 0 ] || exit 1
 echo "wayland capture: all checks passed"
