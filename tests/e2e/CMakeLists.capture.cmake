@@ -7,9 +7,9 @@ set_tests_properties(e2e_capture PROPERTIES
     ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
     TIMEOUT 120 RUN_SERIAL TRUE)
 
-# File > Capture in a Wayland session: a headless compositor, the desktop
-# portal on a session bus of the test's own, and the program as a native
-# Wayland client. The test skips only where those packages are missing.
+# A Wayland session: a headless compositor, the desktop portal on a session
+# bus of the tests' own, and the program as a native Wayland client (and as
+# an X client of XWayland). The tests skip only where packages are missing.
 find_program(WAYLAND_SCANNER wayland-scanner)
 pkg_check_modules(E2E_WAYLAND IMPORTED_TARGET wayland-client)
 if(WAYLAND_SCANNER AND E2E_WAYLAND_FOUND)
@@ -34,6 +34,14 @@ if(WAYLAND_SCANNER AND E2E_WAYLAND_FOUND)
     # Mesa's EGL driver, which Qt's Wayland platform loads, is unloaded before
     # the leak check: only full stacks still name it.
     set_tests_properties(e2e_wayland_capture PROPERTIES
+        ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0:fast_unwind_on_malloc=0"
+        SKIP_RETURN_CODE 77 TIMEOUT 180 RUN_SERIAL TRUE)
+
+    # Drag and drop between native Wayland clients, with the same session.
+    add_test(NAME e2e_wayland_dnd
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wayland_dnd.sh $<TARGET_FILE:tavrin>
+                     $<TARGET_FILE:wayland_pointer> $<TARGET_FILE:drop_target>)
+    set_tests_properties(e2e_wayland_dnd PROPERTIES
         ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0:fast_unwind_on_malloc=0"
         SKIP_RETURN_CODE 77 TIMEOUT 180 RUN_SERIAL TRUE)
 endif()
