@@ -86,6 +86,7 @@ unshare --user --map-user=1000 --map-group=1000 sway -c "$WORK/sway.conf" \
     >"$WORK/sway.log" 2>&1 &
 wait_for compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*" || fail "sway did not start: $(tail -3 "$WORK/sway.log")"
 export SWAYSOCK=$(compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*")
+wait_for swaymsg -t get_version || fail "sway does not answer: $(tail -3 "$WORK/sway.log")"
 WAYLAND_DISPLAY=$(basename "$(compgen -G "$XDG_RUNTIME_DIR/wayland-*[0-9]" | head -1)")
 export WAYLAND_DISPLAY
 # sway's XWayland display, as sway gives it to the programs it starts.
