@@ -22,14 +22,17 @@ title="source.png[300x200]"
 # the rest of the screen beneath it.
 env XDG_SESSION_TYPE=wayland "$TAVRIN" "$picture" >"$WORK/tavrin.out" 2>"$WORK/tavrin.err" &
 TAVRIN_PID=$!
-wait_for window_rect "$title" || fail "no window titled '$title'"
-swaymsg '[app_id="tavrin"] move position 0 0' >/dev/null
-at_corner()
+# The window is placed by the compositor, at the size that fits the picture
+# (300 + 14 by 200 + 14 + 20): sway may send a floating window the size it
+# had before tavrin fitted it, and Qt takes the compositor's size.
+placed()
 {
     local rect
-    rect=($(window_rect "$title")) && [ "${rect[0]}" = 0 ] && [ "${rect[1]}" = 0 ]
+    rect=($(window_rect "$title")) && [ "${rect[*]}" = "0 0 314 234" ]
 }
-wait_for at_corner || fail "tavrin's window did not move to the corner"
+wait_for window_rect "$title" || fail "no window titled '$title'"
+swaymsg '[app_id="tavrin"] resize set 314 234, move position 0 0' >/dev/null
+wait_for placed || fail "tavrin's window was not placed: $(window_rect "$title")"
 
 # Drags the selection from view point ($1, $2) to ($3, $4) out to screen
 # point ($5, $6), where a drop target waits with mode $7; the selection
@@ -56,6 +59,16 @@ drag_out()
     pointer release
 }
 
+# Ends the other program and waits until its window has left sway's tree,
+# so that the next one is not mistaken for it.
+stop_target()
+{
+    kill $TARGET_PID
+    wait $TARGET_PID 2>/dev/null
+    wait_for gone "drop target" || fail "the other program's window stays"
+}
+gone() { ! window_rect "$1"; }
+
 # The source's pixels in the selection from ($1, $2) to ($3, $4), both corners
 # included, against the image file $5.
 same_pixels()
@@ -69,8 +82,7 @@ drag_out 20 30 120 90 600 300 png
 wait_for test -s "$WORK/png/image.png"
 check "PNG data reached the other program" "$(identify -format %wx%h "$WORK/png/image.png" 2>&1)" 101x61
 check "its pixels are the selection's" "$(same_pixels 20 30 120 90 "$WORK/png/image.png")" 0
-kill $TARGET_PID
-wait $TARGET_PID 2>/dev/null
+stop_target
 
 # A target that asks for a file (text/uri-list): the file tavrin wrote for it.
 drag_out 150 100 260 180 600 300 uri
@@ -78,8 +90,7 @@ wait_for test -s "$WORK/uri/from-uri"
 check "a file reached the other program" "$(identify -format %m:%wx%h "$WORK/uri/from-uri" 2>&1)" \
     PNG:111x81
 check "its pixels are the selection's" "$(same_pixels 150 100 260 180 "$WORK/uri/from-uri")" 0
-kill $TARGET_PID
-wait $TARGET_PID 2>/dev/null
+stop_target
 
 # A file dragged from another program opens in tavrin.
 dropped=$WORK/green.png
@@ -96,8 +107,7 @@ pointer glide 140 140 3
 pointer release
 wait_for window_rect "green.png[64x48]"
 check "a file dropped from another program opens" "$(window_rect "green.png[64x48]" >/dev/null && echo opened)" opened
-kill $TARGET_PID
-wait $TARGET_PID 2>/dev/null
+stop_target
 
 quit_tavrin native "green.png[64x48]"
 

@@ -65,9 +65,18 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset DISPLAY QT_QPA_PLATFORM
 export XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland
 export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1
+# sway is asked to leave, so that it takes away XWayland's socket and lock
+# in /tmp; whatever is left then ends with the namespace.
 cleanup()
 {
     exec 4>&- 2>/dev/null
+    if [ -n "${SWAY_PID:-}" ] && kill -0 "$SWAY_PID" 2>/dev/null; then
+        swaymsg exit >/dev/null 2>&1
+        for _ in $(seq 50); do
+            kill -0 "$SWAY_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+    fi
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -84,6 +93,7 @@ EOF
 # sway refuses to run as root; in a user namespace it is user 1000.
 unshare --user --map-user=1000 --map-group=1000 sway -c "$WORK/sway.conf" \
     >"$WORK/sway.log" 2>&1 &
+SWAY_PID=$!
 wait_for compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*" || fail "sway did not start: $(tail -3 "$WORK/sway.log")"
 export SWAYSOCK=$(compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*")
 wait_for swaymsg -t get_version || fail "sway does not answer: $(tail -3 "$WORK/sway.log")"
@@ -102,6 +112,7 @@ has_name()
 # The wlr back end needs PipeWire running; the screenshot is offered only
 # with an access back end too (gtk's).
 pipewire >"$WORK/pipewire.log" 2>&1 &
+wait_for test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail "PipeWire did not start: $(tail -3 "$WORK/pipewire.log")"
 /usr/libexec/xdg-desktop-portal-wlr >"$WORK/portal-wlr.log" 2>&1 &
 /usr/libexec/xdg-desktop-portal-gtk >"$WORK/portal-gtk.log" 2>&1 &
 wait_for has_name org.freedesktop.impl.portal.desktop.wlr || fail "the wlr portal did not start: $(tail -3 "$WORK/portal-wlr.log")"
