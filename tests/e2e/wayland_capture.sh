@@ -82,6 +82,30 @@ check "xwayland: an X client" "$(shell_of "tavrin ver.0.00")" xwayland
 capture_equals_grim xwayland "tavrin ver.0.00"
 quit_tavrin xwayland "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
 
+# A second monitor to the right: a capture there is that monitor alone, cut
+# out of the portal's picture of the whole desktop.
+swaymsg create_output >/dev/null
+swaymsg output HEADLESS-2 resolution 640x480 position $WIDTH 0 bg '#cc8800' solid_color >/dev/null
+pointer extent $((WIDTH + 640)) $HEIGHT
+swaymsg focus output HEADLESS-2 >/dev/null
+start_tavrin second XDG_SESSION_TYPE=wayland
+file_capture "tavrin ver.0.00"
+wait_for window_rect "tavrin ver.0.00[640x480]" ||
+    fail "second: no window titled with the second monitor's size: $(cat "$WORK/second.err")"
+swaymsg '[app_id="tavrin" title="640x480"] move position 0 0' >/dev/null
+# The view's part on the second monitor, below the menu bar.
+only_orange()
+{
+    local rect
+    rect=($(window_rect "tavrin ver.0.00[640x480]")) && [ "${rect[0]},${rect[1]}" = "$WIDTH,0" ] &&
+        grim -g "$WIDTH,20 640x460" "$WORK/second.png" &&
+        [ "$(convert "$WORK/second.png" -format '%k %[pixel:p{0,0}]' info:)" = "1 srgb(204,136,0)" ]
+}
+wait_for only_orange
+check "second: the view shows the second monitor alone" $? 0
+quit_tavrin second "tavrin ver.0.00[640x480]"
+swaymsg focus output HEADLESS-1 >/dev/null
+
 # Without the portal: the pattern moves, a capture fails, the old picture
 # stays and one line says so.
 kill $PORTAL_PID

@@ -7,6 +7,7 @@
 //     glide X Y STEPS                 move there in STEPS steps, as a hand does
 //     press | release                 the primary button
 //     click                           press and release
+//     extent WIDTH HEIGHT             the layout has grown or shrunk
 
 #include "wayland_virtual_pointer.h"
 
@@ -114,6 +115,8 @@ int main(int argc, char** argv)
             }
         } else if (command == "press" || command == "release") {
             button(command == "press");
+        } else if (command == "extent") {
+            in >> width >> height;
         } else if (command == "click") {
             button(true);
             wl_display_roundtrip(display);
