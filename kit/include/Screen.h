@@ -53,9 +53,12 @@ private:
 // frame's size; the copy is opaque. Windows of this program that were hidden
 // are first waited for, bounded in time, until they have left the screen.
 // drawCursor asks for the pointer in the picture, which the platform cannot
-// give: B_NOT_SUPPORTED. B_NOT_SUPPORTED too where the display server lets no
-// program read the screen (Wayland), and B_BAD_VALUE for a frame that lies on
-// no monitor or a bitmap that does not fit it.
+// give: B_NOT_SUPPORTED. Where the display server lets no program read the
+// screen (Wayland, and XWayland beneath it) the picture comes from the
+// desktop portal, which may show a dialog first and waits without blocking
+// other loopers: B_CANCELED or B_NOT_ALLOWED when the user or the desktop
+// said no, B_NOT_SUPPORTED when no portal answers. B_BAD_VALUE for a frame
+// that lies on no monitor or a bitmap that does not fit it.
 status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor);
 
 #endif

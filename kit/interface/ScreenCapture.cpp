@@ -2,9 +2,15 @@
 // program has just hidden are really off the screen: the unmap must have
 // reached the server, a window manager must have taken its frame away too,
 // and whoever was underneath must have had a moment to repaint.
+//
+// Where no program may read the screen (a Wayland session, where XWayland's
+// root window holds only the X programs' windows), the picture comes from
+// the desktop portal instead, once the compositor has taken our windows away.
 
 #include <Bitmap.h>
 #include <Screen.h>
+
+#include "qt/Portal.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -12,7 +18,9 @@
 #include <QScreen>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
+#include <QtGui/qpa/qplatformnativeinterface.h>
 
+#include <wayland-client.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -135,12 +143,28 @@ bool compositing(xcb_connection_t* c, xcb_window_t root)
 }
 
 // XWayland's root window is not the screen: it holds only X programs' windows.
+// Recent servers announce themselves with an extension; older ones (before
+// 23.1) only by the names of their monitors, XWAYLAND0 and on.
 bool xwayland(xcb_connection_t* c)
 {
     const char name[] = "XWAYLAND";
     Reply<xcb_query_extension_reply_t> extension(
         xcb_query_extension_reply(c, xcb_query_extension(c, strlen(name), name), nullptr));
-    return extension && extension->present;
+    if (extension && extension->present)
+        return true;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen->name().startsWith(QLatin1String(name)))
+            return true;
+    }
+    return false;
+}
+
+// A compositor shows a change on one of its next frames.
+void compositor_frames(QScreen* screen)
+{
+    double rate = screen->refreshRate() > 1 ? screen->refreshRate() : 60;
+    std::this_thread::sleep_for(
+        std::chrono::microseconds((int64_t)(kCompositorFrames * 1e6 / rate)));
 }
 
 void wait_until_hidden_windows_left(xcb_connection_t* c, QScreen* screen)
@@ -175,11 +199,69 @@ void wait_until_hidden_windows_left(xcb_connection_t* c, QScreen* screen)
         return;
     if (others_under(c, root, ours, areas))
         std::this_thread::sleep_for(kRepaintGrace);
-    if (compositing(c, root)) {
-        double rate = screen->refreshRate() > 1 ? screen->refreshRate() : 60;
-        std::this_thread::sleep_for(
-            std::chrono::microseconds((int64_t)(kCompositorFrames * 1e6 / rate)));
+    if (compositing(c, root))
+        compositor_frames(screen);
+}
+
+void sync_done(void* data, wl_callback*, uint32_t)
+{
+    *static_cast<bool*>(data) = true;
+}
+
+const wl_callback_listener kSyncListener = {sync_done};
+
+// Once the compositor has answered, it has carried out every request made
+// before: the surfaces of the windows just hidden are gone, and its next
+// frame, the one a screenshot waits for, is drawn without them. The answer
+// is read on a queue of our own so that none of Qt's events run here.
+void wait_for_compositor()
+{
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    auto* display =
+        native ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))
+               : nullptr;
+    if (!display)
+        return;
+    wl_event_queue* queue = wl_display_create_queue(display);
+    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
+    wl_callback* callback = wl_display_sync(wrapper);
+    wl_proxy_wrapper_destroy(wrapper);
+    bool done = false;
+    wl_callback_add_listener(callback, &kSyncListener, &done);
+    while (!done && wl_display_dispatch_queue(display, queue) >= 0) {
     }
+    wl_callback_destroy(callback);
+    wl_event_queue_destroy(queue);
+}
+
+// The portal's picture covers the whole desktop, every monitor at its place,
+// in device pixels where monitors are scaled: area's part of it.
+QImage part_of_desktop(const QImage& desktop, const QRect& area)
+{
+    QRect whole;
+    for (QScreen* screen : QGuiApplication::screens())
+        whole |= screen->geometry();
+    if (whole.isEmpty())
+        return QImage();
+    double sx = desktop.width() / (double)whole.width();
+    double sy = desktop.height() / (double)whole.height();
+    QRect part((int)std::lround((area.x() - whole.x()) * sx),
+               (int)std::lround((area.y() - whole.y()) * sy), (int)std::lround(area.width() * sx),
+               (int)std::lround(area.height() * sy));
+    if (part == desktop.rect())
+        return desktop;
+    return desktop.copy(part);
+}
+
+status_t portal_picture(const QRect& area, QImage* image)
+{
+    QImage desktop;
+    status_t status = BPrivate::ScreenshotPortal::Take(&desktop);
+    if (status != B_OK)
+        return status;
+    *image = part_of_desktop(desktop, area);
+    return image->isNull() ? B_NO_MEMORY : B_OK;
 }
 
 } // namespace
@@ -212,21 +294,40 @@ status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
     if (!screen)
         return B_BAD_VALUE;
 
-    if (xcb_connection_t* c = x11_connection()) {
-        if (xwayland(c))
-            return B_NOT_SUPPORTED;
+    QImage image;
+    status_t status = B_NOT_SUPPORTED;
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        wait_for_compositor();
+        status = portal_picture(area, &image);
+    } else if (xcb_connection_t* c = x11_connection(); c && xwayland(c)) {
+        // The X programs' windows leave XWayland first, then the compositor's
+        // screen on one of its next frames.
         wait_until_hidden_windows_left(c, screen);
+        compositor_frames(screen);
+        status = portal_picture(area, &image);
+    } else {
+        if (c)
+            wait_until_hidden_windows_left(c, screen);
+        // The offset is relative to the monitor's own corner.
+        QPoint corner = area.topLeft() - screen->geometry().topLeft();
+        QPixmap shot = screen->grabWindow(0, corner.x(), corner.y(), width, height);
+        if (!shot.isNull()) {
+            image = shot.toImage().convertToFormat(QImage::Format_RGB32);
+            status = image.isNull() ? B_NO_MEMORY : B_OK;
+        } else if (c) {
+            // An X server that lets no program read it may still have a portal.
+            status = portal_picture(area, &image);
+        }
     }
-
-    // The offset is relative to the monitor's own corner.
-    QPoint corner = area.topLeft() - screen->geometry().topLeft();
-    QPixmap shot = screen->grabWindow(0, corner.x(), corner.y(), width, height);
-    if (shot.isNull())
-        return B_NOT_SUPPORTED;
-    QImage image = shot.toImage().convertToFormat(QImage::Format_RGB32);
+    if (status != B_OK)
+        return status;
     // A scaled monitor hands out device pixels; the frame counts logical ones.
     if (image.size() != QSize(width, height))
         image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+    if (image.size() != QSize(width, height))
+        return B_NO_MEMORY;
 
     uint8* bits = static_cast<uint8*>(bitmap->Bits());
     int32 bytesPerRow = bitmap->BytesPerRow();

@@ -3,6 +3,10 @@
 #include "DragBridge.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
+
+#include <wayland-client.h>
 
 #include <xcb/xcb.h>
 
@@ -21,44 +25,89 @@ char sProgramName[256] = "tavrin";
 char* sArgv[] = {sProgramName, nullptr};
 QApplication* sApplication = nullptr;
 
-std::string PlatformName()
+std::string Variable(const char* name)
 {
-    const char* name = getenv("QT_QPA_PLATFORM");
-    return name ? name : "";
+    const char* value = getenv(name);
+    return value ? value : "";
 }
-} // namespace
 
-bool Platform::CheckDisplay(std::string* problem)
+bool CanReachX(const std::string& display)
 {
-    std::string platform = PlatformName();
-    const char* display = getenv("DISPLAY");
-    bool hasX = display && *display;
-
-    if (platform.empty() && hasX) {
-        // Screen capture and the drag protocol are X11's: prefer it when both exist.
-        setenv("QT_QPA_PLATFORM", "xcb", 0);
-        platform = "xcb";
-    }
-    if (platform.empty()) {
-        const char* wayland = getenv("WAYLAND_DISPLAY");
-        if (wayland && *wayland)
-            return true;
-        *problem = "no display to open (DISPLAY is not set)";
-        return false;
-    }
-    if (platform.rfind("xcb", 0) != 0)
-        return true;
-    if (!hasX) {
-        *problem = "no display to open (DISPLAY is not set)";
-        return false;
-    }
-    xcb_connection_t* connection = xcb_connect(display, nullptr);
+    xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
     bool ok = connection && !xcb_connection_has_error(connection);
     if (connection)
         xcb_disconnect(connection);
-    if (!ok)
-        *problem = std::string("cannot open display ") + display;
     return ok;
+}
+
+bool CanReachWayland(const std::string& display)
+{
+    wl_display* connection = wl_display_connect(display.empty() ? nullptr : display.c_str());
+    if (connection)
+        wl_display_disconnect(connection);
+    return connection != nullptr;
+}
+
+bool HasWaylandPlugin()
+{
+    // Plugins from elsewhere are Qt's to find.
+    if (!Variable("QT_PLUGIN_PATH").empty())
+        return true;
+    QString folder = QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms";
+    return QFileInfo::exists(folder + "/libqwayland-generic.so");
+}
+} // namespace
+
+const char* Platform::Choose(const char* requested, const char* display, const char* wayland,
+                             const char* sessionType)
+{
+    if (requested && *requested)
+        return requested;
+    bool hasX = display && *display;
+    bool hasWayland = wayland && *wayland;
+    // In a Wayland session the program is a client of the compositor itself;
+    // XWayland is kept as the way back where the Wayland platform fails.
+    if (hasWayland && ((sessionType && strcmp(sessionType, "wayland") == 0) || !hasX))
+        return hasX ? "wayland;xcb" : "wayland";
+    return hasX ? "xcb" : "";
+}
+
+bool Platform::CheckDisplay(std::string* problem)
+{
+    std::string display = Variable("DISPLAY");
+    std::string wayland = Variable("WAYLAND_DISPLAY");
+    std::string requested = Variable("QT_QPA_PLATFORM");
+    std::string platform = Choose(requested.c_str(), display.c_str(), wayland.c_str(),
+                                  Variable("XDG_SESSION_TYPE").c_str());
+    bool onWayland = platform.rfind("wayland", 0) == 0;
+    if (requested.empty() && onWayland && !display.empty() &&
+        (!HasWaylandPlugin() || !CanReachWayland(wayland))) {
+        platform = "xcb";
+        onWayland = false;
+    }
+    if (requested.empty() && !platform.empty())
+        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+
+    if (onWayland) {
+        if (!CanReachWayland(wayland)) {
+            *problem = "cannot open Wayland display " + (wayland.empty() ? "wayland-0" : wayland);
+            return false;
+        }
+        if (!HasWaylandPlugin()) {
+            *problem = "Qt's Wayland platform is not installed (Debian's qt6-wayland)";
+            return false;
+        }
+        return true;
+    }
+    if (platform.empty() || (platform.rfind("xcb", 0) == 0 && display.empty())) {
+        *problem = "no display to open (DISPLAY is not set)";
+        return false;
+    }
+    if (platform.rfind("xcb", 0) == 0 && !CanReachX(display)) {
+        *problem = "cannot open display " + display;
+        return false;
+    }
+    return true;
 }
 
 void Platform::CreateApplication()
