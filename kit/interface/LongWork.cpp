@@ -19,6 +19,8 @@
 #include <new>
 #include <thread>
 
+#include <unistd.h>
+
 namespace BPrivate {
 
 namespace {
@@ -30,6 +32,9 @@ const int kProgressHeight = 4;
 const int kProgressSteps = 1000;
 const char* const kProgressName = "tavrin-long-work-progress";
 const char* const kBusyProperty = "tavrin-long-work-busy";
+
+// The process the kit was loaded in.
+const pid_t sProcess = getpid();
 
 status_t guarded(const std::function<status_t()>& work)
 {
@@ -118,7 +123,10 @@ QWidget* waiting_window()
 status_t run_long_work(const std::function<status_t()>& work,
                        const std::function<float()>& progress)
 {
-    if (QCoreApplication::instance() == nullptr || !StrandScheduler::Get()->IsGuiThread())
+    // A child forked from the program has only the thread that forked it, and
+    // Qt's event loop there is not to be trusted: the work runs in place.
+    if (QCoreApplication::instance() == nullptr || !StrandScheduler::Get()->IsGuiThread() ||
+        getpid() != sProcess)
         return guarded(work);
 
     std::atomic<bool> done{false};

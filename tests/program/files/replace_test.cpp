@@ -242,12 +242,12 @@ public:
 
     ssize_t Read(void* buffer, size_t size) override
     {
-        _Fire();
+        _Fire(fInner->Position());
         return fInner->Read(buffer, size);
     }
     ssize_t ReadAt(off_t position, void* buffer, size_t size) override
     {
-        _Fire();
+        _Fire(position);
         return fInner->ReadAt(position, buffer, size);
     }
     ssize_t WriteAt(off_t position, const void* buffer, size_t size) override
@@ -258,9 +258,11 @@ public:
     off_t Position() const override { return fInner->Position(); }
 
 private:
-    void _Fire()
+    // Fires at the first read of the pixel rows, past the 32-byte header: an
+    // encoder may read them all at once.
+    void _Fire(off_t position)
     {
-        if (fInner->Position() > 1000 && fHook) {
+        if (position >= 32 && fHook) {
             auto hook = std::move(fHook);
             fHook = nullptr;
             hook();
