@@ -496,21 +496,20 @@ void ViewWidget::dropEvent(QDropEvent* event)
 void ViewWidget::paintEvent(QPaintEvent* event)
 {
     ViewData* data = ViewBridge::Data(fView);
+    // Only what can be seen is painted. The window's own buffer is as large as
+    // the window, however far it reaches off the screens; pixels of it that
+    // are never painted take no memory.
     QPainter painter(this);
-    QRegion rest(event->rect());
     if (!data->backing.isNull()) {
         const QRect& area = data->backingArea;
         QRect shown = event->rect() & area;
         if (!shown.isEmpty())
             painter.drawImage(shown, data->backing, shown.translated(-area.topLeft()));
-        rest -= shown;
-        // The rest cannot be seen on any screen (a grab still asks for it).
-        for (const QRect& part : rest)
-            painter.fillRect(part, Qt::black);
     } else if (!data->native) {
         rgb_color color = data->viewColor;
-        if (color != B_TRANSPARENT_32_BIT)
-            painter.fillRect(event->rect(), QColor(color.red, color.green, color.blue));
+        QRect shown = event->rect() & visible_area(this);
+        if (color != B_TRANSPARENT_32_BIT && !shown.isEmpty())
+            painter.fillRect(shown, QColor(color.red, color.green, color.blue));
     }
 }
 

@@ -151,6 +151,27 @@ TEST_F(BackingTest, AWindowAsLargeAsTheKitAllowsKeepsAtMostAScreensWorth)
     }
 }
 
+TEST_F(BackingTest, AShownWindowStretchedFarPastTheScreenPaintsOnlyWhatCanBeSeen)
+{
+    QRect screen = screen_rect();
+    Open(BRect(0, 0, 199, 149));
+    long before = rss_kb();
+    window->ResizeTo(32766, 32766);
+    ASSERT_TRUE(run_until([this]() { return view->updates.back().right > 199; }));
+    run_for(50);
+    // The platform's buffer for the window is as large as the window, but only
+    // what is painted of it takes memory.
+    long grown = rss_kb() - before;
+    EXPECT_LT(grown, (long)screen.width() * screen.height() * 4 * 3 / 1024 + 64 * 1024);
+    // The store reaches the screen's far corner, wherever the platform put the window.
+    const QImage& store = ViewBridge::Data(view)->backing;
+    QPoint corner = ViewBridge::Widget(view)->mapFromGlobal(screen.bottomRight());
+    ASSERT_EQ(ViewBridge::BackingArea(view), QRect(QPoint(0, 0), corner));
+    EXPECT_EQ(store.pixel(corner), pattern_at(corner.x(), corner.y()));
+    window->ResizeTo(199, 149);
+    run_for(20);
+}
+
 TEST_F(BackingTest, AWindowReachingOffTheScreenIsDrawnWhenItComesBack)
 {
     QRect screen = screen_rect();
