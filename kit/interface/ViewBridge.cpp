@@ -100,6 +100,11 @@ QRect visible_area(QWidget* widget)
         offset += w->pos();
         area = area.translated(w->pos()) & w->parentWidget()->rect();
     }
+    // A platform that keeps windows' places from their programs (Wayland) may
+    // show any part of the window.
+    static const bool placesKnown = !QGuiApplication::platformName().startsWith("wayland");
+    if (!placesKnown)
+        return area.isEmpty() ? QRect() : area.translated(-offset);
     // The window's own rectangle is its content area on the screens.
     QRect frame = window->geometry();
     QRect screens;
