@@ -9,6 +9,8 @@
 #include "ViewPrivate.h"
 #include "WindowPrivate.h"
 
+#include <QRegion>
+
 #include <cmath>
 #include <cstring>
 
@@ -344,43 +346,23 @@ void BView::ScrollTo(BPoint where)
     fData->origin = where;
 
     // Move what was drawn with the content and redraw only what comes into view.
+    // The store covers the same part of the widget before and after.
     QImage& backing = fData->backing;
     if (!backing.isNull()) {
-        int w = backing.width();
-        int h = backing.height();
+        QRect area(QPoint(0, 0), fData->backingArea.size());
         int sx = (int)dx;
         int sy = (int)dy;
-        if (std::abs(sx) >= w || std::abs(sy) >= h) {
-            ViewBridge::Invalidate(this, Bounds());
-        } else {
-            int rowBytes = (w - std::abs(sx)) * 4;
-            int srcX = sx > 0 ? sx : 0;
-            int dstX = sx > 0 ? 0 : -sx;
-            if (sy >= 0) {
-                for (int y = 0; y < h - sy; y++)
-                    memmove(backing.scanLine(y) + dstX * 4,
-                            backing.constScanLine(y + sy) + srcX * 4, rowBytes);
-            } else {
-                for (int y = h - 1; y >= -sy; y--)
-                    memmove(backing.scanLine(y) + dstX * 4,
-                            backing.constScanLine(y + sy) + srcX * 4, rowBytes);
-            }
-            BRect bounds = Bounds();
-            if (sx > 0)
-                ViewBridge::Invalidate(
-                    this, BRect(bounds.right - sx + 1, bounds.top, bounds.right, bounds.bottom));
-            else if (sx < 0)
-                ViewBridge::Invalidate(
-                    this, BRect(bounds.left, bounds.top, bounds.left - sx - 1, bounds.bottom));
-            if (sy > 0)
-                ViewBridge::Invalidate(
-                    this, BRect(bounds.left, bounds.bottom - sy + 1, bounds.right, bounds.bottom));
-            else if (sy < 0)
-                ViewBridge::Invalidate(
-                    this, BRect(bounds.left, bounds.top, bounds.right, bounds.top - sy - 1));
+        QRect kept = area & area.translated(-sx, -sy);
+        if (!kept.isEmpty())
+            BPrivate::move_pixels(backing, kept.translated(sx, sy), kept.topLeft());
+        QPoint corner = fData->backingArea.topLeft() + QPoint((int)where.x, (int)where.y);
+        for (const QRect& part : QRegion(area) - QRegion(kept)) {
+            QRect inView = part.translated(corner);
+            ViewBridge::Invalidate(
+                this, BRect(inView.left(), inView.top(), inView.right(), inView.bottom()));
         }
         if (fData->widget)
-            fData->widget->update();
+            fData->widget->update(fData->backingArea);
     }
     for (BView* child : fData->children)
         ViewBridge::SyncGeometry(child);

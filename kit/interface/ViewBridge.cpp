@@ -12,9 +12,12 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
+#include <QScreen>
 #include <QWheelEvent>
 
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 namespace BPrivate {
@@ -57,6 +60,83 @@ uint32 convert_modifiers(Qt::KeyboardModifiers modifiers)
     if (modifiers & Qt::MetaModifier)
         result |= B_OPTION_KEY | B_LEFT_OPTION_KEY;
     return result;
+}
+
+namespace {
+
+// A store up to this many pixels larger than it needs to be keeps its memory.
+const qint64 kSpareStorePixels = 256 * 256;
+
+inline uint32 pixel_value(rgb_color color)
+{
+    return 0xff000000u | ((uint32)color.red << 16) | ((uint32)color.green << 8) | color.blue;
+}
+
+void fill_pixels(QImage& image, QRect rect, uint32 value)
+{
+    rect &= image.rect();
+    for (int y = rect.top(); y <= rect.bottom(); y++) {
+        uint32* row = reinterpret_cast<uint32*>(image.scanLine(y));
+        std::fill(row + rect.left(), row + rect.right() + 1, value);
+    }
+}
+
+void copy_pixels(const QImage& from, QRect source, QImage& to, QPoint target)
+{
+    size_t bytes = (size_t)source.width() * 4;
+    for (int y = 0; y < source.height(); y++)
+        memcpy(to.scanLine(target.y() + y) + target.x() * 4,
+               from.constScanLine(source.top() + y) + source.left() * 4, bytes);
+}
+
+// The part of a widget that can be seen, in its own pixels: its rectangle
+// clipped by its parents', its window's, and the screens the window lies on.
+QRect visible_area(QWidget* widget)
+{
+    QWidget* window = widget->window();
+    QRect area = widget->rect();
+    QPoint offset(0, 0);
+    for (QWidget* w = widget; w != window; w = w->parentWidget()) {
+        offset += w->pos();
+        area = area.translated(w->pos()) & w->parentWidget()->rect();
+    }
+    // A platform that keeps windows' places from their programs (Wayland) may
+    // show any part of the window.
+    static const bool placesKnown = !QGuiApplication::platformName().startsWith("wayland");
+    if (!placesKnown)
+        return area.isEmpty() ? QRect() : area.translated(-offset);
+    // The window's own rectangle is its content area on the screens.
+    QRect frame = window->geometry();
+    QRect screens;
+    if (QScreen* screen = window->screen()) {
+        for (QScreen* sibling : screen->virtualSiblings()) {
+            if (sibling->geometry().intersects(frame))
+                screens |= sibling->geometry();
+        }
+    }
+    area &= screens.translated(-frame.topLeft());
+    return area.isEmpty() ? QRect() : area.translated(-offset);
+}
+
+} // namespace
+
+// Moves a rectangle of pixels to another place in the same image; the two may overlap.
+void move_pixels(QImage& image, QRect source, QPoint target)
+{
+    size_t bytes = (size_t)source.width() * 4;
+    uchar* bits = image.bits();
+    qsizetype stride = image.bytesPerLine();
+    auto row = [&](int y) {
+        memmove(bits + (target.y() + y) * stride + target.x() * 4,
+                bits + (source.top() + y) * stride + source.left() * 4, bytes);
+    };
+    if (target.y() <= source.top()) {
+        for (int y = 0; y < source.height(); y++)
+            row(y);
+    } else {
+        for (int y = source.height() - 1; y >= 0; y--)
+            row(y);
+    }
 }
 
 namespace {
@@ -121,18 +201,19 @@ bool ViewBridge::MakeTarget(BView* view, DrawTarget* target)
     }
     if (data->backing.isNull())
         return false;
+    const QRect& area = data->backingArea;
     target->image = &data->backing;
-    target->dx = -(int)std::floor(data->origin.x);
-    target->dy = -(int)std::floor(data->origin.y);
-    target->clip = data->backing.rect();
+    target->dx = -(int)std::floor(data->origin.x) - area.left();
+    target->dy = -(int)std::floor(data->origin.y) - area.top();
+    target->clip = QRect(QPoint(0, 0), area.size());
     return true;
 }
 
 void ViewBridge::Touched(BView* view, const QRect& imageRect)
 {
     ViewData* data = view->fData;
-    if (data->widget && !data->bitmapHost && !data->printPainter)
-        data->widget->update(imageRect);
+    if (data->widget && !data->bitmapHost && !data->printPainter && !imageRect.isEmpty())
+        data->widget->update(imageRect.translated(data->backingArea.topLeft()));
 }
 
 void ViewBridge::Realize(BView* view, QWidget* parent)
@@ -145,6 +226,8 @@ void ViewBridge::Realize(BView* view, QWidget* parent)
     } else {
         data->widget->setParent(parent);
     }
+    if (!data->parent)
+        _WatchWindow(view, parent);
     SyncGeometry(view);
     ResizeBacking(view, BRect());
     data->widget->setVisible(!data->hidden);
@@ -161,6 +244,7 @@ void ViewBridge::Unrealize(BView* view)
     data->widget = nullptr;
     data->native = nullptr;
     data->backing = QImage();
+    data->backingArea = QRect();
 }
 
 void ViewBridge::SyncGeometry(BView* view)
@@ -177,34 +261,95 @@ void ViewBridge::SyncGeometry(BView* view)
     data->widget->setGeometry(rect);
     if (data->native)
         data->native->setGeometry(0, 0, rect.width(), rect.height());
+    RefreshBacking(view);
 }
 
 void ViewBridge::ResizeBacking(BView* view, BRect oldBounds)
 {
     ViewData* data = view->fData;
+    _FitBacking(view);
+    // The store drew in what came into view; some views want all of it again.
+    if (data->flags & B_FULL_UPDATE_ON_RESIZE || !oldBounds.IsValid())
+        Invalidate(view, view->Bounds());
+}
+
+void ViewBridge::RefreshBacking(BView* view)
+{
+    _FitBacking(view);
+    for (BView* child : view->fData->children)
+        RefreshBacking(child);
+}
+
+void ViewBridge::_FitBacking(BView* view)
+{
+    ViewData* data = view->fData;
     if (!data->widget || !(data->flags & B_WILL_DRAW) || data->native)
         return;
-    BRect bounds = view->Bounds();
-    QSize size(std::max(0, bounds.IntegerWidth() + 1), std::max(0, bounds.IntegerHeight() + 1));
-    if (data->backing.size() == size)
+    QRect area = visible_area(data->widget);
+    QImage& backing = data->backing;
+    QRect old = backing.isNull() ? QRect() : data->backingArea;
+    if (area == old)
         return;
-    QImage old = data->backing;
-    data->backing = QImage(size, QImage::Format_RGB32);
-    data->backing.fill(Qt::black);
-    if (!old.isNull()) {
-        QPainter painter(&data->backing);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(0, 0, old);
-    }
-    if (data->flags & B_FULL_UPDATE_ON_RESIZE || !oldBounds.IsValid()) {
-        Invalidate(view, bounds);
+    if (area.isEmpty()) {
+        // Nothing of the view can be seen: it needs no pixels.
+        backing = QImage();
+        data->backingArea = QRect();
         return;
     }
-    // Only what the resize uncovered needs drawing.
-    if (bounds.right > oldBounds.right)
-        Invalidate(view, BRect(oldBounds.right + 1, bounds.top, bounds.right, bounds.bottom));
-    if (bounds.bottom > oldBounds.bottom)
-        Invalidate(view, BRect(bounds.left, oldBounds.bottom + 1, bounds.right, bounds.bottom));
+
+    // What stays in view keeps its pixels. A store that still holds the new
+    // area, and is not much larger than it, keeps its memory and moves them
+    // in place; otherwise a store of the new area's size takes them over.
+    QRect kept = area & old;
+    qint64 needed = (qint64)area.width() * area.height();
+    qint64 held = (qint64)backing.width() * backing.height();
+    bool fits = backing.width() >= area.width() && backing.height() >= area.height();
+    if (fits && held <= 2 * needed + kSpareStorePixels) {
+        if (!kept.isEmpty() && old.topLeft() != area.topLeft())
+            move_pixels(backing, kept.translated(-old.topLeft()), kept.topLeft() - area.topLeft());
+    } else {
+        QImage fresh(area.size(), QImage::Format_RGB32);
+        if (fresh.isNull()) {
+            backing = QImage();
+            data->backingArea = QRect();
+            return;
+        }
+        if (!kept.isEmpty())
+            copy_pixels(backing, kept.translated(-old.topLeft()), fresh,
+                        kept.topLeft() - area.topLeft());
+        backing = std::move(fresh);
+    }
+    data->backingArea = area;
+
+    // What comes into view is cleared at once, so that the screen never shows
+    // stale memory, and is drawn on the window's strand.
+    rgb_color color = data->viewColor;
+    uint32 clear = color == B_TRANSPARENT_32_BIT ? 0xff000000u : pixel_value(color);
+    QRegion exposed = QRegion(area) - QRegion(kept);
+    for (const QRect& part : exposed) {
+        fill_pixels(backing, part.translated(-area.topLeft()), clear);
+        QRect inView =
+            part.translated((int)std::floor(data->origin.x), (int)std::floor(data->origin.y));
+        Invalidate(view, BRect(inView.left(), inView.top(), inView.right(), inView.bottom()));
+    }
+}
+
+void ViewBridge::_WatchWindow(BView* view, QWidget* window)
+{
+    QWidget* widget = view->fData->widget;
+    window->installEventFilter(widget);
+    // A screen that changes its size changes what can be seen of the window.
+    auto refresh = [view]() { RefreshBacking(view); };
+    auto watch = [widget, refresh](QScreen* screen) {
+        QObject::connect(screen, &QScreen::geometryChanged, widget, refresh);
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, widget, [watch, refresh](QScreen* s) {
+        watch(s);
+        refresh();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, widget, refresh);
 }
 
 void ViewBridge::Invalidate(BView* view, BRect rect)
@@ -278,18 +423,24 @@ void ViewBridge::RunUpdates(BView* view)
     if (data->hasDirty) {
         BRect dirty = data->dirty & view->Bounds();
         data->hasDirty = false;
+        // Only what can be seen is drawn; the rest is drawn when it comes into view.
         if (dirty.IsValid() && !data->backing.isNull()) {
+            QPoint origin((int)std::floor(data->origin.x), (int)std::floor(data->origin.y));
+            QRect seen = data->backingArea.translated(origin);
+            dirty = dirty & BRect(seen.left(), seen.top(), seen.right(), seen.bottom());
+        }
+        if (dirty.IsValid() && !data->backing.isNull()) {
+            QPoint origin((int)std::floor(data->origin.x), (int)std::floor(data->origin.y));
+            QRect inWidget = to_qrect(dirty).translated(-origin);
             rgb_color color = data->viewColor;
             if (color != B_TRANSPARENT_32_BIT) {
-                QRect area = to_qrect(dirty).translated(-(int)std::floor(data->origin.x),
-                                                        -(int)std::floor(data->origin.y));
-                QPainter painter(&data->backing);
-                painter.fillRect(area, QColor(color.red, color.green, color.blue));
+                fill_pixels(data->backing, inWidget.translated(-data->backingArea.topLeft()),
+                            pixel_value(color));
             }
             if (data->flags & B_WILL_DRAW)
                 view->Draw(dirty);
             if (data->widget)
-                data->widget->update();
+                data->widget->update(inWidget);
         }
     }
     for (BView* child : data->children)
@@ -350,14 +501,38 @@ void ViewWidget::dropEvent(QDropEvent* event)
 void ViewWidget::paintEvent(QPaintEvent* event)
 {
     ViewData* data = ViewBridge::Data(fView);
+    // Only what can be seen is painted. The window's own buffer is as large as
+    // the window, however far it reaches off the screens; pixels of it that
+    // are never painted take no memory.
     QPainter painter(this);
     if (!data->backing.isNull()) {
-        painter.drawImage(event->rect(), data->backing, event->rect());
+        const QRect& area = data->backingArea;
+        QRect shown = event->rect() & area;
+        if (!shown.isEmpty())
+            painter.drawImage(shown, data->backing, shown.translated(-area.topLeft()));
     } else if (!data->native) {
         rgb_color color = data->viewColor;
-        if (color != B_TRANSPARENT_32_BIT)
-            painter.fillRect(event->rect(), QColor(color.red, color.green, color.blue));
+        QRect shown = event->rect() & visible_area(this);
+        if (color != B_TRANSPARENT_32_BIT && !shown.isEmpty())
+            painter.fillRect(shown, QColor(color.red, color.green, color.blue));
     }
+}
+
+bool ViewWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window()) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::ScreenChangeInternal:
+            ViewBridge::RefreshBacking(fView);
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ViewWidget::resizeEvent(QResizeEvent* event)

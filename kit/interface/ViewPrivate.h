@@ -50,10 +50,15 @@ struct ViewData
     BFont font;
     bool hidden = false;
 
-    // The platform widget while the view is in a window; the backing store
-    // holds what the view drew, in the widget's own pixels.
+    // The platform widget while the view is in a window. The backing store
+    // holds what the view drew on the part of the widget that can be seen
+    // (backingArea, in the widget's own pixels): the widget clipped by its
+    // parents, its window and the screens. Its pixel (0, 0) is the area's
+    // top-left corner; the image may be larger than the area, so that a store
+    // that shrinks keeps its memory instead of copying.
     QPointer<QWidget> widget;
     QImage backing;
+    QRect backingArea;
     // Subclasses built on a Qt control put it inside the view's widget.
     std::function<QWidget*(QWidget* parent)> makeNative;
     QPointer<QWidget> native;
@@ -85,6 +90,11 @@ public:
     static void Unrealize(BView* view);
     static void SyncGeometry(BView* view);
     static void ResizeBacking(BView* view, BRect oldBounds);
+    // Fits the backing stores of a view subtree to what can be seen now.
+    static void RefreshBacking(BView* view);
+    // The backing store's place in the widget and its memory, for tests.
+    static QRect BackingArea(BView* view) { return view->fData->backingArea; }
+    static qsizetype BackingBytes(BView* view) { return view->fData->backing.sizeInBytes(); }
     static void Invalidate(BView* view, BRect rect);
     static void SetWindow(BView* view, BWindow* window);
     static void ParentResized(BView* view, float dw, float dh);
@@ -93,7 +103,14 @@ public:
     static void RunUpdates(BView* view);
     static void RunPulse(BView* view);
     static BView* FindView(BView* view, const char* name);
+
+private:
+    static void _FitBacking(BView* view);
+    static void _WatchWindow(BView* view, QWidget* window);
 };
+
+// Moves a rectangle of pixels to another place in the same image; the two may overlap.
+void move_pixels(QImage& image, QRect source, QPoint target);
 
 // The widget behind a view: paints the backing store, turns mouse input into messages.
 //
@@ -113,6 +130,8 @@ public:
     static const int kChordInterval = 50;
 
 protected:
+    // Watches the window: moves, resizes and screens change what can be seen.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -8,14 +8,28 @@
 
 #include <QWidget>
 
+namespace {
+
+// Widgets paint only what can be seen on the screen; the rest of the picture
+// stays black.
+QImage render(QWidget* widget)
+{
+    if (!widget)
+        return QImage();
+    QImage image(widget->size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    widget->render(&image);
+    return image;
+}
+
+} // namespace
+
 QImage grab_window(BWindow* window)
 {
-    QWidget* widget = BPrivate::WindowBridge::Data(window)->widget;
-    return widget ? widget->grab().toImage().convertToFormat(QImage::Format_RGB32) : QImage();
+    return render(BPrivate::WindowBridge::Data(window)->widget);
 }
 
 QImage grab_view(BView* view)
 {
-    QWidget* widget = BPrivate::ViewBridge::Widget(view);
-    return widget ? widget->grab().toImage().convertToFormat(QImage::Format_RGB32) : QImage();
+    return render(BPrivate::ViewBridge::Widget(view));
 }

@@ -1,0 +1,256 @@
+// A view keeps pixels only for what can be seen of it: its window on the
+// screen, scrolling included. What comes into view is drawn exactly.
+
+#include <Bitmap.h>
+#include <View.h>
+#include <Window.h>
+
+#include "Pixels.h"
+#include "TestApp.h"
+#include "interface/ViewPrivate.h"
+#include "interface/WindowPrivate.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+namespace {
+
+using BPrivate::ViewBridge;
+
+// The colour the pattern view shows at view point (x, y).
+uint32 pattern_at(int x, int y)
+{
+    return 0xff000000u | ((uint32)(x & 0xff) << 16) | ((uint32)(y & 0xff) << 8) |
+           (uint32)(((x >> 8) * 16 + (y >> 8)) & 0xff);
+}
+
+// Draws the pattern for every update, as a picture viewer draws its picture.
+class PatternView : public BView
+{
+public:
+    PatternView(BRect frame) : BView(frame, "pattern", B_FOLLOW_ALL_SIDES, B_WILL_DRAW) {}
+    void Draw(BRect update) override
+    {
+        updates.push_back(update);
+        int left = (int)update.left, top = (int)update.top;
+        BBitmap piece(BRect(0, 0, update.IntegerWidth(), update.IntegerHeight()), B_RGB32);
+        uint32* bits = static_cast<uint32*>(piece.Bits());
+        int width = update.IntegerWidth() + 1;
+        for (int y = 0; y <= update.IntegerHeight(); y++) {
+            for (int x = 0; x < width; x++)
+                bits[y * width + x] = pattern_at(left + x, top + y);
+        }
+        DrawBitmap(&piece, piece.Bounds(), update);
+    }
+    std::vector<BRect> updates;
+};
+
+QRect screen_rect()
+{
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+long rss_kb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+// The view's pixels in the widget rectangle `seen` that differ from the pattern
+// scrolled to the view's bounds.
+int mismatches(BView* view, QRect seen)
+{
+    QImage shown = grab_view(view);
+    BRect bounds = view->Bounds();
+    int wrong = 0;
+    for (int y = seen.top(); y <= seen.bottom(); y++) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
+        for (int x = seen.left(); x <= seen.right(); x++)
+            wrong += row[x] != pattern_at(x + (int)bounds.left, y + (int)bounds.top);
+    }
+    return wrong;
+}
+
+class BackingTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { test_app(); }
+    void TearDown() override
+    {
+        if (!window)
+            return;
+        window->Lock();
+        window->Quit();
+        run_for(10);
+    }
+    void Open(BRect frame, bool show = true)
+    {
+        window = new BWindow(frame, "backing", B_TITLED_WINDOW, 0);
+        view = new PatternView(window->Bounds());
+        window->AddChild(view);
+        if (show) {
+            window->Show();
+            ASSERT_TRUE(run_until([this]() { return !view->updates.empty(); }));
+            run_for(20);
+        }
+    }
+
+    BWindow* window = nullptr;
+    PatternView* view = nullptr;
+};
+
+TEST_F(BackingTest, AWindowAsLargeAsTheKitAllowsKeepsAtMostAScreensWorth)
+{
+    QRect screen = screen_rect();
+    struct
+    {
+        BPoint corner;
+        QRect area;
+    } cases[] = {
+        {BPoint(0, 0), QRect(0, 0, screen.width(), screen.height())},
+        {BPoint(screen.width() - 200, screen.height() - 100), QRect(0, 0, 200, 100)},
+        {BPoint(-300, -50), QRect(300, 50, screen.width(), screen.height())},
+        {BPoint(screen.width() + 10, 0), QRect()},
+    };
+    for (auto& c : cases) {
+        // Shown at its own size first, then hidden: the platform's buffer for a
+        // shown window is as large as the window, which is not the kit's to keep.
+        Open(BRect(c.corner.x, c.corner.y, c.corner.x + 199, c.corner.y + 149), false);
+        long before = rss_kb();
+        window->ResizeTo(32766, 32766);
+        ASSERT_EQ(view->Bounds(), BRect(0, 0, 32766, 32766));
+        EXPECT_EQ(ViewBridge::BackingArea(view), c.area) << c.corner.x << "," << c.corner.y;
+        EXPECT_LE(ViewBridge::BackingBytes(view), (qsizetype)screen.width() * screen.height() * 4);
+        // However it is counted, the process grew by no more than a screen's worth
+        // and some slack, not by the 4 GB a store of the whole view would take.
+        long grown = rss_kb() - before;
+        EXPECT_LT(grown, (long)screen.width() * screen.height() * 4 / 1024 + 64 * 1024);
+
+        // Drawing lands at once on what can be seen.
+        if (!c.area.isEmpty()) {
+            view->SetHighColor(1, 2, 3);
+            BPoint at(c.area.left() + 5, c.area.top() + 5);
+            view->FillRect(BRect(at, at));
+            QImage& store = ViewBridge::Data(view)->backing;
+            EXPECT_EQ(store.pixel(5, 5), qRgb(1, 2, 3));
+        }
+        window->Lock();
+        window->Quit();
+        window = nullptr;
+        run_for(10);
+    }
+}
+
+TEST_F(BackingTest, AShownWindowStretchedFarPastTheScreenPaintsOnlyWhatCanBeSeen)
+{
+    QRect screen = screen_rect();
+    Open(BRect(0, 0, 199, 149));
+    long before = rss_kb();
+    window->ResizeTo(32766, 32766);
+    ASSERT_TRUE(run_until([this]() { return view->updates.back().right > 199; }));
+    run_for(50);
+    // The platform's buffer for the window is as large as the window, but only
+    // what is painted of it takes memory.
+    long grown = rss_kb() - before;
+    EXPECT_LT(grown, (long)screen.width() * screen.height() * 4 * 3 / 1024 + 64 * 1024);
+    // The store reaches the screen's far corner, wherever the platform put the window.
+    const QImage& store = ViewBridge::Data(view)->backing;
+    QPoint corner = ViewBridge::Widget(view)->mapFromGlobal(screen.bottomRight());
+    ASSERT_EQ(ViewBridge::BackingArea(view), QRect(QPoint(0, 0), corner));
+    EXPECT_EQ(store.pixel(corner), pattern_at(corner.x(), corner.y()));
+    window->ResizeTo(199, 149);
+    run_for(20);
+}
+
+TEST_F(BackingTest, AWindowReachingOffTheScreenIsDrawnWhenItComesBack)
+{
+    QRect screen = screen_rect();
+    // Two ways back: the program moves the window, or the user (the platform) does.
+    for (bool byPlatform : {false, true}) {
+        Open(BRect(screen.width() - 100, screen.height() - 80, screen.width() + 199,
+                   screen.height() + 119));
+        EXPECT_EQ(ViewBridge::BackingArea(view), QRect(0, 0, 100, 80));
+        for (BRect update : view->updates)
+            EXPECT_TRUE(BRect(0, 0, 99, 79).Contains(update)) << "drew what cannot be seen";
+        EXPECT_EQ(mismatches(view, QRect(0, 0, 100, 80)), 0);
+
+        // A drawing call paints what can be seen at once.
+        view->SetHighColor(9, 8, 7);
+        view->FillRect(view->Bounds());
+        EXPECT_EQ(grab_view(view).pixel(99, 79), qRgb(9, 8, 7));
+
+        view->updates.clear();
+        if (byPlatform)
+            BPrivate::WindowBridge::Data(window)->widget->move(40, 30);
+        else
+            window->MoveTo(40, 30);
+        ASSERT_TRUE(run_until([this]() { return !view->updates.empty(); }));
+        run_for(20);
+        EXPECT_EQ(ViewBridge::BackingArea(view), QRect(0, 0, 300, 200));
+        // Everything that came into view was asked for.
+        BRect asked;
+        for (BRect update : view->updates)
+            asked = asked.IsValid() ? (asked | update) : update;
+        EXPECT_TRUE(asked.Contains(BRect(100, 0, 299, 199)));
+        EXPECT_TRUE(asked.Contains(BRect(0, 80, 299, 199)));
+        EXPECT_EQ(mismatches(view, QRect(0, 0, 300, 200)), 0) << "by platform " << byPlatform;
+        window->Lock();
+        window->Quit();
+        window = nullptr;
+        run_for(10);
+    }
+}
+
+TEST_F(BackingTest, ScrollingAViewLargerThanTheScreenShowsTheRightPixels)
+{
+    QRect screen = screen_rect();
+    Open(BRect(0, 0, screen.width() * 3 - 1, screen.height() * 3 - 1));
+    EXPECT_EQ(ViewBridge::BackingArea(view), QRect(QPoint(0, 0), screen.size()));
+    EXPECT_EQ(mismatches(view, QRect(QPoint(0, 0), screen.size())), 0);
+    BPoint steps[] = {BPoint(1000, 700),  BPoint(963, 705), BPoint(963, 405),
+                      BPoint(1500, 1200), BPoint(0, 0),     BPoint(5, -3)};
+    for (BPoint step : steps) {
+        size_t before = view->updates.size();
+        view->ScrollTo(step);
+        run_until([&]() { return view->updates.size() > before; });
+        run_for(20);
+        EXPECT_EQ(mismatches(view, QRect(QPoint(0, 0), screen.size())), 0)
+            << "scrolled to " << step.x << "," << step.y;
+        for (size_t i = before; i < view->updates.size(); i++) {
+            BRect seen(step.x, step.y, step.x + screen.width() - 1, step.y + screen.height() - 1);
+            EXPECT_TRUE(seen.Contains(view->updates[i])) << "drew what cannot be seen";
+        }
+    }
+    EXPECT_LE(ViewBridge::BackingBytes(view), (qsizetype)screen.width() * screen.height() * 4);
+}
+
+TEST_F(BackingTest, AStoreThatShrinksKeepsItsPixelsAndItsMemory)
+{
+    Open(BRect(20, 20, 419, 319));
+    const uchar* memory = ViewBridge::Data(view)->backing.constBits();
+    size_t draws = view->updates.size();
+    window->ResizeTo(349, 279);
+    run_for(30);
+    EXPECT_EQ(ViewBridge::BackingArea(view), QRect(0, 0, 350, 280));
+    EXPECT_EQ(ViewBridge::Data(view)->backing.constBits(), memory);
+    EXPECT_EQ(view->updates.size(), draws) << "nothing new came into view";
+    EXPECT_EQ(mismatches(view, QRect(0, 0, 350, 280)), 0);
+    // Growing again draws only what comes back.
+    window->ResizeTo(399, 279);
+    ASSERT_TRUE(run_until([&]() { return view->updates.size() > draws; }));
+    run_for(20);
+    EXPECT_EQ(view->updates.back(), BRect(350, 0, 399, 279));
+    EXPECT_EQ(mismatches(view, QRect(0, 0, 400, 280)), 0);
+}
+
+} // namespace
