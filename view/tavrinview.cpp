@@ -1,11 +1,11 @@
 #include "view/tavrinview.h"
 
 #include <FilePanel.h>
+#include <PixelSize.h>
 #include <Window.h>
 
 #include "window/tavrinwindow.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -62,8 +62,7 @@ void tavrinview::redraw(bool resize)
         if (resize && window)
             window->resizeview((int)(pic.right - pic.left), (int)(pic.bottom - pic.top));
         char text[kTitleSize];
-        compose_title(text, sizeof(text), title, (int)std::ceil(pic.right - pic.left) + 1,
-                      (int)std::ceil(pic.bottom - pic.top) + 1);
+        compose_title(text, sizeof(text), title, pixel_width(pic), pixel_height(pic));
         if (window)
             window->SetTitle(text);
         Draw(Bounds());

@@ -5,6 +5,7 @@
 #include <Entry.h>
 #include <Message.h>
 #include <Messenger.h>
+#include <PixelSize.h>
 #include <View.h>
 #include <Window.h>
 
@@ -389,7 +390,7 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
     QByteArray token = sDrag.token;
     BMessage offer(*message);
     QPoint hotSpot((int)sDrag.offset.x, (int)sDrag.offset.y);
-    QSize size((int)rect.Width() + 1, (int)rect.Height() + 1);
+    QSize size(pixel_width(rect), pixel_height(rect));
     // The real drag starts once the handler that asked for it has returned.
     BPoint offset = sDrag.offset;
     BMessenger target = sDrag.replyTo;
