@@ -96,10 +96,7 @@ void tavrinwindow::resizeview(int w, int h)
 
 bool tavrinwindow::QuitRequested()
 {
-    for (int32 i = 0; s_fmt* record = static_cast<s_fmt*>(xlt.ItemAt(i)); i++)
-        delete record;
-    xlt.MakeEmpty();
-    trc = 0;
+    clear_catalogue();
     BMessenger(be_app).SendMessage(B_QUIT_REQUESTED);
     return true;
 }
