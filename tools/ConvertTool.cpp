@@ -168,6 +168,10 @@ bool convert_in_parallel(BTranslatorRoster* roster, BPositionIO* input, BPositio
     *encoded = translate(roster, pipe.ReadEnd(), output, type);
     pipe.CloseRead(*encoded);
     decoder.join();
+    // A decoder stopped by an encoder that failed first has read nothing
+    // wrong: the failure to report is the encoder's.
+    if (pipe.ReaderFailedFirst())
+        *decoded = B_OK;
     return !pipe.Broken();
 }
 
