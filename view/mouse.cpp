@@ -146,7 +146,7 @@ void tavrinview::MouseDown(BPoint where)
         DragMessage(offer, cursel.rect, nullptr);
         delete offer;
         cursel.visible = false;
-        mousemode = 0;
+        mousemode = kGestureNone;
         return;
     }
 
@@ -155,21 +155,21 @@ void tavrinview::MouseDown(BPoint where)
     uint32 buttons = 0;
     GetMouse(&point, &buttons, true);
     mousemode = buttons & 0xff;
-    if (mousemode == 1) {
+    if (mousemode == kGestureSelect) {
         if (keys & B_SHIFT_KEY)
-            mousemode = 2;
+            mousemode = kGestureCrop;
         if (keys & B_CONTROL_KEY)
-            mousemode = 4;
+            mousemode = kGestureScroll;
     }
     cursel.rect.Set(where.x, where.y, where.x, where.y);
-    cursel.visible = mousemode <= 3;
+    cursel.visible = mousemode < kGestureScroll;
 }
 
 void tavrinview::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage)
 {
-    if (mousemode == 0)
+    if (mousemode == kGestureNone)
         return;
-    if (mousemode == 4) {
+    if (mousemode == kGestureScroll) {
         uint32 buttons;
         GetMouse(&where, &buttons, false);
         BRect b = Bounds();
@@ -202,7 +202,7 @@ void tavrinview::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMe
 void tavrinview::MouseUp(BPoint where)
 {
     cursel.rect = normalised(cursel.rect);
-    if (mousemode == 2 && _ClipSelection()) {
+    if (mousemode == kGestureCrop && _ClipSelection()) {
         BRect rect = cursel.rect;
         int32 w = pixel_width(rect);
         int32 h = pixel_height(rect);
@@ -210,7 +210,7 @@ void tavrinview::MouseUp(BPoint where)
         if (!cropped->IsValid()) {
             // Out of memory: the picture stays as it was.
             delete cropped;
-            mousemode = 0;
+            mousemode = kGestureNone;
             return;
         }
         pic.Set(0, 0, w - 1, h - 1);
@@ -220,7 +220,7 @@ void tavrinview::MouseUp(BPoint where)
         cursel.visible = false;
         redraw(true);
     }
-    mousemode = 0;
+    mousemode = kGestureNone;
 }
 
 void tavrinview::Pulse()

@@ -13,7 +13,7 @@ BRect pic(0, 0, -1, -1);
 
 tavrinview::tavrinview(BRect frame)
     : BView(frame, "tavrinview", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_PULSE_NEEDED), image(nullptr),
-      dragbitmap(nullptr), panel(nullptr), mousemode(0),
+      dragbitmap(nullptr), panel(nullptr), mousemode(kGestureNone),
       anchor(0, 0), oldsel{false, BRect(0, 0, -1, -1)}, cursel{false, BRect(0, 0, -1, -1)},
       format_no(0)
 {
