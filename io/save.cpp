@@ -3,8 +3,6 @@
 #include <Alert.h>
 #include <AppFileInfo.h>
 #include <BitmapStream.h>
-#include <Directory.h>
-#include <File.h>
 #include <LongWork.h>
 #include <TranslatorRoster.h>
 
@@ -14,13 +12,9 @@
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 bool is_plain_name(const char* name)
 {

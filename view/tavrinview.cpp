@@ -4,6 +4,7 @@
 #include <PixelSize.h>
 #include <Window.h>
 
+#include "app/version.h"
 #include "window/tavrinwindow.h"
 
 #include <cstdio>
@@ -48,7 +49,7 @@ void tavrinview::Draw(BRect update)
         SetFontSize(30);
         DrawString("tavrin", BPoint(45, 50));
         SetFontSize(20);
-        DrawString("ver.0.00", BPoint(75, 80));
+        DrawString(TAVRIN_VERSION, BPoint(75, 80));
     }
 }
 

@@ -33,15 +33,15 @@ class tavrinview : public BView
 {
 public:
     tavrinview(BRect frame);
-    virtual ~tavrinview();
+    ~tavrinview() override;
 
-    virtual void MessageReceived(BMessage* message);
-    virtual void AttachedToWindow();
-    virtual void Draw(BRect update);
-    virtual void MouseDown(BPoint where);
-    virtual void MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage);
-    virtual void MouseUp(BPoint where);
-    virtual void Pulse();
+    void MessageReceived(BMessage* message) override;
+    void AttachedToWindow() override;
+    void Draw(BRect update) override;
+    void MouseDown(BPoint where) override;
+    void MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage) override;
+    void MouseUp(BPoint where) override;
+    void Pulse() override;
 
     // The selection frame, stroked and taken away again.
     void drawframe(const s_sel& selection);

@@ -4,10 +4,11 @@
 #include <InterfaceDefs.h>
 #include <Messenger.h>
 
+#include "app/version.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
 
-const char* const kDefaultTitle = "tavrin ver.0.00";
+const char* const kDefaultTitle = "tavrin " TAVRIN_VERSION;
 
 namespace {
 

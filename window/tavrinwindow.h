@@ -11,10 +11,10 @@ class tavrinwindow : public BWindow
 {
 public:
     tavrinwindow(BRect frame);
-    virtual ~tavrinwindow();
+    ~tavrinwindow() override;
 
-    virtual bool QuitRequested();
-    virtual void FrameResized(float width, float height);
+    bool QuitRequested() override;
+    void FrameResized(float width, float height) override;
 
     void setupmenus();
     void get_translator_for_output();
