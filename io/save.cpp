@@ -4,11 +4,11 @@
 #include <AppFileInfo.h>
 #include <BitmapStream.h>
 #include <LongWork.h>
+#include <PathUtils.h>
+#include <ReplacementFile.h>
 #include <TranslatorRoster.h>
 
 #include "app/tavrin.h"
-#include "kit/storage/PathUtils.h"
-#include "kit/storage/ReplacementFile.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
 

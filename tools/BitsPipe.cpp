@@ -1,5 +1,6 @@
 #include "BitsPipe.h"
-#include "kit/support/SeekTarget.h"
+
+#include <SeekTarget.h>
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,9 @@
 #include "ConvertTool.h"
 #include "BitsPipe.h"
-#include "kit/storage/ReplacementFile.h"
 
 #include <BitmapStream.h>
 #include <File.h>
+#include <ReplacementFile.h>
 #include <StorageDefs.h>
 #include <TranslationDefs.h>
 

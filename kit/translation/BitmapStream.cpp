@@ -1,6 +1,6 @@
 #include <BitmapStream.h>
 
-#include "support/SeekTarget.h"
+#include <SeekTarget.h>
 
 #include <Bitmap.h>
 #include <PixelSize.h>
