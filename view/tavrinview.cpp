@@ -5,7 +5,7 @@
 #include <Window.h>
 
 #include "app/version.h"
-#include "window/tavrinwindow.h"
+#include "window/resize.h"
 
 #include <cstdio>
 #include <cstring>
@@ -55,13 +55,13 @@ void tavrinview::Draw(BRect update)
 
 void tavrinview::redraw(bool resize)
 {
-    tavrinwindow* window = static_cast<tavrinwindow*>(Window());
+    BWindow* window = Window();
     if (image) {
         // The image covers the view: no clearing before each Draw.
         SetViewColor(B_TRANSPARENT_32_BIT);
         pic = image->Bounds();
         if (resize && window)
-            window->resizeview((int)(pic.right - pic.left), (int)(pic.bottom - pic.top));
+            resizeview(window, (int)(pic.right - pic.left), (int)(pic.bottom - pic.top));
         char text[kTitleSize];
         compose_title(text, sizeof(text), title, pixel_width(pic), pixel_height(pic));
         if (window)
@@ -72,7 +72,7 @@ void tavrinview::redraw(bool resize)
         SetViewColor(0, 0, 0, 255);
         pic.Set(-1, -1, -1, -1);
         if (resize && window)
-            window->resizeview(0, 0);
+            resizeview(window, 0, 0);
         if (window)
             window->SetTitle(kDefaultTitle);
         Show();

@@ -112,6 +112,11 @@ void tavrinwindow::resizeview(int w, int h)
     FrameResized(frame.Width(), frame.Height());
 }
 
+void resizeview(BWindow* window, int w, int h)
+{
+    static_cast<tavrinwindow*>(window)->resizeview(w, h);
+}
+
 bool tavrinwindow::QuitRequested()
 {
     clear_catalogue();
