@@ -3,6 +3,7 @@
 #include <AppDefs.h>
 #include <Directory.h>
 #include <Entry.h>
+#include <FileExtensions.h>
 #include <Message.h>
 #include <Messenger.h>
 #include <PixelSize.h>
@@ -127,19 +128,8 @@ bool button_held(QWidget* widget)
 
 QString extension_for(const QString& mime)
 {
-    static const struct
-    {
-        const char* mime;
-        const char* extension;
-    } kKnown[] = {{"image/png", "png"},     {"image/jpeg", "jpg"},
-                  {"image/x-targa", "tga"}, {"image/bmp", "bmp"},
-                  {"image/tiff", "tif"},    {"image/webp", "webp"},
-                  {"image/gif", "gif"},     {"image/x-portable-pixmap", "ppm"}};
-    for (const auto& known : kKnown) {
-        if (mime == known.mime)
-            return known.extension;
-    }
-    return "img";
+    const char* extension = extension_for_mime(mime.toUtf8().constData());
+    return extension ? extension : "img";
 }
 
 // The offer seen by other programs: the image types and a file, produced
