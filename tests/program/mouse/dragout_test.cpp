@@ -271,16 +271,9 @@ public:
     const char* TranslatorName() const override { return "half writer"; }
     const char* TranslatorInfo() const override { return "fails after a few bytes"; }
     int32 TranslatorVersion() const override { return 100; }
-    const translation_format* InputFormats(int32* count) const override
-    {
-        *count = 1;
-        return &kFormats[1];
-    }
-    const translation_format* OutputFormats(int32* count) const override
-    {
-        *count = 2;
-        return kFormats;
-    }
+    // It reads the bitmap stream (the last record) and writes both.
+    const translation_format* InputFormats(int32* count) const override { return From(1, count); }
+    const translation_format* OutputFormats(int32* count) const override { return From(0, count); }
     status_t Identify(BPositionIO*, const translation_format*, BMessage*, translator_info* info,
                       uint32) override
     {
@@ -296,6 +289,11 @@ public:
     status_t fFailure = B_OK;
 
 private:
+    static const translation_format* From(int32 first, int32* count)
+    {
+        *count = 2 - first;
+        return kFormats + first;
+    }
     static constexpr translation_format kFormats[] = {
         {'HALF', B_TRANSLATOR_BITMAP, 0.5f, 0.5f, "image/x-half", "Half image"},
         {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.5f, 0.5f, "image/x-be-bitmap", "bits"}};
