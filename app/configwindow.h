@@ -15,9 +15,9 @@ class configwindow : public BWindow
 {
 public:
     configwindow(const ulong& id, const char* name);
-    virtual ~configwindow();
+    ~configwindow() override;
 
-    virtual bool QuitRequested();
+    bool QuitRequested() override;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include <Alert.h>
 #include <Entry.h>
 
+#include "app/version.h"
 #include "view/tavrinview.h"
 #include "window/tavrinwindow.h"
 
@@ -10,7 +11,7 @@ BTranslatorRoster* tr = nullptr;
 
 const char* const kSignature = "application/x-vnd.Vesk-tavrin";
 
-const char* const kAboutText = "tavrin ver.0.00\n"
+const char* const kAboutText = "tavrin " TAVRIN_VERSION "\n"
                                "    Written by the tavrin developers\n"
                                "\n"
                                " E-mail : tavrin@example.org\n"

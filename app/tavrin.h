@@ -19,11 +19,11 @@ class tavrin : public BApplication
 {
 public:
     tavrin(int argc, char** argv);
-    virtual ~tavrin();
+    ~tavrin() override;
 
-    virtual void MessageReceived(BMessage* message);
-    virtual void RefsReceived(BMessage* message);
-    virtual void AboutRequested();
+    void MessageReceived(BMessage* message) override;
+    void RefsReceived(BMessage* message) override;
+    void AboutRequested() override;
 
     tavrinwindow* win;
 

@@ -79,7 +79,7 @@ void Crop(benchmark::State& state)
         pic = view->image->Bounds();
         view->cursel.rect.Set(w / 4, h / 4, 3 * w / 4 - 1, 3 * h / 4 - 1);
         view->cursel.visible = true;
-        view->mousemode = 2;
+        view->mousemode = kGestureCrop;
         state.ResumeTiming();
         view->MouseUp(BPoint(0, 0));
         copied += (int64_t)(w / 2) * (h / 2) * 4;
@@ -104,7 +104,7 @@ void CropRefit(benchmark::State& state)
         settle();
         view->cursel.rect.Set(w / 4, h / 4, 3 * w / 4 - 1, 3 * h / 4 - 1);
         view->cursel.visible = true;
-        view->mousemode = 2;
+        view->mousemode = kGestureCrop;
         state.ResumeTiming();
         view->MouseUp(BPoint(0, 0));
         copied += (int64_t)(w / 2) * (h / 2) * 4;

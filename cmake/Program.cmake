@@ -13,8 +13,17 @@ if(NOT EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
 endif()
 
 add_library(tavrinprogram STATIC ${PROGRAM_SOURCES})
-target_include_directories(tavrinprogram PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(tavrinprogram PUBLIC tavrinkit)
+# The program's folders include each other as "view/tavrinview.h" and so on.
+# Their parent is the source root, which holds the kit too: the include path
+# gets a folder of links to the program's folders alone instead, so that the
+# kit is reached only through its public and exported headers.
+set(TAVRIN_PROGRAM_INCLUDE ${CMAKE_BINARY_DIR}/program-include)
+file(MAKE_DIRECTORY ${TAVRIN_PROGRAM_INCLUDE})
+foreach(folder app window view io dnd)
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${TAVRIN_PROGRAM_INCLUDE}/${folder} SYMBOLIC)
+endforeach()
+target_include_directories(tavrinprogram PUBLIC ${TAVRIN_PROGRAM_INCLUDE})
+target_link_libraries(tavrinprogram PUBLIC tavrinkit tavrinkit_private)
 
 add_executable(tavrin ${CMAKE_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(tavrin PRIVATE tavrinprogram)

@@ -81,7 +81,13 @@ void tavrinview::ddcopy(BMessage* message)
         }
         ulong id, type;
         select_trans(filetype, &id, &type);
-        write_translated(directory, name, &stream, (translator_id)id, (uint32)type, filetype);
+        // The target has no way to hear of a failure: it is told here, and
+        // the replacement file leaves nothing behind.
+        status_t status =
+            write_translated(directory, name, &stream, (translator_id)id, (uint32)type, filetype);
+        if (status != B_OK)
+            fprintf(stderr, "tavrin: could not write the dragged file \"%s\": %s\n", name,
+                    save_failure_text(status));
         return;
     }
 
@@ -89,18 +95,35 @@ void tavrinview::ddcopy(BMessage* message)
     if (message->FindString("be:types", &wanted) != B_OK)
         return;
     BMallocIO buffer;
-    BMessage answer(B_MIME_DATA);
+    status_t status = B_OK;
     if (strcmp(wanted, "image/x-be-bitmap") == 0) {
         char block[1024];
         ssize_t n;
-        while ((n = stream.Read(block, sizeof(block))) > 0)
-            buffer.Write(block, (size_t)n);
+        while ((n = stream.Read(block, sizeof(block))) > 0) {
+            ssize_t written = buffer.Write(block, (size_t)n);
+            if (written != n) {
+                n = written < 0 ? written : (ssize_t)B_NO_MEMORY;
+                break;
+            }
+        }
+        if (n < 0)
+            status = (status_t)n;
     } else {
         ulong id, type;
         select_trans(wanted, &id, &type);
-        if (tr && id != 0)
-            tr->Translate((translator_id)id, &stream, nullptr, &buffer, (uint32)type);
+        if (!tr || id == 0)
+            status = B_NO_TRANSLATOR;
+        else
+            status = tr->Translate((translator_id)id, &stream, nullptr, &buffer, (uint32)type);
     }
-    answer.AddData(wanted, B_MIME_TYPE, buffer.Buffer(), (ssize_t)buffer.BufferLength(), true, 1);
+    // A failed answer carries no data: the part of a picture a translator
+    // wrote before it failed must not reach the target as if it were whole.
+    BMessage answer(B_MIME_DATA);
+    if (status == B_OK)
+        answer.AddData(wanted, B_MIME_TYPE, buffer.Buffer(), (ssize_t)buffer.BufferLength(), true,
+                       1);
+    else if (status != B_NO_TRANSLATOR)
+        fprintf(stderr, "tavrin: could not produce %s for the drag: %s\n", wanted,
+                save_failure_text(status));
     message->SendReply(&answer, (BHandler*)nullptr, B_INFINITE_TIMEOUT);
 }

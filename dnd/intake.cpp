@@ -7,6 +7,7 @@
 #include <AppDefs.h>
 #include <BitmapStream.h>
 #include <Message.h>
+#include <PixelSize.h>
 #include <TranslatorFormats.h>
 #include <TranslatorRoster.h>
 
@@ -14,7 +15,6 @@
 #include "io/convert.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 void tavrinview::_Intake(BMessage* message)
@@ -90,8 +90,8 @@ void tavrinview::_TakeData(BMessage* message)
     bool created = false;
     if (!image) {
         BRect bounds = picture->Bounds();
-        int32 w = (int32)std::ceil(bounds.right - bounds.left) + 1;
-        int32 h = (int32)std::ceil(bounds.bottom - bounds.top) + 1;
+        int32 w = pixel_width(bounds);
+        int32 h = pixel_height(bounds);
         droppos.Set(0, 0);
         pic.Set(0, 0, w - 1, h - 1);
         image = new BBitmap(pic, B_RGB32, false, false);
@@ -118,8 +118,8 @@ void tavrinview::_Paste(BBitmap* picture, bool created)
         return;
     }
     BRect bounds = picture->Bounds();
-    int64 w = (int64)std::ceil(bounds.right - bounds.left) + 1;
-    int64 h = (int64)std::ceil(bounds.bottom - bounds.top) + 1;
+    int64 w = pixel_width(bounds);
+    int64 h = pixel_height(bounds);
     int64 ox = (int64)droppos.x;
     int64 oy = (int64)droppos.y;
 

@@ -1,6 +1,7 @@
 #include "io/convert.h"
 
 #include <Bitmap.h>
+#include <PixelSize.h>
 
 #include <cstring>
 
@@ -101,8 +102,8 @@ BBitmap* make_copyable(BBitmap* source)
     }
     BRect bounds = source->Bounds();
     color_space space = source->ColorSpace();
-    int32 width = bounds.IntegerWidth() + 1;
-    int32 height = bounds.IntegerHeight() + 1;
+    int32 width = pixel_width(bounds);
+    int32 height = pixel_height(bounds);
     bool rowsExact = source->BytesPerRow() == width * 4;
     if ((space == B_RGB32 || space == B_RGBA32) && rowsExact && bounds.left == 0 && bounds.top == 0)
         return source;

@@ -3,24 +3,18 @@
 #include <Alert.h>
 #include <AppFileInfo.h>
 #include <BitmapStream.h>
-#include <Directory.h>
-#include <File.h>
 #include <LongWork.h>
+#include <PathUtils.h>
+#include <ReplacementFile.h>
 #include <TranslatorRoster.h>
 
 #include "app/tavrin.h"
-#include "kit/storage/PathUtils.h"
-#include "kit/storage/ReplacementFile.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 bool is_plain_name(const char* name)
 {

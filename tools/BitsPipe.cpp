@@ -1,5 +1,6 @@
 #include "BitsPipe.h"
-#include "kit/support/SeekTarget.h"
+
+#include <SeekTarget.h>
 
 #include <algorithm>
 #include <cstring>
@@ -30,7 +31,7 @@ void copy_pieces(const std::vector<uint8*>& chunks, off_t position, uint8* buffe
 BitsPipe::BitsPipe(off_t limit, size_t aheadLimit)
     : fLimit(limit), fAheadLimit(aheadLimit), fReleased(0), fHeld(0), fPeak(0), fDone(0), fEnd(0),
       fReadHigh(0), fReaderWants(-1), fWriteClosed(false), fReadClosed(false), fReadStatus(B_OK),
-      fBroken(false), fWriteEnd(this), fReadEnd(this)
+      fReaderFailedFirst(false), fBroken(false), fWriteEnd(this), fReadEnd(this)
 {}
 
 BitsPipe::~BitsPipe() {}
@@ -47,7 +48,14 @@ void BitsPipe::CloseRead(status_t status)
     std::lock_guard<std::mutex> guard(fLock);
     fReadClosed = true;
     fReadStatus = status;
+    fReaderFailedFirst = status != B_OK && !fWriteClosed;
     fChanged.notify_all();
+}
+
+bool BitsPipe::ReaderFailedFirst() const
+{
+    std::lock_guard<std::mutex> guard(fLock);
+    return fReaderFailedFirst;
 }
 
 bool BitsPipe::Broken() const
@@ -160,7 +168,7 @@ ssize_t BitsPipe::_Write(off_t position, const uint8* data, size_t size)
     if (fBroken)
         return B_ERROR;
     if (fReadClosed)
-        return fReadStatus == B_OK ? ssize_t(size) : ssize_t(B_ERROR);
+        return fReadStatus == B_OK ? ssize_t(size) : ssize_t(fReadStatus);
     if (position < fReadHigh) {
         // The reader has these bytes already; they cannot change now.
         _Break();

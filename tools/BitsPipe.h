@@ -34,9 +34,13 @@ public:
     // The writer is done. Reads past what was written end the stream from
     // then on.
     void CloseWrite();
-    // The reader is done; later writes are dropped (and fail when the
-    // reader's work failed, so that the writer stops early).
+    // The reader is done; later writes are dropped (and fail with the
+    // reader's status when its work failed, so that the writer stops early
+    // and can tell why).
     void CloseRead(status_t status);
+    // Whether the reader failed while the writer was still writing: a
+    // writer's failure after that is the reader's, passed back to it.
+    bool ReaderFailedFirst() const;
 
     bool Broken() const;
     // The most bytes held at once, for measurements.
@@ -115,6 +119,7 @@ private:
     bool fWriteClosed;
     bool fReadClosed;
     status_t fReadStatus;
+    bool fReaderFailedFirst;
     bool fBroken;
 
     WriteEndIO fWriteEnd;

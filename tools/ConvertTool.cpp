@@ -1,9 +1,10 @@
 #include "ConvertTool.h"
 #include "BitsPipe.h"
-#include "kit/storage/ReplacementFile.h"
 
 #include <BitmapStream.h>
 #include <File.h>
+#include <FileExtensions.h>
+#include <ReplacementFile.h>
 #include <StorageDefs.h>
 #include <TranslationDefs.h>
 
@@ -71,26 +72,13 @@ std::string leaf_of(const std::string& path)
 
 } // namespace
 
-uint32 type_for_extension(const std::string& path)
+const char* mime_for_name(const std::string& path)
 {
-    static const struct
-    {
-        const char* extension;
-        uint32 type;
-    } kTypes[] = {{"tga", 'TGA '},  {"png", 'PNG '}, {"jpg", 'JPEG'},  {"jpeg", 'JPEG'},
-                  {"bmp", 'BMP '},  {"tif", 'TIFF'}, {"tiff", 'TIFF'}, {"webp", 'WebP'},
-                  {"gif", 'GIF '},  {"ppm", 'PPM '}, {"heic", 'HEIC'}, {"heif", 'HEIC'},
-                  {"avif", 'AVIF'}, {"jxl", 'JXL '}};
     std::string leaf = leaf_of(path);
     size_t dot = leaf.rfind('.');
     if (dot == std::string::npos || dot == 0)
-        return 0;
-    std::string extension = leaf.substr(dot + 1);
-    for (const auto& entry : kTypes) {
-        if (strcasecmp(extension.c_str(), entry.extension) == 0)
-            return entry.type;
-    }
-    return 0;
+        return nullptr;
+    return mime_for_extension(leaf.substr(dot + 1).c_str());
 }
 
 uint32 type_for_mime(BTranslatorRoster* roster, const std::string& mime)
@@ -168,6 +156,10 @@ bool convert_in_parallel(BTranslatorRoster* roster, BPositionIO* input, BPositio
     *encoded = translate(roster, pipe.ReadEnd(), output, type);
     pipe.CloseRead(*encoded);
     decoder.join();
+    // A decoder stopped by an encoder that failed first has read nothing
+    // wrong: the failure to report is the encoder's.
+    if (pipe.ReaderFailedFirst())
+        *decoded = B_OK;
     return !pipe.Broken();
 }
 

@@ -12,8 +12,9 @@ namespace convert {
 
 enum ExitCode { kSuccess = 0, kFailed = 1, kBadArguments = 2 };
 
-// The type code for an output file name's extension (.tga, .png, ...), or 0.
-uint32 type_for_extension(const std::string& path);
+// The MIME type an output file name's extension (.tga, .png, ...) asks for,
+// or NULL when it names none.
+const char* mime_for_name(const std::string& path);
 
 // The type code of the first output format any translator lists under the
 // MIME type (compared without regard to case), or 0.

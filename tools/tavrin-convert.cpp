@@ -48,9 +48,17 @@ int main(int argc, char** argv)
         if (type == 0)
             return usage(("no translator writes " + mime).c_str());
     } else {
-        type = convert::type_for_extension(output);
-        if (type == 0)
+        // The extension names a MIME type; the type code is whatever the
+        // translator that writes it lists under that type.
+        const char* known = convert::mime_for_name(output);
+        if (!known)
             return usage(("cannot tell the format of " + output + " from its extension").c_str());
+        type = convert::type_for_mime(roster, known);
+        if (type == 0) {
+            fprintf(stderr, "tavrin-convert: cannot write %s: no translator writes that format\n",
+                    output.c_str());
+            return convert::kFailed;
+        }
     }
 
     std::string error;

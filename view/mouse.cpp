@@ -6,9 +6,9 @@
 
 #include <InterfaceDefs.h>
 #include <Message.h>
+#include <PixelSize.h>
 #include <Window.h>
 
-#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -39,8 +39,8 @@ void copy_pixels(const BBitmap* image, BRect rect, BBitmap* into)
     int64 stride = image->BytesPerRow() / 4;
     int64 left = (int64)rect.left - (int64)bounds.left;
     int64 top = (int64)rect.top - (int64)bounds.top;
-    int64 w = (int64)rect.right - (int64)rect.left + 1;
-    int64 h = (int64)rect.bottom - (int64)rect.top + 1;
+    int64 w = pixel_width(rect);
+    int64 h = pixel_height(rect);
     if (left < 0 || top < 0 || w <= 0 || h <= 0 || left + w > stride ||
         (top + h) * stride * 4 > image->BitsLength() || w * h * 4 > into->BitsLength())
         return;
@@ -146,7 +146,7 @@ void tavrinview::MouseDown(BPoint where)
         DragMessage(offer, cursel.rect, nullptr);
         delete offer;
         cursel.visible = false;
-        mousemode = 0;
+        mousemode = kGestureNone;
         return;
     }
 
@@ -155,21 +155,21 @@ void tavrinview::MouseDown(BPoint where)
     uint32 buttons = 0;
     GetMouse(&point, &buttons, true);
     mousemode = buttons & 0xff;
-    if (mousemode == 1) {
+    if (mousemode == kGestureSelect) {
         if (keys & B_SHIFT_KEY)
-            mousemode = 2;
+            mousemode = kGestureCrop;
         if (keys & B_CONTROL_KEY)
-            mousemode = 4;
+            mousemode = kGestureScroll;
     }
     cursel.rect.Set(where.x, where.y, where.x, where.y);
-    cursel.visible = mousemode <= 3;
+    cursel.visible = mousemode < kGestureScroll;
 }
 
 void tavrinview::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage)
 {
-    if (mousemode == 0)
+    if (mousemode == kGestureNone)
         return;
-    if (mousemode == 4) {
+    if (mousemode == kGestureScroll) {
         uint32 buttons;
         GetMouse(&where, &buttons, false);
         BRect b = Bounds();
@@ -202,15 +202,15 @@ void tavrinview::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMe
 void tavrinview::MouseUp(BPoint where)
 {
     cursel.rect = normalised(cursel.rect);
-    if (mousemode == 2 && _ClipSelection()) {
+    if (mousemode == kGestureCrop && _ClipSelection()) {
         BRect rect = cursel.rect;
-        int32 w = (int32)(rect.right - rect.left + 1);
-        int32 h = (int32)(rect.bottom - rect.top + 1);
+        int32 w = pixel_width(rect);
+        int32 h = pixel_height(rect);
         BBitmap* cropped = new BBitmap(BRect(0, 0, w - 1, h - 1), B_RGB32, false, false);
         if (!cropped->IsValid()) {
             // Out of memory: the picture stays as it was.
             delete cropped;
-            mousemode = 0;
+            mousemode = kGestureNone;
             return;
         }
         pic.Set(0, 0, w - 1, h - 1);
@@ -220,7 +220,7 @@ void tavrinview::MouseUp(BPoint where)
         cursel.visible = false;
         redraw(true);
     }
-    mousemode = 0;
+    mousemode = kGestureNone;
 }
 
 void tavrinview::Pulse()

@@ -1,11 +1,12 @@
 #include "view/tavrinview.h"
 
 #include <FilePanel.h>
+#include <PixelSize.h>
 #include <Window.h>
 
-#include "window/tavrinwindow.h"
+#include "app/version.h"
+#include "window/resize.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -13,7 +14,7 @@ BRect pic(0, 0, -1, -1);
 
 tavrinview::tavrinview(BRect frame)
     : BView(frame, "tavrinview", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_PULSE_NEEDED), image(nullptr),
-      dragbitmap(nullptr), panel(nullptr), mousemode(0),
+      dragbitmap(nullptr), panel(nullptr), mousemode(kGestureNone),
       anchor(0, 0), oldsel{false, BRect(0, 0, -1, -1)}, cursel{false, BRect(0, 0, -1, -1)},
       format_no(0)
 {
@@ -48,22 +49,21 @@ void tavrinview::Draw(BRect update)
         SetFontSize(30);
         DrawString("tavrin", BPoint(45, 50));
         SetFontSize(20);
-        DrawString("ver.0.00", BPoint(75, 80));
+        DrawString(TAVRIN_VERSION, BPoint(75, 80));
     }
 }
 
 void tavrinview::redraw(bool resize)
 {
-    tavrinwindow* window = static_cast<tavrinwindow*>(Window());
+    BWindow* window = Window();
     if (image) {
         // The image covers the view: no clearing before each Draw.
         SetViewColor(B_TRANSPARENT_32_BIT);
         pic = image->Bounds();
         if (resize && window)
-            window->resizeview((int)(pic.right - pic.left), (int)(pic.bottom - pic.top));
+            resizeview(window, (int)(pic.right - pic.left), (int)(pic.bottom - pic.top));
         char text[kTitleSize];
-        compose_title(text, sizeof(text), title, (int)std::ceil(pic.right - pic.left) + 1,
-                      (int)std::ceil(pic.bottom - pic.top) + 1);
+        compose_title(text, sizeof(text), title, pixel_width(pic), pixel_height(pic));
         if (window)
             window->SetTitle(text);
         Draw(Bounds());
@@ -72,7 +72,7 @@ void tavrinview::redraw(bool resize)
         SetViewColor(0, 0, 0, 255);
         pic.Set(-1, -1, -1, -1);
         if (resize && window)
-            window->resizeview(0, 0);
+            resizeview(window, 0, 0);
         if (window)
             window->SetTitle(kDefaultTitle);
         Show();

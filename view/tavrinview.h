@@ -15,20 +15,33 @@ class BFilePanel;
 // start, (-1, -1, -1, -1) once the view has been emptied.
 extern BRect pic;
 
+// The gesture a click on the image started, kept in mousemode. It is the low
+// byte of the buttons held (primary 1, secondary 2, tertiary 4), except that
+// Shift or Control turn the primary button alone into a crop or a scroll.
+// Values from 5 up (other button combinations) draw a rubber band that is
+// not shown and do nothing on release.
+enum mouse_gesture {
+    kGestureNone = 0,       // between gestures
+    kGestureSelect = 1,     // rubber band shown; the selection stays
+    kGestureCrop = 2,       // rubber band shown; the image is cropped to it on release
+    kGestureSelectBoth = 3, // primary and secondary together: as kGestureSelect
+    kGestureScroll = 4,     // the view follows the pointer; no selection shown
+};
+
 // The one view of the main window: it owns the image and every command on it.
 class tavrinview : public BView
 {
 public:
     tavrinview(BRect frame);
-    virtual ~tavrinview();
+    ~tavrinview() override;
 
-    virtual void MessageReceived(BMessage* message);
-    virtual void AttachedToWindow();
-    virtual void Draw(BRect update);
-    virtual void MouseDown(BPoint where);
-    virtual void MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage);
-    virtual void MouseUp(BPoint where);
-    virtual void Pulse();
+    void MessageReceived(BMessage* message) override;
+    void AttachedToWindow() override;
+    void Draw(BRect update) override;
+    void MouseDown(BPoint where) override;
+    void MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage) override;
+    void MouseUp(BPoint where) override;
+    void Pulse() override;
 
     // The selection frame, stroked and taken away again.
     void drawframe(const s_sel& selection);

@@ -20,6 +20,14 @@ s_fmt* format_at(int32 index)
     return static_cast<s_fmt*>(xlt.ItemAt(index));
 }
 
+void clear_catalogue()
+{
+    for (int32 i = 0; s_fmt* record = static_cast<s_fmt*>(xlt.ItemAt(i)); i++)
+        delete record;
+    xlt.MakeEmpty();
+    trc = 0;
+}
+
 void fill_catalogue()
 {
     // A small probe picture: whoever reads it can write bitmaps out.
@@ -44,7 +52,7 @@ void fill_catalogue()
                 record->name[sizeof(record->name) - 1] = '\0';
                 strncpy(record->MIME, formats[j].MIME, sizeof(record->MIME) - 1);
                 record->MIME[sizeof(record->MIME) - 1] = '\0';
-                if (record->type == 'TGA ')
+                if (record->type == B_TGA_FORMAT)
                     xlt.AddItem(record, 0);
                 else
                     xlt.AddItem(record);

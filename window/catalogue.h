@@ -22,6 +22,9 @@ extern int32 trc;
 // from a bitmap, Targa writers first.
 void fill_catalogue();
 
+// Empties the catalogue and frees its records.
+void clear_catalogue();
+
 // The record at a format number, or NULL when the number names none.
 s_fmt* format_at(int32 index);
 

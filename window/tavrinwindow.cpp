@@ -1,14 +1,31 @@
 #include "window/tavrinwindow.h"
 
 #include <Application.h>
+#include <InterfaceDefs.h>
 #include <Messenger.h>
 
+#include "app/version.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
 
-#include <cmath>
+const char* const kDefaultTitle = "tavrin " TAVRIN_VERSION;
 
-const char* const kDefaultTitle = "tavrin ver.0.00";
+namespace {
+
+// The menu bar across the top: the view starts below it, and the vertical
+// bar starts one unit higher, on the menu bar's bottom edge.
+const float kMenuBarHeight = 20;
+// What the window adds around the view: the vertical bar on the right, the
+// menu bar and the horizontal bar above and below.
+const float kExtraWidth = B_V_SCROLL_BAR_WIDTH;
+const float kExtraHeight = kMenuBarHeight + B_H_SCROLL_BAR_HEIGHT;
+// The view's size while there is no picture.
+const int kEmptyWidth = 186;
+const int kEmptyHeight = 116;
+// The smallest window, either way.
+const float kMinimumSize = 35;
+
+} // namespace
 
 tavrinwindow::tavrinwindow(BRect frame)
     : BWindow(frame, kDefaultTitle, B_DOCUMENT_WINDOW, 0, B_CURRENT_WORKSPACE)
@@ -22,22 +39,23 @@ tavrinwindow::tavrinwindow(BRect frame)
     scrollh = nullptr;
     scrollv = nullptr;
 
-    BRect viewFrame(0, 0, W - 14, H - 34);
-    viewFrame.OffsetTo(0, 20);
+    BRect viewFrame(0, 0, W - kExtraWidth, H - kExtraHeight);
+    viewFrame.OffsetTo(0, kMenuBarHeight);
     view = new tavrinview(viewFrame);
     AddChild(view);
 
     setupmenus();
 
-    float w = W - 14;
-    float h = H - 34;
-    BRect vertical(0, 0, 14, h + 2);
-    vertical.OffsetTo(w + 1, 19);
+    // Each bar overlaps the window's frame and the other bar by one unit.
+    float w = W - kExtraWidth;
+    float h = H - kExtraHeight;
+    BRect vertical(0, 0, B_V_SCROLL_BAR_WIDTH, h + 2);
+    vertical.OffsetTo(w + 1, kMenuBarHeight - 1);
     scrollv = new BScrollBar(vertical, "scrollv", view, 0, 0, B_VERTICAL);
     AddChild(scrollv);
 
-    BRect horizontal(0, 0, w + 2, 14);
-    horizontal.OffsetTo(-1, h + 21);
+    BRect horizontal(0, 0, w + 2, B_H_SCROLL_BAR_HEIGHT);
+    horizontal.OffsetTo(-1, h + kMenuBarHeight + 1);
     scrollh = new BScrollBar(horizontal, "scrollh", view, 0, 0, B_HORIZONTAL);
     AddChild(scrollh);
 
@@ -77,29 +95,31 @@ void tavrinwindow::FrameResized(float width, float height)
 void tavrinwindow::resizeview(int w, int h)
 {
     if (w == 0)
-        w = 186;
+        w = kEmptyWidth;
     if (h == 0)
-        h = 116;
-    int maxW = (int)(w + 14.0f);
-    int maxH = (int)(h + 14.0f + 20.0f);
-    SetSizeLimits(35, maxW, 35, maxH);
+        h = kEmptyHeight;
+    int maxW = (int)(w + kExtraWidth);
+    int maxH = (int)(h + kExtraHeight);
+    SetSizeLimits(kMinimumSize, maxW, kMinimumSize, maxH);
     SetZoomLimits(maxW, maxH);
     // A picture larger than the free part of the screen gets a window that
     // fits there, so that its scroll bars and close box can be reached; the
     // view then shows part of the picture and scrolls over the rest.
     ResizeOnScreen(maxW, maxH);
     BRect frame = Frame();
-    view->ResizeTo(frame.Width() - 14, frame.Height() - 34);
+    view->ResizeTo(frame.Width() - kExtraWidth, frame.Height() - kExtraHeight);
     // The ranges follow the new picture even where the window's size stays.
     FrameResized(frame.Width(), frame.Height());
 }
 
+void resizeview(BWindow* window, int w, int h)
+{
+    static_cast<tavrinwindow*>(window)->resizeview(w, h);
+}
+
 bool tavrinwindow::QuitRequested()
 {
-    for (int32 i = 0; s_fmt* record = static_cast<s_fmt*>(xlt.ItemAt(i)); i++)
-        delete record;
-    xlt.MakeEmpty();
-    trc = 0;
+    clear_catalogue();
     BMessenger(be_app).SendMessage(B_QUIT_REQUESTED);
     return true;
 }

@@ -4,6 +4,8 @@
 #include <ScrollBar.h>
 #include <Window.h>
 
+#include "window/resize.h"
+
 class tavrinview;
 
 // The document window: menu bar on top, the image view, two scroll bars.
@@ -11,10 +13,10 @@ class tavrinwindow : public BWindow
 {
 public:
     tavrinwindow(BRect frame);
-    virtual ~tavrinwindow();
+    ~tavrinwindow() override;
 
-    virtual bool QuitRequested();
-    virtual void FrameResized(float width, float height);
+    bool QuitRequested() override;
+    void FrameResized(float width, float height) override;
 
     void setupmenus();
     void get_translator_for_output();
@@ -25,8 +27,5 @@ public:
     BScrollBar* scrollv;
     BScrollBar* scrollh;
 };
-
-// The title the window has with no picture, and the program's name and version.
-extern const char* const kDefaultTitle;
 
 #endif

@@ -1,5 +1,6 @@
 #include <Bitmap.h>
 
+#include <PixelSize.h>
 #include <View.h>
 
 #include "ViewPrivate.h"
@@ -106,8 +107,8 @@ void BBitmap::_Init(BRect bounds, uint32 flags, color_space colorSpace, int32 by
         fInitStatus = B_BAD_VALUE;
         return;
     }
-    int32 width = bounds.IntegerWidth() + 1;
-    int32 height = bounds.IntegerHeight() + 1;
+    int32 width = pixel_width(bounds);
+    int32 height = pixel_height(bounds);
     int32 minimum = BytesPerRowFor(colorSpace, width);
     if (minimum == 0) {
         fInitStatus = B_BAD_VALUE;

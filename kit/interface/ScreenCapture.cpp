@@ -8,6 +8,7 @@
 // the desktop portal instead, once the compositor has taken our windows away.
 
 #include <Bitmap.h>
+#include <PixelSize.h>
 #include <Screen.h>
 
 #include "qt/Portal.h"
@@ -275,10 +276,10 @@ status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
     color_space space = bitmap->ColorSpace();
     if (space != B_RGB32 && space != B_RGBA32)
         return B_BAD_VALUE;
-    int width = (int)std::floor(frame.right) - (int)std::floor(frame.left) + 1;
-    int height = (int)std::floor(frame.bottom) - (int)std::floor(frame.top) + 1;
+    int width = pixel_width(frame);
+    int height = pixel_height(frame);
     BRect bounds = bitmap->Bounds();
-    if (bounds.IntegerWidth() + 1 != width || bounds.IntegerHeight() + 1 != height)
+    if (pixel_width(bounds) != width || pixel_height(bounds) != height)
         return B_BAD_VALUE;
     if (!qGuiApp)
         return B_NO_INIT;

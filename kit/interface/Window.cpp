@@ -3,6 +3,7 @@
 #include <AppDefs.h>
 #include <Application.h>
 #include <Message.h>
+#include <PixelSize.h>
 #include <Screen.h>
 #include <View.h>
 
@@ -15,23 +16,12 @@
 #include <QMoveEvent>
 #include <QResizeEvent>
 
-#include <cmath>
 #include <cstring>
 
 using BPrivate::ViewBridge;
 using BPrivate::WindowBridge;
 using BPrivate::WindowData;
 using BPrivate::WindowWidget;
-
-namespace {
-
-// The kit's one rule for sizes: a width of w spans w + 1 pixels.
-inline int pixels(float size)
-{
-    return (int)std::floor(size) + 1;
-}
-
-} // namespace
 
 BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags, uint32 workspace)
     : BLooper(title), fWinData(new WindowData)
@@ -44,8 +34,8 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
     WindowWidget* widget = new WindowWidget(this);
     fWinData->widget = widget;
     widget->setWindowTitle(QString::fromUtf8(fWinData->title.c_str()));
-    widget->setGeometry((int)frame.left, (int)frame.top, pixels(frame.Width()),
-                        pixels(frame.Height()));
+    widget->setGeometry((int)frame.left, (int)frame.top, pixel_span(0, frame.Width()),
+                        pixel_span(0, frame.Height()));
     Qt::WindowFlags windowFlags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
     if (!(flags & B_NOT_CLOSABLE))
         windowFlags |= Qt::WindowCloseButtonHint;
@@ -346,8 +336,8 @@ void BWindow::ResizeTo(float width, float height)
     frame.bottom = frame.top + height;
     WindowBridge::ApplyLimits(this);
     if (fWinData->widget) {
-        fWinData->requestedSizes.emplace_back(pixels(width), pixels(height));
-        fWinData->widget->resize(pixels(width), pixels(height));
+        fWinData->requestedSizes.emplace_back(pixel_span(0, width), pixel_span(0, height));
+        fWinData->widget->resize(pixel_span(0, width), pixel_span(0, height));
     }
     for (size_t i = 0; i < fWinData->children.size(); i++)
         ViewBridge::ParentResized(fWinData->children[i], dw, dh);
@@ -385,8 +375,8 @@ void BWindow::Show()
     }
     if (fWinData->widget) {
         BRect frame = fWinData->frame;
-        fWinData->widget->setGeometry((int)frame.left, (int)frame.top, pixels(frame.Width()),
-                                      pixels(frame.Height()));
+        fWinData->widget->setGeometry((int)frame.left, (int)frame.top, pixel_span(0, frame.Width()),
+                                      pixel_span(0, frame.Height()));
         fWinData->widget->show();
     }
     for (BView* child : fWinData->children)
@@ -728,12 +718,13 @@ void WindowBridge::ApplyLimits(BWindow* window)
     if (!data->widget)
         return;
     if (data->flags & B_NOT_RESIZABLE) {
-        data->widget->setFixedSize(pixels(data->frame.Width()), pixels(data->frame.Height()));
+        data->widget->setFixedSize(pixel_span(0, data->frame.Width()),
+                                   pixel_span(0, data->frame.Height()));
         return;
     }
-    data->widget->setMinimumSize(pixels(data->minWidth), pixels(data->minHeight));
-    data->widget->setMaximumSize(std::min(QWIDGETSIZE_MAX, pixels(data->maxWidth)),
-                                 std::min(QWIDGETSIZE_MAX, pixels(data->maxHeight)));
+    data->widget->setMinimumSize(pixel_span(0, data->minWidth), pixel_span(0, data->minHeight));
+    data->widget->setMaximumSize(std::min(QWIDGETSIZE_MAX, pixel_span(0, data->maxWidth)),
+                                 std::min(QWIDGETSIZE_MAX, pixel_span(0, data->maxHeight)));
 }
 
 } // namespace BPrivate

@@ -4,6 +4,7 @@
 
 #include <PrintJob.h>
 
+#include <PixelSize.h>
 #include <View.h>
 
 #include "interface/ViewPrivate.h"
@@ -40,7 +41,7 @@ namespace {
 
 QRectF to_qrectf(BRect rect)
 {
-    return QRectF(rect.left, rect.top, rect.Width() + 1, rect.Height() + 1);
+    return QRectF(rect.left, rect.top, pixel_width(rect), pixel_height(rect));
 }
 
 BRect to_brect(const QRectF& rect)

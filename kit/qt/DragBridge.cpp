@@ -3,8 +3,10 @@
 #include <AppDefs.h>
 #include <Directory.h>
 #include <Entry.h>
+#include <FileExtensions.h>
 #include <Message.h>
 #include <Messenger.h>
+#include <PixelSize.h>
 #include <View.h>
 #include <Window.h>
 
@@ -126,19 +128,8 @@ bool button_held(QWidget* widget)
 
 QString extension_for(const QString& mime)
 {
-    static const struct
-    {
-        const char* mime;
-        const char* extension;
-    } kKnown[] = {{"image/png", "png"},     {"image/jpeg", "jpg"},
-                  {"image/x-targa", "tga"}, {"image/bmp", "bmp"},
-                  {"image/tiff", "tif"},    {"image/webp", "webp"},
-                  {"image/gif", "gif"},     {"image/x-portable-pixmap", "ppm"}};
-    for (const auto& known : kKnown) {
-        if (mime == known.mime)
-            return known.extension;
-    }
-    return "img";
+    const char* extension = extension_for_mime(mime.toUtf8().constData());
+    return extension ? extension : "img";
 }
 
 // The offer seen by other programs: the image types and a file, produced
@@ -389,7 +380,7 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
     QByteArray token = sDrag.token;
     BMessage offer(*message);
     QPoint hotSpot((int)sDrag.offset.x, (int)sDrag.offset.y);
-    QSize size((int)rect.Width() + 1, (int)rect.Height() + 1);
+    QSize size(pixel_width(rect), pixel_height(rect));
     // The real drag starts once the handler that asked for it has returned.
     BPoint offset = sDrag.offset;
     BMessenger target = sDrag.replyTo;

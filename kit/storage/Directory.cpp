@@ -3,7 +3,7 @@
 #include <File.h>
 #include <Path.h>
 
-#include "PathUtils.h"
+#include <PathUtils.h>
 
 #include <cerrno>
 #include <cstdlib>

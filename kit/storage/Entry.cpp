@@ -3,7 +3,7 @@
 #include <Path.h>
 #include <StorageDefs.h>
 
-#include "PathUtils.h"
+#include <PathUtils.h>
 
 #include <cerrno>
 #include <cstdio>

@@ -2,7 +2,7 @@
 #include <Entry.h>
 #include <File.h>
 
-#include "PathUtils.h"
+#include <PathUtils.h>
 
 #include <cerrno>
 #include <cstdio>

@@ -3,7 +3,7 @@
 
 #include <TypeConstants.h>
 
-#include "PathUtils.h"
+#include <PathUtils.h>
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include <Entry.h>
 #include <Path.h>
 
-#include "PathUtils.h"
+#include <PathUtils.h>
 
 #include <cstdlib>
 #include <cstring>

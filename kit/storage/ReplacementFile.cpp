@@ -1,6 +1,6 @@
-#include "ReplacementFile.h"
 #include "NamedTemporaries.h"
-#include "PathUtils.h"
+#include <PathUtils.h>
+#include <ReplacementFile.h>
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "WriteRecorder.h"
+#include <WriteRecorder.h>
 
 namespace BPrivate {
 

@@ -1,6 +1,6 @@
 #include <DataIO.h>
 
-#include "SeekTarget.h"
+#include <SeekTarget.h>
 
 #include <climits>
 #include <cstdio>

@@ -1,8 +1,9 @@
 #include <BitmapStream.h>
 
-#include "support/SeekTarget.h"
+#include <SeekTarget.h>
 
 #include <Bitmap.h>
+#include <PixelSize.h>
 
 #include "BitsHeader.h"
 
@@ -30,7 +31,7 @@ BBitmapStream::BBitmapStream(BBitmap* bitmap)
     header.bounds = fBitmap->Bounds();
     header.rowBytes = fBitmap->BytesPerRow();
     header.colors = fBitmap->ColorSpace();
-    header.dataSize = header.rowBytes * (uint32)(header.bounds.bottom - header.bounds.top + 1);
+    header.dataSize = header.rowBytes * (uint32)pixel_height(header.bounds);
     // A bitmap the kit made always has a consistent header; the check keeps
     // a corrupt one from exposing memory past its pixels.
     if (BPrivate::check_bits_header(header) != B_OK ||

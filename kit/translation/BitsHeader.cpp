@@ -1,6 +1,7 @@
 #include "BitsHeader.h"
 #include "StreamReader.h"
 
+#include <PixelSize.h>
 #include <TranslationDefs.h>
 
 #include <cmath>
@@ -43,14 +44,11 @@ float get_float(const uint8* in)
 // numbers in order or the count is not representable.
 uint64 axis_pixels(float low, float high)
 {
-    if (!std::isfinite(low) || !std::isfinite(high) || low > high)
-        return 0;
     if (std::floor(low) != low || std::floor(high) != high)
         return 0;
-    double extent = (double)high - (double)low + 1.0;
-    if (extent < 1.0 || extent > (double)INT32_MAX)
-        return 0;
-    return (uint64)extent;
+    // Whole-number edges far enough apart to reach the clamp are too far.
+    int32 span = pixel_span(low, high);
+    return span == INT32_MAX ? 0 : (uint64)span;
 }
 
 // The colour space named by a stream's word, or B_NO_COLOR_SPACE for a word

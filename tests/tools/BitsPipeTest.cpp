@@ -143,6 +143,9 @@ TEST(BitsPipe, AShortStreamEndsTheReaderAndTellsItsSize)
     ASSERT_EQ(pipe.ReadEnd()->GetSize(&size), B_OK);
     EXPECT_EQ(size, 600);
     EXPECT_EQ(pipe.ReadEnd()->Seek(0, SEEK_END), 600);
+    // The reader that fails on the short stream failed after the writer.
+    pipe.CloseRead(B_ERROR);
+    EXPECT_FALSE(pipe.ReaderFailedFirst());
 }
 
 TEST(BitsPipe, SeekingToTheEndWaitsForTheWriter)
@@ -177,7 +180,9 @@ TEST(BitsPipe, AReaderThatFailsStopsABlockedWriter)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     pipe.CloseRead(B_DEVICE_FULL);
     writer.join();
-    EXPECT_EQ(last, B_ERROR);
+    // The writer learns the reader's own reason, not a generic error.
+    EXPECT_EQ(last, B_DEVICE_FULL);
+    EXPECT_TRUE(pipe.ReaderFailedFirst());
 }
 
 TEST(BitsPipe, WritesBeyondTheLimitAreRefused)

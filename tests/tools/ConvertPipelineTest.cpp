@@ -117,9 +117,9 @@ public:
                 throw std::bad_alloc();
             uint32 y = fMode == Mode::kBottomUp ? height - 1 - i : i;
             off_t at = off_t(kHeaderSize + y * rowBytes);
-            if (destination->WriteAt(at, pixels.data() + y * rowBytes, rowBytes) !=
-                ssize_t(rowBytes))
-                return B_IO_ERROR;
+            ssize_t written = destination->WriteAt(at, pixels.data() + y * rowBytes, rowBytes);
+            if (written != ssize_t(rowBytes))
+                return written < 0 ? status_t(written) : B_IO_ERROR;
         }
         if (fMode == Mode::kReadsBack) {
             // Checks its own work, as some decoders do.
@@ -291,7 +291,11 @@ INSTANTIATE_TEST_SUITE_P(
                     PipelineCase{"DecoderThrowsHalfway", Mode::kThrowsHalfway, false, 1500, 1100,
                                  false, "out of memory"},
                     PipelineCase{"EncoderFailsHalfway", Mode::kInOrder, true, 1500, 1100, false,
-                                 "the disk is full"}),
+                                 "the disk is full"},
+                    // Larger than the decoder may run ahead: it is still writing when the
+                    // encoder fails, and its failure is the encoder's, not the input's.
+                    PipelineCase{"EncoderFailsWhileTheDecoderWrites", Mode::kInOrder, true, 3200,
+                                 3000, false, "cannot write"}),
     [](const testing::TestParamInfo<PipelineCase>& info) { return info.param.name; });
 
 } // namespace

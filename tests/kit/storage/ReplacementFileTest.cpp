@@ -1,6 +1,6 @@
 #include "TempDir.h"
 
-#include "storage/ReplacementFile.h"
+#include <ReplacementFile.h>
 
 #include <filesystem>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 
 #include "TempDir.h"
 
-#include "storage/ReplacementFile.h"
+#include <ReplacementFile.h>
 
 #include <csignal>
 #include <fcntl.h>

@@ -1,4 +1,5 @@
 #include <GraphicsDefs.h>
+#include <PixelSize.h>
 #include <Point.h>
 #include <Rect.h>
 
@@ -75,6 +76,35 @@ TEST(RectTest, ContainsRect)
     EXPECT_TRUE(r.Contains(BRect(2, 2, 3, 3)));
     EXPECT_FALSE(r.Contains(BRect(2, 2, 11, 3)));
     EXPECT_FALSE(r.Contains(BRect()));
+}
+
+TEST(RectTest, PixelSizeRoundsFractionalExtentsUp)
+{
+    const float kHuge = 1e12f;
+    struct Case
+    {
+        BRect rect;
+        int32 width;
+        int32 height;
+    };
+    const Case cases[] = {
+        {BRect(0, 0, 9, 4), 10, 5},
+        {BRect(-3, -2, 3, 2), 7, 5},
+        {BRect(5, 5, 5, 5), 1, 1},
+        {BRect(0, 0, 9.5f, 4.25f), 11, 6},
+        {BRect(0.5f, 0.25f, 9.5f, 4.25f), 10, 5},
+        {BRect(0.75f, 0.5f, 1.25f, 0.5f), 2, 1},
+        {BRect(0.9f, 0, 1.1f, 0.01f), 2, 2},
+        {BRect(), 0, 0},
+        {BRect(0, 0, -0.5f, -0.5f), 0, 0},
+        {BRect(0, 0, NAN, INFINITY), 0, 0},
+        {BRect(-kHuge, 0, kHuge, 0), INT32_MAX, 1},
+        {BRect(0, 0, 16777216, 0), 16777217, 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(pixel_width(c.rect), c.width) << c.rect.left << ".." << c.rect.right;
+        EXPECT_EQ(pixel_height(c.rect), c.height) << c.rect.top << ".." << c.rect.bottom;
+    }
 }
 
 TEST(PointTest, ConstrainToClampsIntoTheRect)

@@ -4,6 +4,7 @@
 #include <Font.h>
 
 #include "FileFixture.h"
+#include "io/card.h"
 
 #include <QFile>
 
@@ -221,6 +222,26 @@ TEST_F(CardTest, CharactersAreToldByTheirFirstByte)
             EXPECT_STREQ(out, "unset");
         }
     }
+}
+
+// The card is drawn by a plain function: the same pixels without a view, a
+// window or a file, and a new bitmap each time for the caller to keep.
+TEST_F(CardTest, TheCardIsDrawnWithoutAFile)
+{
+    if (!Person("person", "Hana", "Mori", "123-4567", "Kita 1-2"))
+        GTEST_SKIP() << "this file system keeps no attributes";
+    Load("person");
+    ASSERT_NE(view->image, nullptr);
+    BBitmap* card = draw_card("Hana", "Mori", "123-4567", "Kita 1-2");
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->Bounds(), BRect(0, 0, 399, 591));
+    ASSERT_EQ(card->BitsLength(), view->image->BitsLength());
+    EXPECT_EQ(memcmp(card->Bits(), view->image->Bits(), card->BitsLength()), 0);
+    BBitmap* again = draw_card("", "", "", "");
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(again, card);
+    delete card;
+    delete again;
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 
 #include "FileFixture.h"
 #include "io/save.h"
-#include "storage/ReplacementFile.h"
+#include <ReplacementFile.h>
 
 #include <QApplication>
 #include <QLabel>

@@ -4,6 +4,7 @@
 #include <Directory.h>
 #include <Entry.h>
 #include <File.h>
+#include <Translator.h>
 
 #include "MouseFixture.h"
 #include "window/catalogue.h"
@@ -260,6 +261,89 @@ TEST_F(DragOutTest, AnUnknownTypeIsAnsweredWithNothing)
     }
     target->Lock();
     target->Quit();
+}
+
+// Writes the start of a picture and then fails, as a translator does whose
+// encoder gives up half-way.
+class HalfWriter : public BTranslator
+{
+public:
+    const char* TranslatorName() const override { return "half writer"; }
+    const char* TranslatorInfo() const override { return "fails after a few bytes"; }
+    int32 TranslatorVersion() const override { return 100; }
+    // It reads the bitmap stream (the last record) and writes both.
+    const translation_format* InputFormats(int32* count) const override { return From(1, count); }
+    const translation_format* OutputFormats(int32* count) const override { return From(0, count); }
+    status_t Identify(BPositionIO*, const translation_format*, BMessage*, translator_info* info,
+                      uint32) override
+    {
+        info->type = B_TRANSLATOR_BITMAP;
+        return B_OK;
+    }
+    status_t Translate(BPositionIO*, const translator_info*, BMessage*, uint32,
+                       BPositionIO* destination) override
+    {
+        destination->Write("HALF", 4);
+        return fFailure;
+    }
+    status_t fFailure = B_OK;
+
+private:
+    static const translation_format* From(int32 first, int32* count)
+    {
+        *count = 2 - first;
+        return kFormats + first;
+    }
+    static constexpr translation_format kFormats[] = {
+        {'HALF', B_TRANSLATOR_BITMAP, 0.5f, 0.5f, "image/x-half", "Half image"},
+        {B_TRANSLATOR_BITMAP, B_TRANSLATOR_BITMAP, 0.5f, 0.5f, "image/x-be-bitmap", "bits"}};
+};
+
+TEST_F(DragOutTest, AFailedTranslationSendsNoData)
+{
+    BTranslatorRoster roster;
+    HalfWriter* writer = new HalfWriter;
+    roster.AddTranslator(writer);
+    translator_id* ids = nullptr;
+    int32 count = 0;
+    ASSERT_EQ(roster.GetAllTranslators(&ids, &count), B_OK);
+    ASSERT_EQ(count, 1);
+    s_fmt record = Record("Half image", "image/x-half");
+    record.translator = ids[0];
+    record.type = 'HALF';
+    delete[] ids;
+    BTranslatorRoster* saved = tr;
+    tr = &roster;
+    UseCatalogue({record});
+    PendingDrag();
+
+    // The same translator once succeeding, once failing with bytes written.
+    const struct
+    {
+        status_t failure;
+        bool hasData;
+    } cases[] = {{B_OK, true}, {B_NO_MEMORY, false}, {B_IO_ERROR, false}, {B_ERROR, false}};
+    for (const auto& c : cases) {
+        writer->fFailure = c.failure;
+        Target* target = new Target;
+        BMessage request(B_COPY_TARGET);
+        request.AddString("be:types", "image/x-half");
+        testing::internal::CaptureStderr();
+        BMessenger(view).SendMessage(&request, target);
+        run_until([&] { return target->answers.size() == 1; });
+        testing::internal::GetCapturedStderr();
+        ASSERT_EQ(target->answers.size(), 1u) << c.failure;
+        EXPECT_EQ(target->answers[0].what, (uint32)B_MIME_DATA);
+        const void* data;
+        ssize_t size = 0;
+        EXPECT_EQ(target->answers[0].FindData("image/x-half", B_MIME_TYPE, &data, &size) == B_OK,
+                  c.hasData)
+            << c.failure;
+        target->Lock();
+        target->Quit();
+    }
+    writer->Release();
+    tr = saved;
 }
 
 TEST_F(DragOutTest, DroppingTheSelectionOnTheViewCopiesItThere)

@@ -19,7 +19,7 @@
 // A failure half-way leaves the old file exactly as it was, and a
 // ReplacementFile destroyed without Commit() removes what it wrote.
 
-#include "WriteRecorder.h"
+#include <WriteRecorder.h>
 
 #include <File.h>
 

@@ -1,0 +1,46 @@
+#include <FileExtensions.h>
+
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+// The first extension of each type is the one new files get.
+const struct
+{
+    const char* mime;
+    const char* extensions[3];
+} kTypes[] = {
+    {"image/png", {"png"}},           {"image/jpeg", {"jpg", "jpeg"}},
+    {"image/x-targa", {"tga"}},       {"image/bmp", {"bmp"}},
+    {"image/tiff", {"tif", "tiff"}},  {"image/webp", {"webp"}},
+    {"image/gif", {"gif"}},           {"image/x-portable-pixmap", {"ppm"}},
+    {"image/heic", {"heic", "heif"}}, {"image/avif", {"avif"}},
+    {"image/jxl", {"jxl"}},
+};
+
+} // namespace
+
+const char* extension_for_mime(const char* mime)
+{
+    if (!mime)
+        return nullptr;
+    for (const auto& type : kTypes) {
+        if (strcasecmp(type.mime, mime) == 0)
+            return type.extensions[0];
+    }
+    return nullptr;
+}
+
+const char* mime_for_extension(const char* extension)
+{
+    if (!extension)
+        return nullptr;
+    for (const auto& type : kTypes) {
+        for (const char* known : type.extensions) {
+            if (known && strcasecmp(known, extension) == 0)
+                return type.mime;
+        }
+    }
+    return nullptr;
+}
