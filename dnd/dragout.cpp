@@ -6,6 +6,7 @@
 
 #include <AppDefs.h>
 #include <BitmapStream.h>
+#include <LongWork.h>
 #include <Message.h>
 #include <TranslatorRoster.h>
 
@@ -94,28 +95,29 @@ void tavrinview::ddcopy(BMessage* message)
     const char* wanted;
     if (message->FindString("be:types", &wanted) != B_OK)
         return;
+    // Encoding a large selection takes a while: it runs off the GUI thread
+    // while this window waits, and the window shows how far it has come.
     BMallocIO buffer;
-    status_t status = B_OK;
-    if (strcmp(wanted, "image/x-be-bitmap") == 0) {
-        char block[1024];
-        ssize_t n;
-        while ((n = stream.Read(block, sizeof(block))) > 0) {
-            ssize_t written = buffer.Write(block, (size_t)n);
-            if (written != n) {
-                n = written < 0 ? written : (ssize_t)B_NO_MEMORY;
-                break;
+    BPrivate::WatchedIO watched(&stream);
+    ulong id, type;
+    select_trans(wanted, &id, &type);
+    status_t status = BPrivate::run_long_work(
+        [&]() -> status_t {
+            if (strcmp(wanted, "image/x-be-bitmap") == 0) {
+                char block[64 * 1024];
+                ssize_t n;
+                while ((n = watched.Read(block, sizeof(block))) > 0) {
+                    ssize_t written = buffer.Write(block, (size_t)n);
+                    if (written != n)
+                        return written < 0 ? (status_t)written : B_NO_MEMORY;
+                }
+                return n < 0 ? (status_t)n : B_OK;
             }
-        }
-        if (n < 0)
-            status = (status_t)n;
-    } else {
-        ulong id, type;
-        select_trans(wanted, &id, &type);
-        if (!tr || id == 0)
-            status = B_NO_TRANSLATOR;
-        else
-            status = tr->Translate((translator_id)id, &stream, nullptr, &buffer, (uint32)type);
-    }
+            if (!tr || id == 0)
+                return B_NO_TRANSLATOR;
+            return tr->Translate((translator_id)id, &watched, nullptr, &buffer, (uint32)type);
+        },
+        [&]() { return watched.Fraction(); });
     // A failed answer carries no data: the part of a picture a translator
     // wrote before it failed must not reach the target as if it were whole.
     BMessage answer(B_MIME_DATA);

@@ -6,6 +6,7 @@
 
 #include <AppDefs.h>
 #include <BitmapStream.h>
+#include <LongWork.h>
 #include <Message.h>
 #include <PixelSize.h>
 #include <TranslatorFormats.h>
@@ -65,25 +66,33 @@ void tavrinview::_TakeData(BMessage* message)
     if (message->FindData(name, B_MIME_TYPE, &data, &size) != B_OK)
         return;
 
+    // Decoding large data takes a while: it runs off the GUI thread while
+    // this window waits, and the window shows how far it has come.
     BMemoryIO input(data, (size_t)size);
-    BBitmapStream output;
-    if (strcmp(name, "image/x-be-bitmap") == 0) {
-        // The platform's own bitmap stream: copied as it is. The bitmap
-        // stream checks the header, and refuses sizes past the decoders' limit.
-        char buffer[1024];
-        ssize_t n;
-        while ((n = input.Read(buffer, sizeof(buffer))) > 0) {
-            if (output.Write(buffer, (size_t)n) != n)
-                break;
-        }
-    } else if (tr) {
-        tr->Translate(&input, nullptr, nullptr, &output, B_TRANSLATOR_BITMAP, 0, name);
-    }
-
+    BPrivate::WatchedIO watched(&input);
     BBitmap* picture = nullptr;
-    if (output.DetachBitmap(&picture) != B_OK || !picture)
-        return;
-    picture = make_copyable(picture);
+    BPrivate::run_long_work(
+        [&]() -> status_t {
+            BBitmapStream output;
+            if (strcmp(name, "image/x-be-bitmap") == 0) {
+                // The platform's own bitmap stream: copied as it is. The
+                // bitmap stream checks the header, and refuses sizes past the
+                // decoders' limit.
+                char buffer[64 * 1024];
+                ssize_t n;
+                while ((n = watched.Read(buffer, sizeof(buffer))) > 0) {
+                    if (output.Write(buffer, (size_t)n) != n)
+                        break;
+                }
+            } else if (tr) {
+                tr->Translate(&watched, nullptr, nullptr, &output, B_TRANSLATOR_BITMAP, 0, name);
+            }
+            status_t status = output.DetachBitmap(&picture);
+            if (status == B_OK && picture)
+                picture = make_copyable(picture);
+            return status;
+        },
+        [&]() { return watched.Fraction(); });
     if (!picture)
         return;
 
