@@ -89,3 +89,8 @@ bool settle(BLooper* looper, int timeoutMs)
     delete marker;
     return true;
 }
+
+bool settle_window(BLooper* window)
+{
+    return settle(window) && settle(window);
+}

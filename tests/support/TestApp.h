@@ -35,4 +35,8 @@ void run_for(int ms);
 // that takes longer than the time given.
 bool settle(BLooper* looper, int timeoutMs = 5000);
 
+// Settles a window twice: what the test gave it, then what handling that
+// posted back to it (a resize, an update).
+bool settle_window(BLooper* window);
+
 #endif

@@ -40,13 +40,7 @@ protected:
         Settle();
     }
 
-    // Waits until the window has handled what the test gave it, and what
-    // that in turn posted to it (resizes, updates).
-    void Settle()
-    {
-        settle(window);
-        settle(window);
-    }
+    void Settle() { settle_window(window); }
 
     void TearDown() override
     {

@@ -48,13 +48,7 @@ protected:
         run_until([&] { return !messenger.IsValid(); });
     }
 
-    // Waits until the window has handled what the test gave it, and what
-    // that in turn posted to it (a resize, an update).
-    void Settle()
-    {
-        settle(window);
-        settle(window);
-    }
+    void Settle() { settle_window(window); }
 
     static uint32 Colour(int x, int y) { return 0xff000000u | (x << 12) | (y & 0xfff); }
 

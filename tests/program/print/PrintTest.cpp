@@ -157,9 +157,7 @@ protected:
         window->view->image = bitmap;
         window->view->redraw(true);
         window->Unlock();
-        // The resize it asks for comes back to the window as a message.
-        settle(window);
-        settle(window);
+        settle_window(window);
     }
 
     void Print()

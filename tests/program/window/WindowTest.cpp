@@ -43,13 +43,7 @@ protected:
         run_until([&] { return !messenger.IsValid(); });
     }
 
-    // Waits until the window has handled what the test gave it, and what
-    // that in turn posted to it (resizes, updates).
-    void Settle()
-    {
-        settle(window);
-        settle(window);
-    }
+    void Settle() { settle_window(window); }
 
     BBitmap* MakeImage(int width, int height)
     {
