@@ -6,37 +6,21 @@ TAVRIN=$1
 PATTERN=$2
 . "$(dirname "$0")/xvfb.sh"
 start_xvfb || exit 1
-failures=0
-
-check()
-{
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: expected '$3', got '$2'" >&2
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
-
 # Opens the File menu with the mouse (its title is at (18, 8) in the window)
 # and takes the fourth item, Capture, with the keyboard.
 file_capture()
 {
-    xdotool mousemove 118 108 click 1
-    sleep 0.5
-    xdotool key Down Down Down Down
-    sleep 0.2
-    xdotool key Return
+    open_menu $pid 118 108
+    xdotool key Down Down Down Down Return
 }
 
 "$PATTERN" paint || fail "cannot paint the screen"
 "$TAVRIN" &
 pid=$!
-id=$(wait_window "tavrin ver.0.00") || fail "no window titled 'tavrin ver.0.00'"
-sleep 0.3
+id=$(wait_window "tavrin ver.0.00" $pid) || fail "no window titled 'tavrin ver.0.00'"
 
 file_capture
-id=$(wait_window "tavrin ver.0.00[1024x768]") || fail "no window titled with the capture's size"
+id=$(wait_window "tavrin ver.0.00[1024x768]" $pid) || fail "no window titled with the capture's size"
 # Fitted to a 1024 x 768 view (1023 + 14 by 767 + 14 + 20), but no larger
 # than the screen leaves right of and below the window's corner, which stays.
 info=$(xwininfo -id "$id")
@@ -58,13 +42,9 @@ check "a second capture shows the new screen" $? 0
 check "title after the second capture" "$(xdotool getwindowname "$id")" "tavrin ver.0.00[1024x768]"
 
 # File > Quit still ends the program normally.
-xdotool mousemove 118 108 click 1
-sleep 0.5
-xdotool key Up
-sleep 0.2
-xdotool key Return
+open_menu $pid 118 108
+xdotool key Up Return
 wait_exit $pid
 check "exit status" "$EXIT_STATUS" 0
 
-[ $failures -eq 0 ] || exit 1
-echo "capture: all checks passed"
+exit_checks capture

@@ -15,18 +15,6 @@ work=$(mktemp -d)
 export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
 pids=()
 trap 'kill ${pids[@]} $OPENBOX_PID $XVFB_PID 2>/dev/null; rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
-failures=0
-
-check()
-{
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: expected '$3', got '$2'" >&2
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
-
 # A 40-row panel at the bottom: the work area is the 960 rows above it.
 "$DOCK" 40 &
 pids+=($!)
@@ -125,10 +113,8 @@ label_lines()
 choose_item()
 {
     read -r x y _ _ < <(content_of "$1")
-    xdotool mousemove $((x + $2)) $((y + 8)) click 1
-    sleep 0.4
+    open_menu "$(xdotool getwindowpid "$1")" $((x + $2)) $((y + 8))
     for _ in $(seq "$3"); do xdotool key Down; done
-    sleep 0.1
     xdotool key Return
 }
 
@@ -237,7 +223,7 @@ convert -size 1600x1200 -define gradient:vector=0,0,1599,1199 gradient:black-whi
 choose_item "$main" 18 1
 dialog=$(wait_window "Open" "$pid") || fail "no Open panel"
 xdotool windowactivate --sync "$dialog" 2>/dev/null
-sleep 0.3
+wait_focus "$dialog" || fail "the Open panel did not take the focus"
 xdotool type --delay 10 "$work/big.png"
 xdotool key Return
 main=$(wait_window "big.png[1600x1200]" "$pid") || fail "big.png did not open"
@@ -303,5 +289,4 @@ for run in $(seq 5); do
 done
 check "programs ended by the window manager's first close request" "$closed" 5
 
-[ $failures -eq 0 ] || exit 1
-echo "desktop: all checks passed"
+exit_checks desktop

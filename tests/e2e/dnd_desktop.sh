@@ -42,45 +42,6 @@ eval "$(dbus-launch --sh-syntax)"
 openbox >/dev/null 2>&1 &
 pids+=($!)
 
-failures=0
-check()
-{
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: expected '$3', got '$2'" >&2
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
-
-# Waits up to ten seconds for a shell condition to hold.
-wait_for()
-{
-    local i
-    for i in $(seq 100); do
-        eval "$1" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-# Moves the pointer in small steps, as a hand does; XDND needs the motion.
-glide()
-{
-    local x0=$1 y0=$2 x1=$3 y1=$4 steps=${5:-12} i
-    for i in $(seq 1 "$steps"); do
-        xdotool mousemove $((x0 + (x1 - x0) * i / steps)) $((y0 + (y1 - y0) * i / steps))
-        sleep 0.04
-    done
-    sleep 0.2
-}
-
-pixel()
-{
-    import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
-        sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
-}
-
 # The screen position of a window's content, as "x y".
 origin()
 {
@@ -131,7 +92,9 @@ crop_area()
 }
 
 # Drags from a screen point to another with the primary button, through the
-# points given in between.
+# points given in between. The button rests a moment before the pointer
+# moves, and the pointer hovers over the target before the release: these
+# pauses are part of the gesture, as a hand makes it.
 drag()
 {
     local x=$1 y=$2
@@ -181,6 +144,8 @@ for spot in "100 60" "140 60" "100 95"; do
     read -r sx sy <<<"$spot"
     select_area $vx $vy 20 20 60 50
     xdotool mousemove --sync $((vx + 30)) $((vy + 30)) click 1
+    # A hand's pause between the tap and the next click: part of the
+    # gesture, not a wait for its result (the crop below waits for that).
     sleep 0.3
     xdotool mousemove --sync $((vx + sx)) $((vy + sy)) click 1
 done
@@ -298,11 +263,13 @@ pcmanfm_menu()
 select_area 100 120 20 20 60 50
 drag 130 150 400 250 700 300
 if wait_for 'menu=$(pcmanfm_menu | head -1); [ -n "$menu" ]'; then
-    # The menu takes clicks once it has the pointer.
-    sleep 0.5
+    # The menu takes a click once it has seen the pointer come: it lights the
+    # item up then.
     at=($(origin "$menu"))
+    unlit=$(pixel $((at[0] + 30)) $((at[1] + 12)))
     xdotool mousemove --sync $((at[0] + 30)) $((at[1] + 12))
-    sleep 0.2
+    wait_for '[ "$(pixel $((at[0] + 30)) $((at[1] + 12)))" != "$unlit" ]' ||
+        echo "pcmanfm-qt: the menu item did not light up"
     xdotool click 1
     wait_for '[ -z "$(pcmanfm_menu)" ]'
 fi

@@ -8,17 +8,6 @@ CATALOGUE=$2
 start_xvfb || exit 1
 work=$(mktemp -d)
 trap 'kill $XVFB_PID 2>/dev/null; rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
-failures=0
-check()
-{
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: expected '$3', got '$2'" >&2
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
-
 # A 64 x 48 picture with distinct pixels.
 convert -size 64x48 gradient:red-blue -fill yellow -draw "rectangle 10,10 20,30" -depth 8 "PNG24:$work/sky.png"
 
@@ -32,25 +21,19 @@ check "window height" "$(echo "$info" | awk '/Height:/ {print $2}')" $((47 + 34 
 # File > Save as > PNG image, by keyboard once the File menu is open.
 index=$("$CATALOGUE" | grep -n -x "PNG image" | cut -d: -f1)
 [ -n "$index" ] || fail "no PNG writer in the catalogue"
-xdotool mousemove --sync 118 108 click 1
-sleep 0.4
-xdotool key Down Down Down
-sleep 0.2
-xdotool key Right
-sleep 0.3
-for _ in $(seq 2 "$index"); do xdotool key Down; sleep 0.05; done
+open_menu $pid 118 108
+xdotool key Down Down Down Right
+wait_menu $pid 2 || fail "no Save as submenu"
+for _ in $(seq 2 "$index"); do xdotool key Down; done
 xdotool key Return
-panel=$(wait_window "PNG image") || fail "no save panel titled 'PNG image'"
-sleep 0.5
-xdotool windowfocus --sync "$panel" 2>/dev/null
+panel=$(wait_window "PNG image" $pid) || fail "no save panel titled 'PNG image'"
+wait_focus "$panel" || fail "the save panel did not take the focus"
 xdotool type --delay 20 "$work/saved.png"
 xdotool key Return
-for _ in $(seq 50); do [ -s "$work/saved.png" ] && break; sleep 0.1; done
-[ -s "$work/saved.png" ] || fail "nothing was saved"
+wait_file "$work/saved.png" || fail "nothing was saved"
 check "saved pixels" "$(compare -metric AE "$work/sky.png" "$work/saved.png" null: 2>&1)" 0
 check "saved type" "$(getfattr --only-values -n user.mime_type "$work/saved.png" 2>/dev/null)" "image/png"
 
 kill "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
-[ $failures -eq 0 ] || exit 1
-echo "files: all checks passed"
+exit_checks files

@@ -6,18 +6,6 @@ TAVRIN=$1
 CLOSE=$2
 . "$(dirname "$0")/xvfb.sh"
 start_xvfb || exit 1
-failures=0
-
-check()
-{
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: expected '$3', got '$2'" >&2
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
-
 # Started with no arguments: a 201 x 151 window titled with the name and version.
 "$TAVRIN" &
 pid=$!
@@ -29,11 +17,8 @@ check "window x" "$(echo "$info" | awk '/Absolute upper-left X:/ {print $4}')" 1
 check "window y" "$(echo "$info" | awk '/Absolute upper-left Y:/ {print $4}')" 100
 
 # File > Quit: open the File menu with the mouse, take its last item with the keyboard.
-xdotool mousemove --sync 118 108 click 1
-sleep 0.5
-xdotool key Up
-sleep 0.2
-xdotool key Return
+open_menu $pid 118 108
+xdotool key Up Return
 wait_exit $pid
 check "File > Quit exit status" "$EXIT_STATUS" 0
 
@@ -42,11 +27,8 @@ check "File > Quit exit status" "$EXIT_STATUS" 0
 "$TAVRIN" &
 pid=$!
 id=$(wait_window "tavrin ver.0.00" "$pid") || fail "no window for the About test"
-xdotool mousemove --sync 118 108 click 1
-sleep 0.4
-xdotool key Down Down Down Down Down Down
-sleep 0.2
-xdotool key Return
+open_menu $pid 118 108
+xdotool key Down Down Down Down Down Down Return
 alert=""
 for _ in $(seq 50); do
     for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
@@ -58,13 +40,10 @@ for _ in $(seq 50); do
 done
 check "About alert shown" "$([ -n "$alert" ] && echo yes)" yes
 xdotool key Return
-sleep 0.5
+wait_gone "$alert"
 check "About alert gone" "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -c -v "^$id\$")" 0
-xdotool mousemove --sync 118 108 click 1
-sleep 0.4
-xdotool key Up
-sleep 0.2
-xdotool key Return
+open_menu $pid 118 108
+xdotool key Up Return
 wait_exit $pid
 check "quit after About" "$EXIT_STATUS" 0
 
@@ -81,7 +60,11 @@ kill $pid; wait $pid 2>/dev/null
 "$TAVRIN" "$work/nothing-here.png" &
 pid=$!
 id=$(wait_window "tavrin ver.0.00" "$pid") || fail "no window for a missing file"
-sleep 0.3
+# The window handles its messages in order: once it has opened and closed
+# a menu, it has handled the document too.
+open_menu $pid 118 108
+xdotool key Escape
+wait_no_menu $pid
 check "missing file keeps the default size" "$(xwininfo -id "$id" | awk '/Width:/ {print $2}')" 201
 kill $pid; wait $pid 2>/dev/null
 rm -rf "$work"
@@ -106,5 +89,4 @@ check "no display status" "$status" 1
 check "no display message lines" "$(printf '%s\n' "$message" | wc -l)" 1
 echo "$message"
 
-[ $failures -eq 0 ] || exit 1
-echo "startup: all checks passed"
+exit_checks startup

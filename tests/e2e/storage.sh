@@ -10,17 +10,6 @@ start_xvfb || exit 1
 work=$(mktemp -d)
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; kill $XVFB_PID 2>/dev/null; rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
-failures=0
-check()
-{
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: expected '$3', got '$2'" >&2
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
-
 convert -size 64x48 gradient:red-blue -depth 8 "PNG24:$work/sky.png"
 mkfifo "$work/pipe.png"
 
@@ -49,20 +38,13 @@ index=$("$CATALOGUE" | grep -n -x "PNG image" | cut -d: -f1)
 save_as()
 {
     local pid=$1 path=$2 panel alert
-    xdotool mousemove --sync 118 108 click 1
-    sleep 0.4
-    xdotool key Down Down Down
-    sleep 0.2
-    xdotool key Right
-    sleep 0.3
-    for _ in $(seq 2 "$index"); do
-        xdotool key Down
-        sleep 0.05
-    done
+    open_menu "$pid" 118 108
+    xdotool key Down Down Down Right
+    wait_menu "$pid" 2 || return 1
+    for _ in $(seq 2 "$index"); do xdotool key Down; done
     xdotool key Return
     panel=$(wait_window "PNG image" "$pid") || return 1
-    sleep 0.5
-    xdotool windowfocus --sync "$panel" 2>/dev/null
+    wait_focus "$panel" || return 1
     xdotool type --delay 20 "$path"
     xdotool key Return
     alert=$(wait_window "Save failed" "$pid") || return 0
@@ -107,12 +89,11 @@ for entry in "${cases[@]}"; do
             "$(grep -c "could not save \"saved.png\" as PNG image: $reason" "$work/stderr")" 1
         # The alert is closed by its button, and the program goes on.
         xdotool key Return
-        sleep 0.3
+        wait_gone "$alert"
         check "$name: the alert is gone" "$(xdotool search --onlyvisible --name '^Save failed$' | wc -l)" 0
     fi
     kill "$pid" "$child" 2>/dev/null
     wait "$pid" 2>/dev/null
 done
 
-[ $failures -eq 0 ] || exit 1
-echo "storage: all checks passed"
+exit_checks storage

@@ -94,3 +94,144 @@ fail()
     echo "FAIL: $*" >&2
     exit 1
 }
+
+# Counts a failure in FAILURES when a value (name, got, expected) is not the
+# one expected; the script ends with `exit_checks NAME`.
+failures=0
+check()
+{
+    if [ "$2" != "$3" ]; then
+        echo "FAIL: $1: expected '$3', got '$2'" >&2
+        failures=$((failures + 1))
+    else
+        echo "ok: $1"
+    fi
+}
+
+exit_checks()
+{
+    [ $failures -eq 0 ] || exit 1
+    echo "$1: all checks passed"
+}
+
+# Waits up to ten seconds for a shell condition to hold.
+wait_for()
+{
+    for _ in $(seq 100); do
+        eval "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The colour of a screen pixel as "r,g,b".
+pixel()
+{
+    import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+        sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
+}
+
+# Waits until the screen point shows a colour matching the pattern (a
+# regular expression such as "255,0,0|0,0,0"); prints what it shows last.
+wait_pixel()
+{
+    local x=$1 y=$2 pattern=$3 shown
+    for _ in $(seq 50); do
+        shown=$(pixel "$x" "$y")
+        [[ "$shown" =~ ^($pattern)$ ]] && break
+        sleep 0.1
+    done
+    echo "$shown"
+}
+
+# Waits until the window has this title; prints the title it has last.
+wait_title()
+{
+    local id=$1 title=$2 shown
+    for _ in $(seq 50); do
+        shown=$(xdotool getwindowname "$id" 2>/dev/null)
+        [ "$shown" = "$title" ] && break
+        sleep 0.1
+    done
+    echo "$shown"
+}
+
+# Waits until a file exists and is not empty.
+wait_file()
+{
+    local file=$1
+    wait_for '[ -s "$file" ]'
+}
+
+# Waits until the window is no longer shown.
+wait_gone()
+{
+    local id=$1
+    wait_for '! xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable"'
+}
+
+# Waits until a window manager has framed the window (it says how wide the
+# frame is), so that the window stands where it will stay.
+wait_framed()
+{
+    local id=$1
+    wait_for 'xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q ='
+}
+
+# The shown popup menus of the process, one id a line: its visible windows
+# that no window manager frames (override-redirect).
+menus_of()
+{
+    local id
+    for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        xwininfo -id "$id" 2>/dev/null | grep -q "Override Redirect State: yes" && echo "$id"
+    done
+}
+
+# Waits until the process shows COUNT popup menus (1 unless given): a menu
+# opened, or a submenu beside it.
+wait_menu()
+{
+    local pid=$1 count=${2:-1}
+    wait_for '[ "$(menus_of "$pid" | wc -l)" -ge "$count" ]'
+}
+
+# Waits until the process shows no popup menu.
+wait_no_menu()
+{
+    local pid=$1
+    wait_for '[ -z "$(menus_of "$pid")" ]'
+}
+
+# Opens the menu whose title is at this screen point with a click, and
+# waits until it shows. (No --sync on the move: xdotool would wait seconds
+# for a pointer that is already there to move.)
+open_menu()
+{
+    local pid=$1 x=$2 y=$3
+    xdotool mousemove "$x" "$y" click 1
+    wait_menu "$pid" || fail "no menu opened at ($x, $y)"
+}
+
+# Waits until the window has the keyboard focus.
+wait_focus()
+{
+    local id=$1
+    xdotool windowfocus --sync "$id" 2>/dev/null
+    wait_for '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ]'
+}
+
+# Moves the pointer in STEPS small steps, as a hand does: Qt under Xvfb
+# starts a drag, and XDND follows it, only from motion that comes over
+# time, so the short pauses between the steps belong to the gesture (they
+# wait for nothing). With a button held, PAUSE (0.2 s unless given) of rest
+# at the end lets the target under the pointer answer before the release.
+glide()
+{
+    local x0=$1 y0=$2 x1=$3 y1=$4 steps=${5:-8} pause=${6:-0.2} i
+    for i in $(seq 1 "$steps"); do
+        xdotool mousemove $((x0 + (x1 - x0) * i / steps)) $((y0 + (y1 - y0) * i / steps))
+        sleep 0.04
+    done
+    [ "$pause" = 0 ] || sleep "$pause"
+}

@@ -1,5 +1,6 @@
 #include "TestApp.h"
 
+#include <Handler.h>
 #include <Message.h>
 
 #include "app/LooperPrivate.h"
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <vector>
 
 TestApplication::TestApplication() : BApplication("application/x-vnd.tavrin-test")
@@ -50,4 +52,45 @@ void run_for(int ms)
     timer.start();
     while (timer.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+namespace {
+
+// Handled after everything that was in its looper's queue before it.
+class Marker : public BHandler
+{
+public:
+    Marker() : BHandler("settle marker") {}
+    void MessageReceived(BMessage*) override { reached = true; }
+    std::atomic<bool> reached{false};
+};
+
+} // namespace
+
+bool settle(BLooper* looper, int timeoutMs)
+{
+    Marker* marker = new Marker;
+    if (!looper->Lock()) {
+        delete marker;
+        return false;
+    }
+    looper->AddHandler(marker);
+    looper->Unlock();
+    looper->PostMessage('sEtl', marker);
+    if (!run_until([&] { return marker->reached.load(); }, timeoutMs)) {
+        // The marker is still queued and may yet be handled: it stays in its
+        // looper, harmless, rather than be freed under it.
+        return false;
+    }
+    if (looper->Lock()) {
+        looper->RemoveHandler(marker);
+        looper->Unlock();
+    }
+    delete marker;
+    return true;
+}
+
+bool settle_window(BLooper* window)
+{
+    return settle(window) && settle(window);
 }

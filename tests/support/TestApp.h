@@ -26,7 +26,17 @@ TestApplication* test_app();
 // runs out; returns done().
 bool run_until(const std::function<bool()>& done, int timeoutMs = 5000);
 
-// Turns the event loop for a while.
+// Turns the event loop for a while. Only for tests that let time pass to see
+// that nothing happens; to wait for something, use run_until or settle.
 void run_for(int ms);
+
+// Turns the event loop until the looper has handled every message posted to
+// it before this call (its queue is first in, first out); returns false if
+// that takes longer than the time given.
+bool settle(BLooper* looper, int timeoutMs = 5000);
+
+// Settles a window twice: what the test gave it, then what handling that
+// posted back to it (a resize, an update).
+bool settle_window(BLooper* window);
 
 #endif

@@ -1,5 +1,6 @@
 #include "CaptureFixture.h"
 
+#include <Messenger.h>
 #include <TranslatorRoster.h>
 
 #include "TestApp.h"
@@ -43,11 +44,12 @@ void CaptureTest::TearDown()
 {
     if (!window)
         return;
+    BMessenger messenger(window);
     window->Lock();
     // The window's quit hook releases the catalogue, as closing it does.
     window->QuitRequested();
     window->Quit();
-    run_for(20);
+    run_until([&] { return !messenger.IsValid(); });
 }
 
 void CaptureTest::OpenWindow(float x, float y)
@@ -57,12 +59,21 @@ void CaptureTest::OpenWindow(float x, float y)
     QWidget* widget = BPrivate::WindowBridge::Data(window)->widget;
     ASSERT_TRUE(run_until(
         [widget]() { return widget->windowHandle() && widget->windowHandle()->isExposed(); }));
-    run_for(50);
+    // The empty view is black, which the pattern is nowhere near its corner.
+    ASSERT_TRUE(ScreenShows((int)x + 5, (int)y + 20 + 5, 0x000000));
 }
 
 std::vector<uint32_t> CaptureTest::Screen(int x, int y, int width, int height)
 {
     return sServer->ReadRoot(x, y, width, height);
+}
+
+bool CaptureTest::ScreenShows(int x, int y, uint32_t rgb)
+{
+    return run_until([&] {
+        std::vector<uint32_t> shown = Screen(x, y, 1, 1);
+        return !shown.empty() && (shown[0] & 0xffffff) == rgb;
+    });
 }
 
 void CaptureTest::Capture()

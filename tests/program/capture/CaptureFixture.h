@@ -29,6 +29,9 @@ protected:
     void OpenWindow(float x, float y);
     // What the screen shows now in the rectangle.
     std::vector<uint32_t> Screen(int x, int y, int width, int height);
+    // Waits until the screen point shows the colour (0xRRGGBB); false if it
+    // never does.
+    bool ScreenShows(int x, int y, uint32_t rgb);
     // Runs File > Capture as the window's handler does.
     void Capture();
 

@@ -2,6 +2,7 @@
 #define TAVRIN_FILE_FIXTURE_H
 
 #include <Entry.h>
+#include <Messenger.h>
 #include <TranslatorRoster.h>
 
 #include "TestApp.h"
@@ -33,7 +34,7 @@ protected:
         droppos.Set(0, 0);
         window = new tavrinwindow(BRect(100, 100, 300, 250));
         view = window->view;
-        run_for(20);
+        Settle();
         ASSERT_TRUE(folder.isValid());
     }
 
@@ -44,10 +45,13 @@ protected:
             if (widget->isVisible() && widget->windowTitle() == "Save failed")
                 widget->close();
         }
+        BMessenger messenger(window);
         window->QuitRequested();
         window->Quit();
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
+
+    void Settle() { settle_window(window); }
 
     std::string Path(const char* name) { return folder.filePath(name).toStdString(); }
 

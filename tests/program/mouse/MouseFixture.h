@@ -4,6 +4,7 @@
 #include <AppDefs.h>
 #include <InterfaceDefs.h>
 #include <Message.h>
+#include <Messenger.h>
 #include <TranslatorRoster.h>
 
 #include "Pixels.h"
@@ -35,16 +36,19 @@ protected:
             drags.push_back(offer);
             dragRects.push_back(rect);
         });
-        run_for(20);
+        Settle();
     }
 
     void TearDown() override
     {
         BPrivate::DragBridge::SetObserver(nullptr);
+        BMessenger messenger(window);
         window->QuitRequested();
         window->Quit();
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
+
+    void Settle() { settle_window(window); }
 
     static uint32 Colour(int x, int y) { return 0xff000000u | (x << 12) | (y & 0xfff); }
 
@@ -59,7 +63,7 @@ protected:
         }
         strcpy(view->title, "pattern");
         view->redraw(true);
-        run_for(30);
+        Settle();
     }
 
     void Mouse(uint32 what, BPoint where, uint32 buttons, uint32 keys = 0)
@@ -79,7 +83,7 @@ protected:
         message.AddInt32("buttons", (int32)buttons);
         message.AddInt32("modifiers", (int32)keys);
         window->PostMessage(&message, view);
-        run_for(15);
+        Settle();
     }
 
     void Click(BPoint where, uint32 buttons, uint32 keys = 0)
@@ -98,7 +102,7 @@ protected:
     void Pulse()
     {
         window->PostMessage(B_PULSE);
-        run_for(15);
+        Settle();
     }
 
     // What the view shows at a view point.

@@ -157,7 +157,7 @@ TEST_F(MouseTest, DraggingWithControlScrollsButStaysOnTheImage)
 {
     GiveImage(400, 300);
     window->ResizeTo(200, 150);
-    run_for(30);
+    run_until([&] { return view->Bounds() == BRect(0, 0, 186, 116); });
     ASSERT_EQ(view->Bounds(), BRect(0, 0, 186, 116));
 
     Mouse(B_MOUSE_DOWN, BPoint(100, 80), 1, B_CONTROL_KEY);
@@ -193,7 +193,7 @@ TEST_F(MouseTest, ASelectionNeverReadsPastASmallerNewImage)
     // Close: the selection is in force but there is no image to drag.
     BMessage close('ficl');
     BMessenger(view).SendMessage(&close);
-    run_for(30);
+    run_until([&] { return view->image == nullptr; });
     Mouse(B_MOUSE_DOWN, BPoint(50, 50), 1);
     EXPECT_TRUE(drags.empty());
     Mouse(B_MOUSE_UP, BPoint(50, 50), 0);

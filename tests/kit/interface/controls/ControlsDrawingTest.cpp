@@ -3,6 +3,7 @@
 // checked on the window's pixels.
 
 #include <CheckBox.h>
+#include <Messenger.h>
 #include <OptionPopUp.h>
 #include <Slider.h>
 #include <StringView.h>
@@ -25,6 +26,21 @@ const QRgb kPanel = qRgb(216, 216, 216);
 QWidget* native(BView* view)
 {
     return BPrivate::ViewBridge::Data(view)->native.data();
+}
+
+// What the window shows once it has stopped changing: two grabs in a row,
+// with the window's queue handled between them, agree.
+QImage settled(BWindow* window)
+{
+    QImage last = grab_window(window);
+    for (int i = 0; i < 50; i++) {
+        settle(window);
+        QImage next = grab_window(window);
+        if (next == last)
+            return next;
+        last = next;
+    }
+    return last;
 }
 
 struct Census
@@ -71,15 +87,17 @@ protected:
             panel->AddChild(child);
         window->AddChild(panel);
         window->Show();
-        ASSERT_TRUE(run_until([&] { return native(slider) && native(text); }));
-        run_for(50);
+        ASSERT_TRUE(run_until(
+            [&] { return native(slider) && native(box) && native(popUp) && native(text); }));
+        settled(window);
     }
 
     void TearDown() override
     {
+        BMessenger messenger(window);
         window->Lock();
         window->Quit();
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
 
     BWindow* window = nullptr;
@@ -142,8 +160,7 @@ TEST_F(ControlsLook, ASliderShowsItsValueAndFollowsTheUser)
     // where it went.
     bar->setValue(90);
     ASSERT_TRUE(run_until([&] { return slider->Value() == 90; }));
-    run_for(50);
-    QImage after = grab_window(window);
+    QImage after = settled(window);
     QRect control(10, 10, 201, 46);
     EXPECT_EQ(after.copy(control), before.copy(control));
 }
@@ -156,8 +173,7 @@ TEST(ControlsAlone, AControlWithoutAPanelTakesThePanelColour)
     window->AddChild(box);
     window->Show();
     ASSERT_TRUE(run_until([&] { return native(box) != nullptr; }));
-    run_for(50);
-    QImage shown = grab_window(window);
+    QImage shown = settled(window);
     Census seen = census(shown, QRect(32, 10, 60, 20));
     EXPECT_GT(seen.dark, 10);
     EXPECT_GT(seen.panel, seen.total / 2);

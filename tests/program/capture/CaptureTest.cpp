@@ -75,9 +75,9 @@ TEST_F(ScreenCaptureTest, CaptureWithNoImageTakesTheWholeScreen)
     ExpectWholeScreen();
     EXPECT_STREQ(window->Title(), "tavrin ver.0.00[1024x768]");
     EXPECT_FALSE(window->IsHidden());
-    run_for(100);
-    ExpectFittedToTheCapture();
     ExpectShownInTheView(100, 100);
+    settle(window);
+    ExpectFittedToTheCapture();
 }
 
 TEST_F(ScreenCaptureTest, CaptureReplacesTheImageAndKeepsTheDocumentName)
@@ -90,7 +90,7 @@ TEST_F(ScreenCaptureTest, CaptureReplacesTheImageAndKeepsTheDocumentName)
     strcpy(view->title, "sky.png");
     view->redraw(true);
     window->Unlock();
-    run_for(100);
+    ASSERT_TRUE(ScreenShows(300 + 5, 200 + 20 + 5, 0x404040));
     EXPECT_STREQ(window->Title(), "sky.png[50x40]");
 
     Capture();
@@ -108,7 +108,7 @@ TEST_F(ScreenCaptureTest, RepeatedCapturesNeverShowTheWindow)
         SCOPED_TRACE("capture " + std::to_string(i + 1));
         Capture();
         ExpectWholeScreen();
-        run_for(30);
+        ExpectShownInTheView(100, 100);
     }
 }
 
@@ -123,7 +123,7 @@ TEST_F(ScreenCaptureTest, ASelectionShownBeforeACaptureStaysInForce)
     view->cursel = s_sel{true, BRect(10, 20, 60, 70)};
     view->oldsel = view->cursel;
     window->Unlock();
-    run_for(150);
+    ASSERT_TRUE(ScreenShows(100 + 5, 100 + 20 + 5, 0x404040));
 
     Capture();
     ExpectWholeScreen();
@@ -147,7 +147,7 @@ TEST_F(ScreenCaptureTest, AnotherProgramUnderneathIsSeenAsItRepaints)
         SCOPED_TRACE("capture " + std::to_string(i + 1));
         Capture();
         ExpectWholeScreen();
-        run_for(30);
+        ExpectShownInTheView(100, 100);
     }
 }
 

@@ -77,6 +77,13 @@ public:
     std::vector<BMessage> answers;
 };
 
+// Waits for that many answers, and for any that would follow them.
+void Answered(Target* target, size_t count)
+{
+    run_until([&] { return target->answers.size() >= count; });
+    settle(target);
+}
+
 std::vector<std::string> strings(const BMessage& message, const char* name)
 {
     std::vector<std::string> result;
@@ -130,7 +137,7 @@ TEST_F(DragOutTest, RawBitmapDataIsServedUnchangedToEveryRequest)
     BMessage request(B_COPY_TARGET);
     request.AddString("be:types", "image/x-be-bitmap");
     BMessenger(view).SendMessage(&request, target);
-    run_for(40);
+    Answered(target, 1);
     ASSERT_EQ(target->answers.size(), 1u);
     const BMessage& answer = target->answers[0];
     EXPECT_EQ(answer.what, (uint32)B_MIME_DATA);
@@ -150,7 +157,7 @@ TEST_F(DragOutTest, RawBitmapDataIsServedUnchangedToEveryRequest)
     other.AddString("be:types", B_FILE_MIME_TYPE);
     BMessenger(view).SendMessage(&other, target);
     BMessenger(view).SendMessage(&request, target);
-    run_for(40);
+    Answered(target, 3);
     ASSERT_EQ(target->answers.size(), 3u);
     ASSERT_EQ(target->answers[2].FindData("image/x-be-bitmap", B_MIME_TYPE, &data, &size), B_OK);
     ASSERT_EQ(size, reference.Size());
@@ -170,7 +177,7 @@ TEST_F(DragOutTest, DataInARequestedFormat)
     BMessage request(B_COPY_TARGET);
     request.AddString("be:types", "image/png");
     BMessenger(view).SendMessage(&request, target);
-    run_for(60);
+    Answered(target, 1);
     ASSERT_EQ(target->answers.size(), 1u);
     const void* data;
     ssize_t size;
@@ -200,8 +207,9 @@ TEST_F(DragOutTest, AFileIsWrittenWhereTheTargetSays)
     request.AddString("name", "dragged.png");
     request.AddString("be:filetypes", "image/png");
     BMessenger(view).SendMessage(&request);
-    run_for(60);
     std::string path = folder.filePath("dragged.png").toStdString();
+    // The file takes its name only once it is whole.
+    run_until([&] { return QFile::exists(QString::fromStdString(path)); });
     QImage written(QString::fromStdString(path));
     ASSERT_EQ(written.size(), QSize(10, 5));
     EXPECT_EQ(written.pixel(9, 4) & 0xffffff, Colour(19, 14) & 0xffffff);
@@ -226,7 +234,8 @@ TEST_F(DragOutTest, NamesThatLeaveTheFolderAreRefused)
         request.AddString("be:filetypes", "image/png");
         testing::internal::CaptureStderr();
         BMessenger(view).SendMessage(&request);
-        run_for(40);
+        // The view has answered once the window has handled the request.
+        settle(window);
         testing::internal::GetCapturedStderr();
         EXPECT_TRUE(QDir(folder.filePath("inner")).isEmpty()) << name;
         EXPECT_FALSE(QFile::exists(folder.filePath("escaped.png")));
@@ -237,7 +246,8 @@ TEST_F(DragOutTest, NamesThatLeaveTheFolderAreRefused)
     PendingDrag();
     BMessage bare(B_COPY_TARGET);
     BMessenger(view).SendMessage(&bare, target);
-    run_for(40);
+    settle(window);
+    settle(target);
     EXPECT_TRUE(target->answers.empty());
     target->Lock();
     target->Quit();
@@ -250,7 +260,7 @@ TEST_F(DragOutTest, AnUnknownTypeIsAnsweredWithNothing)
     BMessage request(B_COPY_TARGET);
     request.AddString("be:types", B_FILE_MIME_TYPE);
     BMessenger(view).SendMessage(&request, target);
-    run_for(40);
+    Answered(target, 1);
     ASSERT_EQ(target->answers.size(), 1u);
     // The answer goes out holding nothing (the kit keeps no empty data item).
     EXPECT_EQ(target->answers[0].what, (uint32)B_MIME_DATA);
@@ -354,7 +364,7 @@ TEST_F(DragOutTest, DroppingTheSelectionOnTheViewCopiesItThere)
     dropped.AddPoint("_drop_point_", view->ConvertToScreen(BPoint(60, 40)));
     dropped.AddPoint("_drop_offset_", BPoint(2, 2));
     BMessenger(view).SendMessage(&dropped, view);
-    run_for(80);
+    Settle();
     // The selection's top-left pixel lands at (58, 38); the rest follows.
     const uint32* bits = static_cast<const uint32*>(view->image->Bits());
     EXPECT_EQ(bits[38 * 100 + 58], Colour(10, 10));

@@ -53,7 +53,7 @@ protected:
     {
         entry_ref ref = Ref(name);
         view->load(ref);
-        run_for(20);
+        Settle();
     }
 
     // The size whose height fits 32 pixels, as the card picks it for the code.

@@ -4,6 +4,7 @@
 #include <Bitmap.h>
 #include <MenuBar.h>
 #include <MenuItem.h>
+#include <Messenger.h>
 #include <Screen.h>
 #include <ScrollBar.h>
 #include <TranslatorRoster.h>
@@ -30,19 +31,19 @@ protected:
             tr = BTranslatorRoster::Default();
         pic.Set(0, 0, -1, -1);
         window = new tavrinwindow(BRect(100, 100, 300, 250));
-        run_for(50);
+        Settle();
     }
 
     void TearDown() override
     {
+        BMessenger messenger(window);
         window->Lock();
         window->QuitRequested();
         window->Quit();
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
 
-    // Settles the window's own messages (resizes, updates).
-    void Settle() { run_for(60); }
+    void Settle() { settle_window(window); }
 
     BBitmap* MakeImage(int width, int height)
     {

@@ -60,7 +60,7 @@ TEST_F(FilePanelTest, SavePanelSendsTheFolderAndTheNameThenCancel)
                      true);
     panel.Window()->SetTitle("PNG image");
     panel.Show();
-    run_for(30);
+    run_until([&] { return panel.IsShowing(); });
     EXPECT_TRUE(panel.IsShowing());
     EXPECT_EQ(BPrivate::WindowBridge::Data(panel.Window())->widget->windowTitle(),
               QString("PNG image"));
@@ -73,7 +73,8 @@ TEST_F(FilePanelTest, SavePanelSendsTheFolderAndTheNameThenCancel)
     ASSERT_NE(name, nullptr);
     name->setText(folder.filePath("picture.png"));
     QMetaObject::invokeMethod(dialog, "accept");
-    run_for(50);
+    run_until([&] { return listener->heard.size() >= 2; });
+    settle(listener);
 
     ASSERT_EQ(listener->heard.size(), 2u);
     EXPECT_EQ(listener->heard[0].what, (uint32)B_SAVE_REQUESTED);
@@ -99,7 +100,8 @@ TEST_F(FilePanelTest, OpenPanelSendsRefsThenCancel)
     dialog->setDirectory(folder.path());
     dialog->selectFile(folder.filePath("a.png"));
     QMetaObject::invokeMethod(dialog, "accept");
-    run_for(50);
+    run_until([&] { return listener->heard.size() >= 2; });
+    settle(listener);
     ASSERT_EQ(listener->heard.size(), 2u);
     EXPECT_EQ(listener->heard[0].what, (uint32)B_REFS_RECEIVED);
     entry_ref ref;
@@ -113,7 +115,8 @@ TEST_F(FilePanelTest, CancellingSendsOnlyCancelAndWithoutATargetTheApplicationHe
     BFilePanel panel(B_OPEN_PANEL, &target);
     panel.Show();
     dialog_of(&panel)->reject();
-    run_for(40);
+    run_until([&] { return !listener->heard.empty(); });
+    settle(listener);
     ASSERT_EQ(listener->heard.size(), 1u);
     EXPECT_EQ(listener->heard[0].what, (uint32)B_CANCEL);
 
@@ -122,7 +125,8 @@ TEST_F(FilePanelTest, CancellingSendsOnlyCancelAndWithoutATargetTheApplicationHe
     untargeted.Show();
     // The close box hides the panel and says so.
     BPrivate::WindowBridge::Data(untargeted.Window())->widget->close();
-    run_for(40);
+    run_until([&] { return test_app()->received.size() > before; });
+    settle(test_app());
     ASSERT_EQ(test_app()->received.size(), before + 1);
     EXPECT_EQ(test_app()->received.back().what, (uint32)B_CANCEL);
     EXPECT_FALSE(untargeted.IsShowing());

@@ -3,6 +3,7 @@
 // back into pixels.
 
 #include <Bitmap.h>
+#include <Messenger.h>
 #include <TranslatorRoster.h>
 
 #include "TestApp.h"
@@ -135,17 +136,18 @@ protected:
             tr = BTranslatorRoster::Default();
         pic.Set(0, 0, -1, -1);
         window = new tavrinwindow(BRect(100, 100, 300, 250));
-        run_for(50);
+        settle(window);
         ASSERT_TRUE(dir.isValid());
         pdf = dir.filePath("out.pdf");
     }
 
     void TearDown() override
     {
+        BMessenger messenger(window);
         window->Lock();
         window->QuitRequested();
         window->Quit();
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
 
     void ShowImage(BBitmap* bitmap)
@@ -155,7 +157,7 @@ protected:
         window->view->image = bitmap;
         window->view->redraw(true);
         window->Unlock();
-        run_for(50);
+        settle_window(window);
     }
 
     void Print()
@@ -294,6 +296,7 @@ TEST_F(PrintTest, WithNoImageNothingHappens)
 {
     DialogDriver driver(true, true, pdf);
     Print();
+    // Time for a dialog or a file that should not come: none does.
     run_for(100);
     EXPECT_TRUE(driver.shown.empty());
     EXPECT_FALSE(QFile::exists(pdf));

@@ -35,6 +35,11 @@ public:
     bool agree = true;
 };
 
+bool shown_on_screen(BWindow* window)
+{
+    return BPrivate::WindowBridge::Data(window)->widget->isVisible();
+}
+
 class WindowTest : public ::testing::Test
 {
 protected:
@@ -45,14 +50,14 @@ TEST_F(WindowTest, FramesIncludeBothEdges)
 {
     Recording* window = new Recording(BRect(100, 100, 300, 250));
     window->Show();
-    run_for(30);
+    ASSERT_TRUE(run_until([&] { return shown_on_screen(window); }));
     QImage shown = grab_window(window);
     EXPECT_EQ(shown.size(), QSize(201, 151));
     EXPECT_EQ(window->Bounds(), BRect(0, 0, 200, 150));
     EXPECT_EQ(window->ConvertToScreen(BPoint(0, 0)), BPoint(100, 100));
 
     window->ResizeTo(99, 49);
-    run_for(30);
+    run_until([&] { return !window->sizes.empty() && window->sizes.back().first == 99; });
     EXPECT_EQ(grab_window(window).size(), QSize(100, 50));
     ASSERT_FALSE(window->sizes.empty());
     EXPECT_EQ(window->sizes.back(), std::make_pair(99.0f, 49.0f));
@@ -65,7 +70,6 @@ TEST_F(WindowTest, SizeLimitsAndZoom)
     Recording* window = new Recording(BRect(100, 100, 300, 250));
     window->Show();
     window->SetSizeLimits(35, 150, 35, 100);
-    run_for(20);
     // The window keeps within new limits at once.
     EXPECT_EQ(window->Frame().Width(), 150);
     EXPECT_EQ(window->Frame().Height(), 100);
@@ -74,9 +78,9 @@ TEST_F(WindowTest, SizeLimitsAndZoom)
     EXPECT_EQ(window->Frame().Height(), 100);
     window->SetZoomLimits(120, 90);
     window->Zoom();
-    run_for(20);
     EXPECT_EQ(window->Frame().Width(), 120);
     EXPECT_EQ(window->Frame().Height(), 90);
+    run_until([&] { return grab_window(window).size() == QSize(121, 91); });
     EXPECT_EQ(grab_window(window).size(), QSize(121, 91));
     window->Lock();
     window->Quit();
@@ -120,7 +124,7 @@ TEST_F(WindowTest, ResizingOnTheScreenAndZoomingStayOnIt)
 {
     Recording* window = new Recording(BRect(100, 100, 300, 250));
     window->Show();
-    run_for(20);
+    ASSERT_TRUE(run_until([&] { return shown_on_screen(window); }));
     BRect area = BScreen(window).AvailableFrame();
     ASSERT_TRUE(area.IsValid());
     ASSERT_LT(area.right, 5000);
@@ -132,9 +136,10 @@ TEST_F(WindowTest, ResizingOnTheScreenAndZoomingStayOnIt)
     float right = area.right - (decorator.right - frame.right);
     float bottom = area.bottom - (decorator.bottom - frame.bottom);
     window->ResizeOnScreen(5000, 5000);
-    run_for(20);
     EXPECT_EQ(window->Frame(), BRect(100, 100, right, bottom));
-    EXPECT_EQ(grab_window(window).size(), QSize((int)right - 99, (int)bottom - 99));
+    QSize fitted((int)right - 99, (int)bottom - 99);
+    run_until([&] { return grab_window(window).size() == fitted; });
+    EXPECT_EQ(grab_window(window).size(), fitted);
 
     window->ResizeOnScreen(300, 200);
     EXPECT_EQ(window->Frame(), BRect(100, 100, 400, 300));
@@ -169,7 +174,7 @@ TEST_F(WindowTest, ChildrenFollowTheEdgesTheyAreToldTo)
     }
     window->Show();
     window->ResizeBy(50, 30);
-    run_for(20);
+    run_until([&] { return !window->sizes.empty() && window->sizes.back().first == 250; });
     for (size_t i = 0; i < views.size(); i++)
         EXPECT_EQ(views[i]->Frame(), cases[i].after) << i;
     window->Lock();
@@ -222,12 +227,12 @@ TEST_F(WindowTest, ClosingAsksTheWindowOnItsStrand)
     window->Show();
     BMessenger messenger(window);
     BPrivate::WindowBridge::Data(window)->widget->close();
-    run_for(30);
+    run_until([&] { return window->asked > 0; });
     EXPECT_EQ(window->asked, 1);
     EXPECT_TRUE(messenger.IsValid()) << "a window that disagrees stays";
     window->agree = true;
     BPrivate::WindowBridge::Data(window)->widget->close();
-    run_for(30);
+    run_until([&] { return !messenger.IsValid(); });
     EXPECT_FALSE(messenger.IsValid());
 }
 
@@ -248,7 +253,7 @@ TEST_F(WindowTest, AnAlertWaitsForItsButtonAndGoesAway)
         }
     });
     EXPECT_EQ(alert->Go(), 1);
-    run_for(20);
+    run_until([&] { return be_app->CountWindows() == windowsBefore; });
     EXPECT_EQ(be_app->CountWindows(), windowsBefore);
 }
 

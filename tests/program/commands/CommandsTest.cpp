@@ -5,6 +5,7 @@
 #include <FilePanel.h>
 #include <MenuBar.h>
 #include <MenuItem.h>
+#include <Messenger.h>
 #include <TranslatorRoster.h>
 
 #include "Pixels.h"
@@ -36,8 +37,10 @@ protected:
         droppos.Set(0, 0);
         window = new tavrinwindow(BRect(100, 100, 300, 250));
         view = window->view;
-        run_for(30);
+        Settle();
     }
+
+    void Settle() { settle_window(window); }
 
     void TearDown() override
     {
@@ -49,15 +52,16 @@ protected:
                 other->Quit();
             }
         }
+        BMessenger messenger(window);
         window->QuitRequested();
         window->Quit();
-        run_for(20);
+        run_until([&] { return !messenger.IsValid(); });
     }
 
     void Send(BMessage* message)
     {
         BMessenger(view).SendMessage(message);
-        run_for(40);
+        Settle();
     }
 
     void Send(uint32 what)
@@ -78,7 +82,7 @@ protected:
         delete view->image;
         view->image = new BBitmap(BRect(0, 0, 9, 9), B_RGB32);
         view->redraw(true);
-        run_for(20);
+        Settle();
     }
 
     std::vector<std::string> Names()
@@ -202,7 +206,7 @@ TEST_F(CommandsTest, CloseReturnsToTheEmptyView)
     GiveImage();
     strcpy(view->title, "kept.png");
     view->redraw(true);
-    run_for(20);
+    Settle();
     Send(kClose);
     EXPECT_EQ(view->image, nullptr);
     EXPECT_EQ(pic, BRect(-1, -1, -1, -1));
@@ -244,7 +248,6 @@ TEST_F(CommandsTest, DropPositionFollowsTheDropFields)
 TEST_F(CommandsTest, ConfigOpensOneWindowAtATime)
 {
     SendFormat(kConfig, 2);
-    run_for(50);
     EXPECT_TRUE(cwin);
     configwindow* config = nullptr;
     for (int32 i = 0; i < be_app->CountWindows(); i++) {
@@ -265,11 +268,10 @@ TEST_F(CommandsTest, ConfigOpensOneWindowAtATime)
 
     // Closing it clears the flag; the next choice opens a new one.
     config->PostMessage(B_QUIT_REQUESTED);
-    run_for(50);
+    run_until([&] { return !cwin && be_app->CountWindows() == windows - 1; });
     EXPECT_FALSE(cwin);
     EXPECT_EQ(be_app->CountWindows(), windows - 1);
     SendFormat(kConfig, 3);
-    run_for(50);
     EXPECT_TRUE(cwin);
     EXPECT_EQ(be_app->CountWindows(), windows);
 
@@ -278,7 +280,7 @@ TEST_F(CommandsTest, ConfigOpensOneWindowAtATime)
         if (auto* found = dynamic_cast<configwindow*>(be_app->WindowAt(i)))
             found->PostMessage(B_QUIT_REQUESTED);
     }
-    run_for(50);
+    run_until([] { return !cwin; });
     ASSERT_FALSE(cwin);
     SendFormat(kConfig, 42);
     Send(kConfig);
@@ -288,7 +290,6 @@ TEST_F(CommandsTest, ConfigOpensOneWindowAtATime)
 TEST_F(CommandsTest, QuittingClosesTheConfigurationWindow)
 {
     SendFormat(kConfig, 0);
-    run_for(50);
     ASSERT_TRUE(cwin);
     for (int32 i = be_app->CountWindows() - 1; i >= 0; i--) {
         auto* config = dynamic_cast<configwindow*>(be_app->WindowAt(i));

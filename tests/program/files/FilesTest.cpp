@@ -56,7 +56,7 @@ TEST_F(FileTest, APictureFileBecomesTheImageAndNamesTheWindow)
     ASSERT_TRUE(picture.save(QString::fromStdString(Path("sky.png"))));
     entry_ref ref = Ref("sky.png");
     view->load(ref);
-    run_for(30);
+    Settle();
     ASSERT_NE(view->image, nullptr);
     EXPECT_EQ(difference(picture, view->image), 0);
     EXPECT_STREQ(window->Title(), "sky.png[64x48]");
@@ -80,7 +80,7 @@ TEST_F(FileTest, AFileNoTranslatorReadsLeavesTheViewEmpty)
     // The old image is gone even though the new file gives nothing.
     ref = Ref("notes.txt");
     view->load(ref);
-    run_for(30);
+    Settle();
     EXPECT_EQ(view->image, nullptr);
     EXPECT_STREQ(window->Title(), "tavrin ver.0.00");
     EXPECT_EQ(pic, BRect(-1, -1, -1, -1));
@@ -106,7 +106,7 @@ TEST_F(FileTest, TheFirstReferenceThatLoadsIsShown)
         refs.AddRef("refs", &ref);
     }
     BMessenger(view).SendMessage(&refs);
-    run_for(60);
+    Settle();
     ASSERT_NE(view->image, nullptr);
     EXPECT_STREQ(window->Title(), "b.png[30x20]");
 }
@@ -220,7 +220,7 @@ TEST_F(FileTest, TheImageIsStillDrawnAfterASave)
     entry_ref dir = FolderRef();
     view->save(dir, const_cast<char*>("copy"));
     view->Invalidate();
-    run_for(40);
+    Settle();
     QImage shown = grab_window(window);
     EXPECT_EQ(shown.pixel(10, 20 + 5), picture.pixel(10, 5));
     EXPECT_EQ(shown.pixel(39, 20 + 29), picture.pixel(39, 29));

@@ -267,4 +267,4 @@ TEST_F(PortalTest, ASecondRequestWhileOneIsAwaitedIsRefused)
 
 } // namespace
 
-#include "portal_test.moc"
+#include "PortalTest.moc"

@@ -147,6 +147,7 @@ TEST(Controls, UserChangesReachTheTarget)
     EXPECT_FALSE(qobject_cast<QCheckBox*>(native(box))->isChecked());
     EXPECT_FALSE(native(box)->isEnabled());
     EXPECT_EQ(qobject_cast<QLabel*>(native(text))->text().toStdString(), "Bye");
+    // Time for a message that should not come to arrive: none does.
     run_for(100);
     EXPECT_EQ(test_app()->received.size(), before);
 

@@ -3,6 +3,7 @@
 
 #include <MenuBar.h>
 #include <MenuItem.h>
+#include <Messenger.h>
 #include <Translator.h>
 #include <TranslatorFormats.h>
 #include <TranslatorRoster.h>
@@ -109,7 +110,7 @@ TEST_F(CatalogueTest, WithoutWritersTheMenusThatListFormatsAreEmpty)
     tr = &empty;
     pic.Set(0, 0, -1, -1);
     tavrinwindow* window = new tavrinwindow(BRect(100, 100, 300, 250));
-    run_for(20);
+    settle(window);
     EXPECT_EQ(trc, 0);
     BMenuBar* bar = dynamic_cast<BMenuBar*>(window->FindView("menubar"));
     ASSERT_NE(bar, nullptr);
@@ -123,11 +124,12 @@ TEST_F(CatalogueTest, WithoutWritersTheMenusThatListFormatsAreEmpty)
     window->view->image = new BBitmap(BRect(0, 0, 4, 4), B_RGB32);
     BMessage saveAs('fiwr');
     BMessenger(window->view).SendMessage(&saveAs);
-    run_for(30);
+    settle(window);
     EXPECT_EQ(window->view->panel, nullptr);
+    BMessenger messenger(window);
     window->QuitRequested();
     window->Quit();
-    run_for(10);
+    run_until([&] { return !messenger.IsValid(); });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The drawing calls land pixel-exactly in the window and in bitmaps.
 
 #include <Bitmap.h>
+#include <Messenger.h>
 #include <View.h>
 #include <Window.h>
 
@@ -37,13 +38,14 @@ protected:
         canvas = new Canvas(window->Bounds());
         window->AddChild(canvas);
         window->Show();
-        run_for(30);
+        ASSERT_TRUE(run_until([&] { return canvas->draws > 0; }));
     }
     void TearDown() override
     {
+        BMessenger messenger(window);
         window->Lock();
         window->Quit();
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
     QRgb At(int x, int y) { return grab_view(canvas).pixel(x, y); }
 
@@ -57,7 +59,7 @@ TEST_F(DrawingTest, RectanglesIncludeBothEdges)
     canvas->FillRect(BRect(10, 10, 12, 11));
     canvas->SetHighColor(0, 0, 255);
     canvas->StrokeRect(BRect(20, 20, 25, 24));
-    run_for(20);
+    ASSERT_TRUE(run_until([&] { return At(25, 24) == qRgb(0, 0, 255); }));
     QImage shown = grab_view(canvas);
     int red = 0;
     for (int y = 0; y < shown.height(); y++) {
@@ -86,7 +88,9 @@ TEST_F(DrawingTest, PatternsAreAlignedToViewCoordinatesAlsoWhenScrolled)
     for (float scroll : {0.0f, 3.0f}) {
         canvas->ScrollTo(scroll, 0);
         canvas->FillRect(BRect(scroll, 0, scroll + 15, 7), B_MIXED_COLORS);
-        run_for(20);
+        // The first pixel whose pattern bit differs from the plain white before.
+        QRgb second = ((1 + (int)scroll) % 2 == 0) ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+        ASSERT_TRUE(run_until([&] { return At(1, 0) == second; }));
         QImage shown = grab_view(canvas);
         for (int y = 0; y < 8; y++) {
             for (int x = 0; x < 16; x++) {
@@ -111,7 +115,7 @@ TEST_F(DrawingTest, BitmapsMapSourceOntoDestinationPixels)
     canvas->DrawBitmap(&bitmap, BRect(0, 0, 3, 1), BRect(20, 5, 27, 8));
     // A source reaching past the bitmap draws only what is on it.
     canvas->DrawBitmap(&bitmap, BRect(2, 0, 9, 1), BRect(40, 5, 47, 6));
-    run_for(20);
+    ASSERT_TRUE(run_until([&] { return At(41, 6) == qRgb(7 * 30, 0, 0x10); }));
     QImage shown = grab_view(canvas);
     for (int i = 0; i < 4; i++) {
         EXPECT_EQ(shown.pixel(5 + i, 5), qRgb(i * 30, 0, 0x10));
@@ -131,8 +135,7 @@ TEST_F(DrawingTest, ExposedAreasAreClearedToTheViewColourThenDrawn)
     canvas->Hide();
     int before = canvas->draws;
     canvas->Show();
-    run_for(30);
-    EXPECT_GT(canvas->draws, before);
+    ASSERT_TRUE(run_until([&] { return canvas->draws > before; }));
     EXPECT_EQ(canvas->lastUpdate, canvas->Bounds());
     EXPECT_EQ(At(5, 5), qRgb(0, 128, 0));
 
@@ -140,14 +143,16 @@ TEST_F(DrawingTest, ExposedAreasAreClearedToTheViewColourThenDrawn)
     canvas->SetHighColor(200, 0, 0);
     canvas->FillRect(canvas->Bounds());
     canvas->SetViewColor(B_TRANSPARENT_32_BIT);
+    before = canvas->draws;
     canvas->Invalidate();
-    run_for(30);
+    ASSERT_TRUE(run_until([&] { return canvas->draws > before; }));
     EXPECT_EQ(At(5, 5), qRgb(200, 0, 0));
 
     // Growing the window draws only what it uncovered.
     canvas->SetViewColor(0, 0, 0);
+    before = canvas->draws;
     window->ResizeTo(129, 49);
-    run_for(30);
+    ASSERT_TRUE(run_until([&] { return canvas->draws > before; }));
     EXPECT_EQ(canvas->lastUpdate, BRect(100, 0, 129, 49));
 }
 
@@ -158,7 +163,16 @@ TEST_F(DrawingTest, TextIsDrawnAtItsBaseline)
     canvas->SetFont(&font);
     canvas->SetHighColor(0, 0, 0);
     canvas->DrawString("Ho", BPoint(10, 30));
-    run_for(20);
+    ASSERT_TRUE(run_until([&] {
+        QImage image = grab_view(canvas);
+        for (int y = 0; y < image.height(); y++) {
+            for (int x = 0; x < image.width(); x++) {
+                if (qRed(image.pixel(x, y)) <= 100)
+                    return true;
+            }
+        }
+        return false;
+    }));
     QImage shown = grab_view(canvas);
     font_height height;
     canvas->GetFontHeight(&height);

@@ -5,6 +5,7 @@
 
 #include <AppDefs.h>
 #include <InterfaceDefs.h>
+#include <Messenger.h>
 #include <ScrollBar.h>
 #include <View.h>
 #include <Window.h>
@@ -58,16 +59,17 @@ protected:
         view = new Recorder(BRect(0, 0, 199, 149));
         window->AddChild(view);
         window->Show();
-        run_for(30);
+        run_until([&] { return BPrivate::ViewBridge::Widget(view) != nullptr; });
         widget = BPrivate::ViewBridge::Widget(view);
         ASSERT_NE(widget, nullptr);
     }
 
     void TearDown() override
     {
+        BMessenger messenger(window);
         window->Lock();
         window->Quit();
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
 
     // One platform event at a widget point, with the buttons held after it.
@@ -98,7 +100,7 @@ struct Step
     int x, y;
     Qt::MouseButton button;
     Qt::MouseButtons held;
-    int waitMs; // the time before the next step
+    int waitMs; // the time before the next step: part of the gesture, as a hand makes it
 };
 
 TEST_F(InputTest, AGestureIsOneDownAndOneUp)
@@ -157,7 +159,10 @@ TEST_F(InputTest, AGestureIsOneDownAndOneUp)
             if (step.waitMs)
                 run_for(step.waitMs);
         }
-        run_for(kLate);
+        // Every gesture ends with the release; once the view has heard it,
+        // the window handles whatever was queued behind it.
+        run_until([&] { return view->log.find('U') != std::string::npos; });
+        settle(window);
         EXPECT_EQ(view->log, c.log) << c.what;
     }
 }
@@ -177,7 +182,7 @@ protected:
         window->AddChild(vertical);
         window->AddChild(horizontal);
         window->Unlock();
-        run_for(30);
+        settle(window);
     }
 
     void Wheel(int angleX, int angleY, Qt::KeyboardModifiers keys = Qt::NoModifier)
@@ -186,7 +191,7 @@ protected:
         QWheelEvent event(local, widget->mapToGlobal(local), QPoint(), QPoint(angleX, angleY),
                           Qt::NoButton, keys, Qt::NoScrollPhase, false);
         QApplication::sendEvent(widget, &event);
-        run_for(20);
+        settle(window);
     }
 
     BScrollBar* vertical = nullptr;
@@ -226,7 +231,7 @@ TEST_F(InputTest, AViewWithoutScrollBarsIsNotScrolledByTheWheel)
     QWheelEvent event(local, widget->mapToGlobal(local), QPoint(), QPoint(0, -120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(widget, &event);
-    run_for(20);
+    settle(window);
     EXPECT_EQ(view->Bounds().LeftTop(), BPoint(0, 0));
 }
 

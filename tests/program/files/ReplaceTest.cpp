@@ -86,7 +86,8 @@ protected:
     std::string TakeAlert()
     {
         std::string text;
-        run_for(20);
+        // A failed save shows its alert before the window goes on.
+        Settle();
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (!widget->isVisible() || widget->windowTitle() != "Save failed")
                 continue;
@@ -94,7 +95,13 @@ protected:
                 text = label->text().toStdString();
             widget->close();
         }
-        run_for(20);
+        run_until([] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->isVisible() && widget->windowTitle() == "Save failed")
+                    return false;
+            }
+            return true;
+        });
         return text;
     }
 

@@ -45,7 +45,7 @@ protected:
             bits[i] = colour;
         strcpy(view->title, "base.png");
         view->redraw(true);
-        run_for(20);
+        Settle();
     }
 
     uint32 Pixel(int x, int y)
@@ -56,7 +56,7 @@ protected:
     void Deliver(BMessage* message)
     {
         BMessenger(view).SendMessage(message);
-        run_for(40);
+        Settle();
     }
 };
 
@@ -179,7 +179,7 @@ TEST_F(IntakeTest, ABitmapWhoseRowsNeverCameChangesNothing)
         delete view->image;
         view->image = nullptr;
         view->redraw(true);
-        run_for(20);
+        Settle();
         BRect frame = window->Frame();
         BMessage empty = TruncatedBitmap(rowBytes);
         Deliver(&empty);
@@ -282,7 +282,8 @@ TEST_F(IntakeTest, ANegotiatedDragIsAskedForItsFirstImageType)
         for (const char* type : c.types)
             offer.AddString("be:types", type);
         BMessenger(view).SendMessage(&offer, source);
-        run_for(60);
+        Settle();
+        settle(source);
         if (!c.chosen) {
             EXPECT_TRUE(source->replies.empty());
             continue;

@@ -25,7 +25,7 @@ TEST(UnreadableScreenTest, CaptureKeepsThePictureAndSaysSoOnce)
     if (!tr)
         tr = BTranslatorRoster::Default();
     tavrinwindow* window = new tavrinwindow(BRect(100, 100, 300, 250));
-    run_for(50);
+    settle(window);
 
     window->Lock();
     tavrinview* view = window->view;
@@ -51,9 +51,10 @@ TEST(UnreadableScreenTest, CaptureKeepsThePictureAndSaysSoOnce)
     EXPECT_EQ(said[1], "");
     EXPECT_EQ(said[2], "");
 
+    BMessenger messenger(window);
     window->QuitRequested();
     window->Quit();
-    run_for(10);
+    run_until([&] { return !messenger.IsValid(); });
 }
 
 } // namespace
