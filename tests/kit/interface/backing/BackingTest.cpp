@@ -2,6 +2,7 @@
 // screen, scrolling included. What comes into view is drawn exactly.
 
 #include <Bitmap.h>
+#include <Messenger.h>
 #include <View.h>
 #include <Window.h>
 
@@ -89,9 +90,10 @@ protected:
     {
         if (!window)
             return;
+        BMessenger messenger(window);
         window->Lock();
         window->Quit();
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
     void Open(BRect frame, bool show = true)
     {
@@ -101,7 +103,7 @@ protected:
         if (show) {
             window->Show();
             ASSERT_TRUE(run_until([this]() { return !view->updates.empty(); }));
-            run_for(20);
+            settle_window(window);
         }
     }
 
@@ -144,10 +146,11 @@ TEST_F(BackingTest, AWindowAsLargeAsTheKitAllowsKeepsAtMostAScreensWorth)
             QImage& store = ViewBridge::Data(view)->backing;
             EXPECT_EQ(store.pixel(5, 5), qRgb(1, 2, 3));
         }
+        BMessenger messenger(window);
         window->Lock();
         window->Quit();
         window = nullptr;
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
 }
 
@@ -158,7 +161,7 @@ TEST_F(BackingTest, AShownWindowStretchedFarPastTheScreenPaintsOnlyWhatCanBeSeen
     long before = rss_kb();
     window->ResizeTo(32766, 32766);
     ASSERT_TRUE(run_until([this]() { return view->updates.back().right > 199; }));
-    run_for(50);
+    settle_window(window);
     // The platform's buffer for the window is as large as the window, but only
     // what is painted of it takes memory.
     long grown = rss_kb() - before;
@@ -169,7 +172,7 @@ TEST_F(BackingTest, AShownWindowStretchedFarPastTheScreenPaintsOnlyWhatCanBeSeen
     ASSERT_EQ(ViewBridge::BackingArea(view), QRect(QPoint(0, 0), corner));
     EXPECT_EQ(store.pixel(corner), pattern_at(corner.x(), corner.y()));
     window->ResizeTo(199, 149);
-    run_for(20);
+    settle_window(window);
 }
 
 TEST_F(BackingTest, AWindowReachingOffTheScreenIsDrawnWhenItComesBack)
@@ -195,7 +198,7 @@ TEST_F(BackingTest, AWindowReachingOffTheScreenIsDrawnWhenItComesBack)
         else
             window->MoveTo(40, 30);
         ASSERT_TRUE(run_until([this]() { return !view->updates.empty(); }));
-        run_for(20);
+        settle_window(window);
         EXPECT_EQ(ViewBridge::BackingArea(view), QRect(0, 0, 300, 200));
         // Everything that came into view was asked for.
         BRect asked;
@@ -204,10 +207,11 @@ TEST_F(BackingTest, AWindowReachingOffTheScreenIsDrawnWhenItComesBack)
         EXPECT_TRUE(asked.Contains(BRect(100, 0, 299, 199)));
         EXPECT_TRUE(asked.Contains(BRect(0, 80, 299, 199)));
         EXPECT_EQ(mismatches(view, QRect(0, 0, 300, 200)), 0) << "by platform " << byPlatform;
+        BMessenger messenger(window);
         window->Lock();
         window->Quit();
         window = nullptr;
-        run_for(10);
+        run_until([&] { return !messenger.IsValid(); });
     }
 }
 
@@ -223,7 +227,7 @@ TEST_F(BackingTest, ScrollingAViewLargerThanTheScreenShowsTheRightPixels)
         size_t before = view->updates.size();
         view->ScrollTo(step);
         run_until([&]() { return view->updates.size() > before; });
-        run_for(20);
+        settle_window(window);
         EXPECT_EQ(mismatches(view, QRect(QPoint(0, 0), screen.size())), 0)
             << "scrolled to " << step.x << "," << step.y;
         for (size_t i = before; i < view->updates.size(); i++) {
@@ -240,7 +244,7 @@ TEST_F(BackingTest, AStoreThatShrinksKeepsItsPixelsAndItsMemory)
     const uchar* memory = ViewBridge::Data(view)->backing.constBits();
     size_t draws = view->updates.size();
     window->ResizeTo(349, 279);
-    run_for(30);
+    settle_window(window);
     EXPECT_EQ(ViewBridge::BackingArea(view), QRect(0, 0, 350, 280));
     EXPECT_EQ(ViewBridge::Data(view)->backing.constBits(), memory);
     EXPECT_EQ(view->updates.size(), draws) << "nothing new came into view";
@@ -248,7 +252,7 @@ TEST_F(BackingTest, AStoreThatShrinksKeepsItsPixelsAndItsMemory)
     // Growing again draws only what comes back.
     window->ResizeTo(399, 279);
     ASSERT_TRUE(run_until([&]() { return view->updates.size() > draws; }));
-    run_for(20);
+    settle_window(window);
     EXPECT_EQ(view->updates.back(), BRect(350, 0, 399, 279));
     EXPECT_EQ(mismatches(view, QRect(0, 0, 400, 280)), 0);
 }
