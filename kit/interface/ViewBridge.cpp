@@ -1,6 +1,7 @@
 #include <AppDefs.h>
 #include <Bitmap.h>
 #include <Message.h>
+#include <PixelSize.h>
 #include <Window.h>
 
 #include "ViewPrivate.h"
@@ -185,8 +186,8 @@ bool ViewBridge::MakeTarget(BView* view, DrawTarget* target)
             return false;
         BRect bounds = bitmap->Bounds();
         static thread_local QImage wrapped;
-        wrapped = QImage((uchar*)bitmap->Bits(), bounds.IntegerWidth() + 1,
-                         bounds.IntegerHeight() + 1, bitmap->BytesPerRow(),
+        wrapped = QImage((uchar*)bitmap->Bits(), pixel_width(bounds), pixel_height(bounds),
+                         bitmap->BytesPerRow(),
                          space == B_RGBA32 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         target->image = &wrapped;
         BPoint offset(data->frame.left - data->origin.x, data->frame.top - data->origin.y);

@@ -3,6 +3,7 @@
 // flush of what they touched. Shapes are pixel exact, never anti-aliased.
 
 #include <Bitmap.h>
+#include <PixelSize.h>
 #include <View.h>
 
 #include "ViewPrivate.h"
@@ -79,8 +80,8 @@ QImage wrap_bitmap(const BBitmap* bitmap)
 {
     BRect bounds = bitmap->Bounds();
     // Copying ignores the alpha channel, as the platform's B_OP_COPY does.
-    return QImage((const uchar*)bitmap->Bits(), bounds.IntegerWidth() + 1,
-                  bounds.IntegerHeight() + 1, bitmap->BytesPerRow(), QImage::Format_RGB32);
+    return QImage((const uchar*)bitmap->Bits(), pixel_width(bounds), pixel_height(bounds),
+                  bitmap->BytesPerRow(), QImage::Format_RGB32);
 }
 
 } // namespace
