@@ -186,6 +186,20 @@ Geometry geometry_of(const avifImage* image)
     return geometry;
 }
 
+// Checks the size of the decoded picture, then gives the size it shows at
+// and its depth, and where its pixels come from.
+status_t describe(const avifImage* image, AVIFInfo* info, Geometry* geometry)
+{
+    status_t status = BPrivate::check_decoded_size(image->width, image->height);
+    if (status != B_OK)
+        return status;
+    *geometry = geometry_of(image);
+    info->width = geometry->Width();
+    info->height = geometry->Height();
+    info->bitDepth = image->depth;
+    return B_OK;
+}
+
 status_t AVIFFile::Open(BPositionIO* source, AVIFInfo* info)
 {
     if (fDecoder == nullptr)
@@ -217,15 +231,11 @@ status_t AVIFFile::Open(BPositionIO* source, AVIFInfo* info)
     if (status != B_OK)
         return status;
 
-    const avifImage* image = fDecoder->image;
-    status = BPrivate::check_decoded_size(image->width, image->height);
+    Geometry geometry;
+    status = describe(fDecoder->image, info, &geometry);
     if (status != B_OK)
         return status;
-    Geometry geometry = geometry_of(image);
-    info->width = geometry.Width();
-    info->height = geometry.Height();
     info->hasAlpha = fDecoder->alphaPresent != 0;
-    info->bitDepth = image->depth;
     info->frames = uint32(fDecoder->imageCount);
     return B_OK;
 }
@@ -292,14 +302,11 @@ status_t avif_decode(BPositionIO* source, AVIFInfo* info, BPrivate::BitsRowSink*
     // The first frame's size may differ from what parsing announced; what
     // is allocated is checked again.
     const avifImage* image = decoder->image;
-    status = BPrivate::check_decoded_size(image->width, image->height);
+    Geometry geometry;
+    status = describe(image, info, &geometry);
     if (status != B_OK)
         return status;
-    Geometry geometry = geometry_of(image);
-    info->width = geometry.Width();
-    info->height = geometry.Height();
     info->hasAlpha = image->alphaPlane != nullptr;
-    info->bitDepth = image->depth;
 
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, image);
