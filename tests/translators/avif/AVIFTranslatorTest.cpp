@@ -148,20 +148,14 @@ TEST_F(AVIFTranslatorTest, ReadsTheFirstFrameOfASequence)
     ASSERT_TRUE(test::run_tool("avifenc -s 10 -l " + Path("1.png") + " " + Path("2.png") + " " +
                                Path("seq.avif")));
     Image image;
-    ASSERT_EQ(test::decode(Translator(), test::read_file(Path("seq.avif")), &image), B_OK);
+    ASSERT_EQ(DecodeFile("seq.avif", &image), B_OK);
     EXPECT_EQ(image.pixels, first.pixels);
 }
 
 TEST_F(AVIFTranslatorTest, WritesFilesOtherDecodersRead)
 {
     test::check_writes(
-        Translator(), kAVIFType, "avif ",
-        {
-            {"lossy", false, 90, false, 2.0},
-            {"lossy with alpha", true, 90, false, 2.0},
-            {"lossless", false, 50, true, 0.0},
-            {"lossless with alpha", true, 50, true, 0.0},
-        },
+        Translator(), kAVIFType, "avif ", test::lossy_and_lossless_cases(),
         [this](const test::EncodeCase& c, const std::vector<uint8>& file, const Image& ours) {
             for (const char* tool : {"avifdec", "heif-convert"}) {
                 SCOPED_TRACE(tool);
@@ -194,9 +188,8 @@ TEST_F(AVIFTranslatorTest, BrokenAndForeignFilesAreRefused)
 
     // HEVC-coded HEIF is the HEIF translator's; a PNG is nobody's here.
     ASSERT_TRUE(test::run_tool("heif-enc -o " + Path("file.heic") + " " + Path("in.png")));
-    EXPECT_EQ(test::decode(Translator(), test::read_file(Path("file.heic")), &image),
-              B_NO_TRANSLATOR);
-    EXPECT_EQ(test::decode(Translator(), test::read_file(Path("in.png")), &image), B_NO_TRANSLATOR);
+    EXPECT_EQ(DecodeFile("file.heic", &image), B_NO_TRANSLATOR);
+    EXPECT_EQ(DecodeFile("in.png", &image), B_NO_TRANSLATOR);
 }
 
 TEST_F(AVIFTranslatorTest, AFullDestinationIsAnError)

@@ -52,7 +52,7 @@ void CodecTranslatorTest::CheckReadsWhatToolsWrite(const std::vector<ToolCommand
         command.replace(command.find("OUT"), 3, Path("out." + extension));
         ASSERT_TRUE(run_tool(command));
         Image image;
-        ASSERT_EQ(decode(Translator(), read_file(Path("out." + extension)), &image), B_OK);
+        ASSERT_EQ(DecodeFile("out." + extension, &image), B_OK);
         ASSERT_EQ(image.width, original.width);
         ASSERT_EQ(image.height, original.height);
         EXPECT_LE(mean_channel_difference(image, original), 2.5);
@@ -88,6 +88,16 @@ void check_decodes_oriented(BTranslator* translator, const std::vector<uint8>& f
         EXPECT_EQ(image->pixels, expected.pixels);
     else
         EXPECT_LE(mean_channel_difference(*image, expected), meanTolerance);
+}
+
+std::vector<EncodeCase> lossy_and_lossless_cases(double alphaTolerance)
+{
+    return {
+        {"lossy", false, 90, false, 2.0},
+        {"lossy with alpha", true, 90, false, alphaTolerance},
+        {"lossless", false, 50, true, 0.0},
+        {"lossless with alpha", true, 50, true, 0.0},
+    };
 }
 
 void check_writes(BTranslator* translator, uint32 type, const std::string& prefix,

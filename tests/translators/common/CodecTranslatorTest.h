@@ -31,6 +31,11 @@ protected:
     void SetUp() override;
     BTranslator* Translator() { return fModule.Get(); }
     std::string Path(const std::string& name) { return fDir.Path() + "/" + name; }
+    // Decodes the file of that name in the scratch folder.
+    status_t DecodeFile(const std::string& name, Image* image)
+    {
+        return decode(Translator(), read_file(Path(name)), image);
+    }
 
     // What another decoder makes of the file: it is written as
     // theirs.extension and command is run with that and theirs.png.
@@ -81,6 +86,10 @@ struct EncodeCase
     bool lossless;
     double meanTolerance;
 };
+
+// Lossy (quality 90) and lossless pictures, opaque and with alpha; the
+// lossy ones within a mean difference of 2, or alphaTolerance with alpha.
+std::vector<EncodeCase> lossy_and_lossless_cases(double alphaTolerance = 2.0);
 
 // For every case, encodes a smooth picture, decodes it again (exact when
 // lossless, else within the case's mean difference) and hands the file and

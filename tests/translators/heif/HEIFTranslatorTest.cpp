@@ -132,13 +132,7 @@ TEST_F(HEIFTranslatorTest, ShowsEveryOrientationUpright)
 TEST_F(HEIFTranslatorTest, WritesFilesHeifConvertReads)
 {
     test::check_writes(
-        Translator(), kHEIFType, "heif ",
-        {
-            {"lossy", false, 90, false, 2.0},
-            {"lossy with alpha", true, 90, false, 2.5},
-            {"lossless", false, 50, true, 0.0},
-            {"lossless with alpha", true, 50, true, 0.0},
-        },
+        Translator(), kHEIFType, "heif ", test::lossy_and_lossless_cases(2.5),
         [this](const test::EncodeCase& c, const std::vector<uint8>& file, const Image& ours) {
             Image theirs;
             ASSERT_TRUE(DecodeWith("heif-convert", file, "heic", &theirs, c.alpha));
@@ -170,9 +164,8 @@ TEST_F(HEIFTranslatorTest, BrokenAndForeignFilesAreRefused)
 
     // AV1-coded HEIF is the AVIF translator's; a PNG is nobody's here.
     ASSERT_TRUE(test::run_tool("avifenc -s 10 " + Path("in.png") + " " + Path("file.avif")));
-    EXPECT_EQ(test::decode(Translator(), test::read_file(Path("file.avif")), &image),
-              B_NO_TRANSLATOR);
-    EXPECT_EQ(test::decode(Translator(), test::read_file(Path("in.png")), &image), B_NO_TRANSLATOR);
+    EXPECT_EQ(DecodeFile("file.avif", &image), B_NO_TRANSLATOR);
+    EXPECT_EQ(DecodeFile("in.png", &image), B_NO_TRANSLATOR);
 }
 
 TEST_F(HEIFTranslatorTest, AFullDestinationIsAnError)

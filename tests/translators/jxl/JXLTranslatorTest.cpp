@@ -147,13 +147,7 @@ TEST_F(JXLTranslatorTest, ReadsTheFirstFrameOfAnAnimation)
 TEST_F(JXLTranslatorTest, WritesFilesDjxlReads)
 {
     test::check_writes(
-        Translator(), kJXLType, "jxl ",
-        {
-            {"lossy", false, 90, false, 2.0},
-            {"lossy with alpha", true, 90, false, 2.0},
-            {"lossless", false, 50, true, 0.0},
-            {"lossless with alpha", true, 50, true, 0.0},
-        },
+        Translator(), kJXLType, "jxl ", test::lossy_and_lossless_cases(),
         [this](const test::EncodeCase& c, const std::vector<uint8>& file, const Image& ours) {
             Image theirs;
             ASSERT_TRUE(Djxl(file, &theirs, c.alpha));
@@ -204,7 +198,7 @@ TEST_F(JXLTranslatorTest, BrokenAndForeignFilesAreRefused)
     EXPECT_NE(test::decode(Translator(), header_claiming(20000, 20000), &image), B_OK);
     EXPECT_NE(fModule.Identify(header_claiming(20000, 20000), &info), B_OK);
 
-    EXPECT_EQ(test::decode(Translator(), test::read_file(Path("in.png")), &image), B_NO_TRANSLATOR);
+    EXPECT_EQ(DecodeFile("in.png", &image), B_NO_TRANSLATOR);
 }
 
 TEST_F(JXLTranslatorTest, AFullDestinationIsAnError)
