@@ -7,6 +7,7 @@
 #include <avif/avif.h>
 
 #include "translation/BaseTranslator.h"
+#include "translation/StreamReader.h"
 
 // libavif reads the file through an avifIO of ours, which reads the ranges
 // it asks for from the stream; libavif copies what it keeps. Its results stay
@@ -204,19 +205,13 @@ status_t AVIFFile::Open(BPositionIO* source, AVIFInfo* info)
 {
     if (fDecoder == nullptr)
         return B_NO_MEMORY;
-    off_t start = source->Position();
-    status_t status = start < 0 ? status_t(start) : check_brands(source);
+    off_t start = 0, length = 0;
+    status_t status = BPrivate::open_stream_file(source, check_brands, &start, &length);
     if (status != B_OK)
         return status;
-    off_t size = 0;
-    status = source->GetSize(&size);
-    if (status != B_OK)
-        return status;
-    if (size < start)
-        return B_IO_ERROR;
 
     fStream.io.read = stream_read;
-    fStream.io.sizeHint = uint64(size - start);
+    fStream.io.sizeHint = uint64(length);
     fStream.source = source;
     fStream.start = start;
     avifDecoderSetIO(fDecoder, &fStream.io);
