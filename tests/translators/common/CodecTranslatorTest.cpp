@@ -59,6 +59,22 @@ void CodecTranslatorTest::CheckReadsWhatToolsWrite(const std::vector<ToolCommand
     }
 }
 
+namespace {
+
+// The picture has the expected size and its pixels: exactly when
+// meanTolerance is 0, else within that mean difference.
+void expect_close(const Image& image, const Image& expected, double meanTolerance)
+{
+    ASSERT_EQ(image.width, expected.width);
+    ASSERT_EQ(image.height, expected.height);
+    if (meanTolerance == 0)
+        EXPECT_EQ(image.pixels, expected.pixels);
+    else
+        EXPECT_LE(mean_channel_difference(image, expected), meanTolerance);
+}
+
+} // namespace
+
 void check_decodes_like(BTranslator* translator, const std::vector<uint8>& file,
                         const Image& original, uint32 type, const char* mime, double meanTolerance,
                         Image* image)
@@ -68,12 +84,7 @@ void check_decodes_like(BTranslator* translator, const std::vector<uint8>& file,
     EXPECT_EQ(info.type, type);
     EXPECT_STREQ(info.MIME, mime);
     EXPECT_EQ(image->space, original.space);
-    ASSERT_EQ(image->width, original.width);
-    ASSERT_EQ(image->height, original.height);
-    if (meanTolerance == 0)
-        EXPECT_EQ(image->pixels, original.pixels);
-    else
-        EXPECT_LE(mean_channel_difference(*image, original), meanTolerance);
+    expect_close(*image, original, meanTolerance);
 }
 
 void check_decodes_oriented(BTranslator* translator, const std::vector<uint8>& file,
@@ -81,13 +92,7 @@ void check_decodes_oriented(BTranslator* translator, const std::vector<uint8>& f
                             Image* image)
 {
     ASSERT_EQ(decode(translator, file, image), B_OK);
-    Image expected = oriented(stored, orientation);
-    ASSERT_EQ(image->width, expected.width);
-    ASSERT_EQ(image->height, expected.height);
-    if (meanTolerance == 0)
-        EXPECT_EQ(image->pixels, expected.pixels);
-    else
-        EXPECT_LE(mean_channel_difference(*image, expected), meanTolerance);
+    expect_close(*image, oriented(stored, orientation), meanTolerance);
 }
 
 std::vector<EncodeCase> lossy_and_lossless_cases(double alphaTolerance)
