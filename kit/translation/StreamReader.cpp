@@ -112,4 +112,21 @@ off_t remaining_stream_size(BPositionIO* source)
     return size - position;
 }
 
+status_t open_stream_file(BPositionIO* source, status_t (*check)(BPositionIO* source), off_t* start,
+                          off_t* length)
+{
+    *start = source->Position();
+    status_t status = *start < 0 ? status_t(*start) : check(source);
+    if (status != B_OK)
+        return status;
+    off_t size = 0;
+    status = source->GetSize(&size);
+    if (status != B_OK)
+        return status;
+    if (size < *start)
+        return B_IO_ERROR;
+    *length = size - *start;
+    return B_OK;
+}
+
 } // namespace BPrivate

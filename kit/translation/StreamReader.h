@@ -71,6 +71,14 @@ private:
 // The stream's size from its position on, or -1 when it cannot tell.
 off_t remaining_stream_size(BPositionIO* source);
 
+// For decoders whose library reads the file at the stream's position through
+// callbacks: check (which may read) tells whether the file is theirs, then
+// start is where it begins and length how many bytes it has to the stream's
+// end (B_IO_ERROR when the stream ends before it begins). The position is
+// left where check left it.
+status_t open_stream_file(BPositionIO* source, status_t (*check)(BPositionIO* source), off_t* start,
+                          off_t* length);
+
 } // namespace BPrivate
 
 #endif

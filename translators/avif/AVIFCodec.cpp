@@ -7,6 +7,7 @@
 #include <avif/avif.h>
 
 #include "translation/BaseTranslator.h"
+#include "translation/StreamReader.h"
 
 // libavif reads the file through an avifIO of ours, which reads the ranges
 // it asks for from the stream; libavif copies what it keeps. Its results stay
@@ -186,23 +187,31 @@ Geometry geometry_of(const avifImage* image)
     return geometry;
 }
 
+// Checks the size of the decoded picture, then gives the size it shows at
+// and its depth, and where its pixels come from.
+status_t describe(const avifImage* image, AVIFInfo* info, Geometry* geometry)
+{
+    status_t status = BPrivate::check_decoded_size(image->width, image->height);
+    if (status != B_OK)
+        return status;
+    *geometry = geometry_of(image);
+    info->width = geometry->Width();
+    info->height = geometry->Height();
+    info->bitDepth = image->depth;
+    return B_OK;
+}
+
 status_t AVIFFile::Open(BPositionIO* source, AVIFInfo* info)
 {
     if (fDecoder == nullptr)
         return B_NO_MEMORY;
-    off_t start = source->Position();
-    status_t status = start < 0 ? status_t(start) : check_brands(source);
+    off_t start = 0, length = 0;
+    status_t status = BPrivate::open_stream_file(source, check_brands, &start, &length);
     if (status != B_OK)
         return status;
-    off_t size = 0;
-    status = source->GetSize(&size);
-    if (status != B_OK)
-        return status;
-    if (size < start)
-        return B_IO_ERROR;
 
     fStream.io.read = stream_read;
-    fStream.io.sizeHint = uint64(size - start);
+    fStream.io.sizeHint = uint64(length);
     fStream.source = source;
     fStream.start = start;
     avifDecoderSetIO(fDecoder, &fStream.io);
@@ -217,15 +226,11 @@ status_t AVIFFile::Open(BPositionIO* source, AVIFInfo* info)
     if (status != B_OK)
         return status;
 
-    const avifImage* image = fDecoder->image;
-    status = BPrivate::check_decoded_size(image->width, image->height);
+    Geometry geometry;
+    status = describe(fDecoder->image, info, &geometry);
     if (status != B_OK)
         return status;
-    Geometry geometry = geometry_of(image);
-    info->width = geometry.Width();
-    info->height = geometry.Height();
     info->hasAlpha = fDecoder->alphaPresent != 0;
-    info->bitDepth = image->depth;
     info->frames = uint32(fDecoder->imageCount);
     return B_OK;
 }
@@ -292,14 +297,11 @@ status_t avif_decode(BPositionIO* source, AVIFInfo* info, BPrivate::BitsRowSink*
     // The first frame's size may differ from what parsing announced; what
     // is allocated is checked again.
     const avifImage* image = decoder->image;
-    status = BPrivate::check_decoded_size(image->width, image->height);
+    Geometry geometry;
+    status = describe(image, info, &geometry);
     if (status != B_OK)
         return status;
-    Geometry geometry = geometry_of(image);
-    info->width = geometry.Width();
-    info->height = geometry.Height();
     info->hasAlpha = image->alphaPlane != nullptr;
-    info->bitDepth = image->depth;
 
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, image);

@@ -8,6 +8,7 @@
 
 #include "translation/BaseTranslator.h"
 #include "translation/PixelRows.h"
+#include "translation/StreamReader.h"
 
 // libheif reads the file through a reader of ours, so only the boxes it asks
 // for are read and nothing is copied whole into memory. Its errors stay in
@@ -138,20 +139,16 @@ public:
     {
         if (fContext == nullptr)
             return B_NO_MEMORY;
-        off_t start = source->Position();
-        status_t status = start < 0 ? status_t(start) : check_brands(source);
+        off_t start = 0, length = 0;
+        status_t status = BPrivate::open_stream_file(source, check_brands, &start, &length);
         if (status != B_OK)
             return status;
-        off_t size = 0;
-        status = source->GetSize(&size);
-        if (status != B_OK)
-            return status;
-        if (size < start || source->Seek(start, SEEK_SET) < 0)
+        if (source->Seek(start, SEEK_SET) < 0)
             return B_IO_ERROR;
 
         // libheif keeps reading through the reader until the context is
         // freed, when it decodes.
-        fReader = {source, start, size - start, B_OK};
+        fReader = {source, start, length, B_OK};
         heif_error error = heif_context_read_from_reader(fContext, &kReader, &fReader, nullptr);
         if (error.code == heif_error_Ok)
             error = heif_context_get_primary_image_handle(fContext, &fHandle);

@@ -4,29 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
+#include "CodecTranslatorTest.h"
 #include "ToolImages.h"
 #include "TranslatorTestSupport.h"
 
 using test::Image;
+using test::smooth_image;
 
 namespace {
 
 const uint32 kAVIFType = 'AVIF';
-
-// Smooth in both directions and different along each, so that a turned or
-// mirrored picture is far from the upright one even after lossy coding.
-Image smooth(uint32 width, uint32 height, bool alpha)
-{
-    return test::make_image(width, height, alpha ? B_RGBA32 : B_RGB32, [=](uint32 x, uint32 y) {
-        uint32 r = 40 + x * 170 / width;
-        uint32 g = 30 + y * 190 / height;
-        uint32 b = 210 - (x + y) * 150 / (width + height);
-        uint32 a = alpha ? 70 + (x + y) * 180 / (width + height) : 255;
-        return a << 24 | r << 16 | g << 8 | b;
-    });
-}
 
 Image crop(const Image& image, uint32 left, uint32 top, uint32 width, uint32 height)
 {
@@ -34,17 +21,12 @@ Image crop(const Image& image, uint32 left, uint32 top, uint32 width, uint32 hei
                             [&](uint32 x, uint32 y) { return image.At(left + x, top + y); });
 }
 
-class AVIFTranslatorTest : public ::testing::Test
+class AVIFTranslatorTest : public test::CodecTranslatorTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(fModule.Get(), nullptr) << fModule.Error();
-        ASSERT_TRUE(test::have_tool("avifenc") && test::have_tool("avifdec"))
-            << "scripts/install-deps installs libavif-bin";
-    }
-    BTranslator* Translator() { return fModule.Get(); }
-    std::string Path(const std::string& name) { return fDir.Path() + "/" + name; }
+    AVIFTranslatorTest()
+        : CodecTranslatorTest("AVIFTranslator.so", {"avifenc", "avifdec"}, "libavif-bin")
+    {}
 
     // Writes the picture with avifenc and the given options.
     std::vector<uint8> Avifenc(const Image& image, const std::string& options, bool depth16 = false)
@@ -61,15 +43,9 @@ protected:
     bool DecodeWith(const std::string& tool, const std::vector<uint8>& file, Image* image,
                     bool alpha)
     {
-        std::string command = tool == "avifdec" ? "avifdec -d 8 " : "heif-convert ";
-        return test::write_file(Path("theirs.avif"), file) &&
-               test::run_tool(command + Path("theirs.avif") + " " + Path("theirs.png")) &&
-               test::read_with_convert(Path("theirs.png"), image, alpha);
+        return CodecTranslatorTest::DecodeWith(tool == "avifdec" ? "avifdec -d 8" : "heif-convert",
+                                               file, "avif", image, alpha);
     }
-
-    test::ScopedConfigHome fConfig;
-    test::TempDir fDir;
-    test::TranslatorModule fModule{"AVIFTranslator.so"};
 };
 
 TEST_F(AVIFTranslatorTest, ReadsWhatAvifencWrites)
@@ -94,21 +70,14 @@ TEST_F(AVIFTranslatorTest, ReadsWhatAvifencWrites)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Image original = smooth(67, 45, c.alpha);
+        Image original = smooth_image(67, 45, c.alpha);
         std::vector<uint8> file = Avifenc(original, c.options, c.depth16);
         ASSERT_FALSE(file.empty());
         Image image;
-        translator_info info;
-        ASSERT_EQ(test::decode(Translator(), file, &image, &info), B_OK);
-        EXPECT_EQ(info.type, kAVIFType);
-        EXPECT_STREQ(info.MIME, "image/avif");
-        EXPECT_EQ(image.space, c.alpha ? B_RGBA32 : B_RGB32);
-        ASSERT_EQ(image.width, original.width);
-        ASSERT_EQ(image.height, original.height);
-        if (c.meanTolerance == 0)
-            EXPECT_EQ(image.pixels, original.pixels);
-        else
-            EXPECT_LE(test::mean_channel_difference(image, original), c.meanTolerance);
+        test::check_decodes_like(Translator(), file, original, kAVIFType, "image/avif",
+                                 c.meanTolerance, &image);
+        if (HasFatalFailure())
+            return;
 
         // avifdec takes more than 8 bits to 8 through a 16-bit PNG here,
         // which rounds once more.
@@ -120,28 +89,12 @@ TEST_F(AVIFTranslatorTest, ReadsWhatAvifencWrites)
 
 TEST_F(AVIFTranslatorTest, ReadsWhatVipsAndImageMagickWrite)
 {
-    struct Case
-    {
-        const char* name;
-        const char* command; // IN and OUT stand for the files
-    } const cases[] = {
-        {"vips", "vips copy IN OUT[Q=90,compression=av1,effort=9]"},
-        {"ImageMagick", "convert IN -quality 90 OUT"},
-    };
-    Image original = smooth(67, 45, false);
-    ASSERT_TRUE(test::write_png(Path("in.png"), original));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string command = c.command;
-        command.replace(command.find("IN"), 2, Path("in.png"));
-        command.replace(command.find("OUT"), 3, Path("out.avif"));
-        ASSERT_TRUE(test::run_tool(command));
-        Image image;
-        ASSERT_EQ(test::decode(Translator(), test::read_file(Path("out.avif")), &image), B_OK);
-        ASSERT_EQ(image.width, original.width);
-        ASSERT_EQ(image.height, original.height);
-        EXPECT_LE(test::mean_channel_difference(image, original), 2.5);
-    }
+    CheckReadsWhatToolsWrite(
+        {
+            {"vips", "vips copy IN OUT[Q=90,compression=av1,effort=9]"},
+            {"ImageMagick", "convert IN -quality 90 OUT"},
+        },
+        "avif");
 }
 
 TEST_F(AVIFTranslatorTest, ShowsEveryOrientationUpright)
@@ -156,7 +109,7 @@ TEST_F(AVIFTranslatorTest, ShowsEveryOrientationUpright)
     } const cases[] = {
         {1, 0, -1}, {2, 0, 1}, {3, 2, -1}, {4, 0, 0}, {5, 1, 0}, {6, 3, -1}, {7, 1, 1}, {8, 1, -1},
     };
-    Image stored = smooth(48, 30, false);
+    Image stored = smooth_image(48, 30, false);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.orientation);
         std::string options = "-l --irot " + std::to_string(c.irot);
@@ -165,21 +118,19 @@ TEST_F(AVIFTranslatorTest, ShowsEveryOrientationUpright)
         std::vector<uint8> file = Avifenc(stored, options);
         ASSERT_FALSE(file.empty());
         Image image;
-        ASSERT_EQ(test::decode(Translator(), file, &image), B_OK);
-        Image expected = test::oriented(stored, c.orientation);
-        ASSERT_EQ(image.width, expected.width);
-        ASSERT_EQ(image.height, expected.height);
-        EXPECT_EQ(image.pixels, expected.pixels);
+        test::check_decodes_oriented(Translator(), file, stored, c.orientation, 0, &image);
+        if (HasFatalFailure())
+            return;
 
         Image theirs;
         ASSERT_TRUE(DecodeWith("heif-convert", file, &theirs, false));
-        EXPECT_EQ(theirs.pixels, expected.pixels);
+        EXPECT_EQ(theirs.pixels, test::oriented(stored, c.orientation).pixels);
     }
 }
 
 TEST_F(AVIFTranslatorTest, CropsToTheCleanAperture)
 {
-    Image stored = smooth(48, 30, false);
+    Image stored = smooth_image(48, 30, false);
     std::vector<uint8> file = Avifenc(stored, "-l --crop 4,2,40,24");
     ASSERT_FALSE(file.empty());
     Image image;
@@ -191,119 +142,59 @@ TEST_F(AVIFTranslatorTest, CropsToTheCleanAperture)
 
 TEST_F(AVIFTranslatorTest, ReadsTheFirstFrameOfASequence)
 {
-    Image first = smooth(32, 24, false);
+    Image first = smooth_image(32, 24, false);
     Image second = test::make_image(32, 24, B_RGB32, [](uint32, uint32) { return 0xff20c040u; });
     ASSERT_TRUE(test::write_png(Path("1.png"), first) && test::write_png(Path("2.png"), second));
     ASSERT_TRUE(test::run_tool("avifenc -s 10 -l " + Path("1.png") + " " + Path("2.png") + " " +
                                Path("seq.avif")));
     Image image;
-    ASSERT_EQ(test::decode(Translator(), test::read_file(Path("seq.avif")), &image), B_OK);
+    ASSERT_EQ(DecodeFile("seq.avif", &image), B_OK);
     EXPECT_EQ(image.pixels, first.pixels);
 }
 
 TEST_F(AVIFTranslatorTest, WritesFilesOtherDecodersRead)
 {
-    struct Case
-    {
-        const char* name;
-        bool alpha;
-        int32 quality;
-        bool lossless;
-        double meanTolerance;
-    } const cases[] = {
-        {"lossy", false, 90, false, 2.0},
-        {"lossy with alpha", true, 90, false, 2.0},
-        {"lossless", false, 50, true, 0.0},
-        {"lossless with alpha", true, 50, true, 0.0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Image original = smooth(61, 39, c.alpha);
-        BMessage settings;
-        settings.AddInt32("avif /quality", c.quality);
-        settings.AddBool("avif /lossless", c.lossless);
-        std::vector<uint8> file;
-        ASSERT_EQ(test::encode(Translator(), original, kAVIFType, &file, &settings), B_OK);
-
-        Image ours;
-        ASSERT_EQ(test::decode(Translator(), file, &ours), B_OK);
-        EXPECT_EQ(ours.space, original.space);
-        ASSERT_EQ(ours.pixels.size(), original.pixels.size());
-        if (c.lossless)
-            EXPECT_EQ(ours.pixels, original.pixels);
-        else
-            EXPECT_LE(test::mean_channel_difference(ours, original), c.meanTolerance);
-
-        for (const char* tool : {"avifdec", "heif-convert"}) {
-            SCOPED_TRACE(tool);
-            Image theirs;
-            ASSERT_TRUE(DecodeWith(tool, file, &theirs, c.alpha));
-            // libheif widens 4:2:0 colour differently from libavif: close,
-            // not equal, after lossy coding.
-            if (c.lossless)
-                EXPECT_EQ(ours.pixels, theirs.pixels);
-            else
-                EXPECT_LE(test::mean_channel_difference(ours, theirs), 2.0);
-        }
-    }
-
-    // A lower quality makes a smaller file.
-    Image busy = test::make_test_image(64, 64, false);
-    std::vector<uint8> low, high;
-    BMessage lowQuality, highQuality;
-    lowQuality.AddInt32("avif /quality", 10);
-    highQuality.AddInt32("avif /quality", 95);
-    ASSERT_EQ(test::encode(Translator(), busy, kAVIFType, &low, &lowQuality), B_OK);
-    ASSERT_EQ(test::encode(Translator(), busy, kAVIFType, &high, &highQuality), B_OK);
-    EXPECT_LT(low.size() * 2, high.size());
+    test::check_writes(
+        Translator(), kAVIFType, "avif ", test::lossy_and_lossless_cases(),
+        [this](const test::EncodeCase& c, const std::vector<uint8>& file, const Image& ours) {
+            for (const char* tool : {"avifdec", "heif-convert"}) {
+                SCOPED_TRACE(tool);
+                Image theirs;
+                ASSERT_TRUE(DecodeWith(tool, file, &theirs, c.alpha));
+                // libheif widens 4:2:0 colour differently from
+                // libavif: close, not equal, after lossy coding.
+                if (c.lossless)
+                    EXPECT_EQ(ours.pixels, theirs.pixels);
+                else
+                    EXPECT_LE(test::mean_channel_difference(ours, theirs), 2.0);
+            }
+        });
 }
 
 TEST_F(AVIFTranslatorTest, BrokenAndForeignFilesAreRefused)
 {
-    Image original = smooth(40, 24, true);
+    Image original = smooth_image(40, 24, true);
     std::vector<uint8> file = Avifenc(original, "--min 20 --max 20");
     ASSERT_FALSE(file.empty());
     Image image;
     ASSERT_EQ(test::decode(Translator(), file, &image), B_OK);
 
-    // Every file cut short is refused: the picture data ends the file.
-    for (size_t length = 0; length < file.size(); length++) {
-        std::vector<uint8> cut(file.begin(), file.begin() + length);
-        EXPECT_NE(test::decode(Translator(), cut, &image), B_OK) << "length " << length;
-    }
-    // A changed byte anywhere is refused or gives a consistent picture.
-    for (size_t i = 0; i < file.size(); i++) {
-        std::vector<uint8> corrupt = file;
-        corrupt[i] ^= 0x5a;
-        if (test::decode(Translator(), corrupt, &image) == B_OK) {
-            EXPECT_EQ(image.pixels.size(), size_t(image.width) * image.height);
-        }
-    }
+    test::check_cut_and_corrupt_files(Translator(), file);
 
     // The image's size property claims 30000 x 30000: refused before decoding.
     std::vector<uint8> claim = file;
-    const uint8 ispe[] = {'i', 's', 'p', 'e'};
-    auto at = std::search(claim.begin(), claim.end(), ispe, ispe + 4);
-    ASSERT_NE(at, claim.end());
-    size_t offset = size_t(at - claim.begin()) + 8;
-    for (size_t i : {offset, offset + 4}) {
-        claim[i] = 0, claim[i + 1] = 0, claim[i + 2] = 0x75, claim[i + 3] = 0x30;
-    }
+    ASSERT_TRUE(test::claim_huge_size(&claim));
     EXPECT_NE(test::decode(Translator(), claim, &image), B_OK);
 
     // HEVC-coded HEIF is the HEIF translator's; a PNG is nobody's here.
     ASSERT_TRUE(test::run_tool("heif-enc -o " + Path("file.heic") + " " + Path("in.png")));
-    EXPECT_EQ(test::decode(Translator(), test::read_file(Path("file.heic")), &image),
-              B_NO_TRANSLATOR);
-    EXPECT_EQ(test::decode(Translator(), test::read_file(Path("in.png")), &image), B_NO_TRANSLATOR);
+    EXPECT_EQ(DecodeFile("file.heic", &image), B_NO_TRANSLATOR);
+    EXPECT_EQ(DecodeFile("in.png", &image), B_NO_TRANSLATOR);
 }
 
 TEST_F(AVIFTranslatorTest, AFullDestinationIsAnError)
 {
-    Image image = smooth(64, 64, true);
-    std::vector<uint8> block(64);
-    BMemoryIO destination(block.data(), block.size());
-    EXPECT_NE(test::encode_into(Translator(), image, kAVIFType, &destination), B_OK);
+    test::check_full_destination_fails(Translator(), kAVIFType);
 }
 
 } // namespace

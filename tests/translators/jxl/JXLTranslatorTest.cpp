@@ -4,27 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include "CodecTranslatorTest.h"
 #include "ToolImages.h"
 #include "TranslatorTestSupport.h"
 
 using test::Image;
+using test::smooth_image;
 
 namespace {
 
 const uint32 kJXLType = 'JXL ';
-
-// Smooth in both directions and different along each, so that a turned or
-// mirrored picture is far from the upright one even after lossy coding.
-Image smooth(uint32 width, uint32 height, bool alpha)
-{
-    return test::make_image(width, height, alpha ? B_RGBA32 : B_RGB32, [=](uint32 x, uint32 y) {
-        uint32 r = 40 + x * 170 / width;
-        uint32 g = 30 + y * 190 / height;
-        uint32 b = 210 - (x + y) * 150 / (width + height);
-        uint32 a = alpha ? 70 + (x + y) * 180 / (width + height) : 255;
-        return a << 24 | r << 16 | g << 8 | b;
-    });
-}
 
 Image grey(uint32 width, uint32 height)
 {
@@ -34,17 +23,11 @@ Image grey(uint32 width, uint32 height)
     });
 }
 
-class JXLTranslatorTest : public ::testing::Test
+class JXLTranslatorTest : public test::CodecTranslatorTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(fModule.Get(), nullptr) << fModule.Error();
-        ASSERT_TRUE(test::have_tool("cjxl") && test::have_tool("djxl"))
-            << "scripts/install-deps installs libjxl-tools";
-    }
-    BTranslator* Translator() { return fModule.Get(); }
-    std::string Path(const std::string& name) { return fDir.Path() + "/" + name; }
+    JXLTranslatorTest() : CodecTranslatorTest("JXLTranslator.so", {"cjxl", "djxl"}, "libjxl-tools")
+    {}
 
     std::vector<uint8> Cjxl(const std::string& input, const std::string& options)
     {
@@ -55,14 +38,8 @@ protected:
 
     bool Djxl(const std::vector<uint8>& file, Image* image, bool alpha)
     {
-        return test::write_file(Path("theirs.jxl"), file) &&
-               test::run_tool("djxl " + Path("theirs.jxl") + " " + Path("theirs.png")) &&
-               test::read_with_convert(Path("theirs.png"), image, alpha);
+        return DecodeWith("djxl", file, "jxl", image, alpha);
     }
-
-    test::ScopedConfigHome fConfig;
-    test::TempDir fDir;
-    test::TranslatorModule fModule{"JXLTranslator.so"};
 };
 
 TEST_F(JXLTranslatorTest, ReadsWhatCjxlWrites)
@@ -80,13 +57,13 @@ TEST_F(JXLTranslatorTest, ReadsWhatCjxlWrites)
         // djxl 0.7 cannot write a PNG of 16-bit colour with 16-bit alpha.
         bool djxlWrites = true;
     } const cases[] = {
-        {"lossy", smooth(67, 45, false), "-d 1", false, 2.0},
-        {"lossy with alpha", smooth(67, 45, true), "-d 1", false, 2.0},
-        {"lossless", smooth(67, 45, false), "-d 0", false, 0.0},
-        {"lossless with alpha", smooth(67, 45, true), "-d 0", false, 0.0},
-        {"16 bits lossless", smooth(67, 45, false), "-d 0", true, 0.0},
-        {"16 bits lossless with alpha", smooth(67, 45, true), "-d 0", true, 0.0, false},
-        {"16 bits lossy", smooth(67, 45, false), "-d 1", true, 2.0},
+        {"lossy", smooth_image(67, 45, false), "-d 1", false, 2.0},
+        {"lossy with alpha", smooth_image(67, 45, true), "-d 1", false, 2.0},
+        {"lossless", smooth_image(67, 45, false), "-d 0", false, 0.0},
+        {"lossless with alpha", smooth_image(67, 45, true), "-d 0", false, 0.0},
+        {"16 bits lossless", smooth_image(67, 45, false), "-d 0", true, 0.0},
+        {"16 bits lossless with alpha", smooth_image(67, 45, true), "-d 0", true, 0.0, false},
+        {"16 bits lossy", smooth_image(67, 45, false), "-d 1", true, 2.0},
         {"grey lossless", grey(50, 30), "-d 0", false, 0.0},
     };
     for (const Case& c : cases) {
@@ -96,17 +73,10 @@ TEST_F(JXLTranslatorTest, ReadsWhatCjxlWrites)
         std::vector<uint8> file = Cjxl(Path("in.png"), c.options);
         ASSERT_FALSE(file.empty());
         Image image;
-        translator_info info;
-        ASSERT_EQ(test::decode(Translator(), file, &image, &info), B_OK);
-        EXPECT_EQ(info.type, kJXLType);
-        EXPECT_STREQ(info.MIME, "image/jxl");
-        EXPECT_EQ(image.space, c.original.space);
-        ASSERT_EQ(image.width, c.original.width);
-        ASSERT_EQ(image.height, c.original.height);
-        if (c.meanTolerance == 0)
-            EXPECT_EQ(image.pixels, c.original.pixels);
-        else
-            EXPECT_LE(test::mean_channel_difference(image, c.original), c.meanTolerance);
+        test::check_decodes_like(Translator(), file, c.original, kJXLType, "image/jxl",
+                                 c.meanTolerance, &image);
+        if (HasFatalFailure())
+            return;
 
         Image theirs;
         if (c.djxlWrites) {
@@ -118,35 +88,19 @@ TEST_F(JXLTranslatorTest, ReadsWhatCjxlWrites)
 
 TEST_F(JXLTranslatorTest, ReadsWhatVipsAndImageMagickWrite)
 {
-    struct Case
-    {
-        const char* name;
-        const char* command; // IN and OUT stand for the files
-    } const cases[] = {
-        {"vips", "vips copy IN OUT[Q=90]"},
-        {"vips lossless", "vips copy IN OUT[lossless]"},
-    };
-    Image original = smooth(67, 45, false);
-    ASSERT_TRUE(test::write_png(Path("in.png"), original));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string command = c.command;
-        command.replace(command.find("IN"), 2, Path("in.png"));
-        command.replace(command.find("OUT"), 3, Path("out.jxl"));
-        ASSERT_TRUE(test::run_tool(command));
-        Image image;
-        ASSERT_EQ(test::decode(Translator(), test::read_file(Path("out.jxl")), &image), B_OK);
-        ASSERT_EQ(image.width, original.width);
-        ASSERT_EQ(image.height, original.height);
-        EXPECT_LE(test::mean_channel_difference(image, original), 2.5);
-    }
+    CheckReadsWhatToolsWrite(
+        {
+            {"vips", "vips copy IN OUT[Q=90]"},
+            {"vips lossless", "vips copy IN OUT[lossless]"},
+        },
+        "jxl");
 }
 
 TEST_F(JXLTranslatorTest, ShowsEveryOrientationUpright)
 {
     // cjxl moves a JPEG's EXIF orientation into the codestream when it
     // recompresses the JPEG losslessly.
-    Image stored = smooth(48, 30, false);
+    Image stored = smooth_image(48, 30, false);
     ASSERT_TRUE(test::write_pam(Path("in.pam"), stored));
     ASSERT_TRUE(test::run_tool("convert " + Path("in.pam") + " -quality 95 " + Path("in.jpg")));
     Image jpeg;
@@ -161,12 +115,10 @@ TEST_F(JXLTranslatorTest, ShowsEveryOrientationUpright)
         std::vector<uint8> file = Cjxl(tagged, "");
         ASSERT_FALSE(file.empty());
         Image image;
-        ASSERT_EQ(test::decode(Translator(), file, &image), B_OK);
-        Image expected = test::oriented(jpeg, orientation);
-        ASSERT_EQ(image.width, expected.width);
-        ASSERT_EQ(image.height, expected.height);
         // libjxl's and libjpeg's inverse transforms round apart.
-        EXPECT_LE(test::mean_channel_difference(image, expected), 1.0);
+        test::check_decodes_oriented(Translator(), file, jpeg, orientation, 1.0, &image);
+        if (HasFatalFailure())
+            return;
 
         Image theirs;
         ASSERT_TRUE(Djxl(file, &theirs, false));
@@ -194,49 +146,13 @@ TEST_F(JXLTranslatorTest, ReadsTheFirstFrameOfAnAnimation)
 
 TEST_F(JXLTranslatorTest, WritesFilesDjxlReads)
 {
-    struct Case
-    {
-        const char* name;
-        bool alpha;
-        int32 quality;
-        bool lossless;
-        double meanTolerance;
-    } const cases[] = {
-        {"lossy", false, 90, false, 2.0},
-        {"lossy with alpha", true, 90, false, 2.0},
-        {"lossless", false, 50, true, 0.0},
-        {"lossless with alpha", true, 50, true, 0.0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Image original = smooth(61, 39, c.alpha);
-        BMessage settings;
-        settings.AddInt32("jxl /quality", c.quality);
-        settings.AddBool("jxl /lossless", c.lossless);
-        std::vector<uint8> file;
-        ASSERT_EQ(test::encode(Translator(), original, kJXLType, &file, &settings), B_OK);
-
-        Image ours, theirs;
-        ASSERT_EQ(test::decode(Translator(), file, &ours), B_OK);
-        EXPECT_EQ(ours.space, original.space);
-        ASSERT_EQ(ours.pixels.size(), original.pixels.size());
-        if (c.lossless)
-            EXPECT_EQ(ours.pixels, original.pixels);
-        else
-            EXPECT_LE(test::mean_channel_difference(ours, original), c.meanTolerance);
-        ASSERT_TRUE(Djxl(file, &theirs, c.alpha));
-        EXPECT_LE(test::max_channel_difference(ours, theirs), 1);
-    }
-
-    // A lower quality makes a smaller file.
-    Image busy = test::make_test_image(64, 64, false);
-    std::vector<uint8> low, high;
-    BMessage lowQuality, highQuality;
-    lowQuality.AddInt32("jxl /quality", 10);
-    highQuality.AddInt32("jxl /quality", 95);
-    ASSERT_EQ(test::encode(Translator(), busy, kJXLType, &low, &lowQuality), B_OK);
-    ASSERT_EQ(test::encode(Translator(), busy, kJXLType, &high, &highQuality), B_OK);
-    EXPECT_LT(low.size() * 2, high.size());
+    test::check_writes(
+        Translator(), kJXLType, "jxl ", test::lossy_and_lossless_cases(),
+        [this](const test::EncodeCase& c, const std::vector<uint8>& file, const Image& ours) {
+            Image theirs;
+            ASSERT_TRUE(Djxl(file, &theirs, c.alpha));
+            EXPECT_LE(test::max_channel_difference(ours, theirs), 1);
+        });
 }
 
 // A bare codestream header: the signature, a size of width x height and
@@ -266,24 +182,14 @@ std::vector<uint8> header_claiming(uint32 width, uint32 height)
 
 TEST_F(JXLTranslatorTest, BrokenAndForeignFilesAreRefused)
 {
-    Image original = smooth(40, 24, true);
+    Image original = smooth_image(40, 24, true);
     ASSERT_TRUE(test::write_png(Path("in.png"), original));
     std::vector<uint8> file = Cjxl(Path("in.png"), "-d 2");
     ASSERT_FALSE(file.empty());
     Image image;
     ASSERT_EQ(test::decode(Translator(), file, &image), B_OK);
 
-    for (size_t length = 0; length < file.size(); length++) {
-        std::vector<uint8> cut(file.begin(), file.begin() + length);
-        EXPECT_NE(test::decode(Translator(), cut, &image), B_OK) << "length " << length;
-    }
-    for (size_t i = 0; i < file.size(); i++) {
-        std::vector<uint8> corrupt = file;
-        corrupt[i] ^= 0x5a;
-        if (test::decode(Translator(), corrupt, &image) == B_OK) {
-            EXPECT_EQ(image.pixels.size(), size_t(image.width) * image.height);
-        }
-    }
+    test::check_cut_and_corrupt_files(Translator(), file);
 
     // A header that fits is read; one whose picture passes the 1 GiB limit
     // is refused before anything is allocated.
@@ -292,15 +198,12 @@ TEST_F(JXLTranslatorTest, BrokenAndForeignFilesAreRefused)
     EXPECT_NE(test::decode(Translator(), header_claiming(20000, 20000), &image), B_OK);
     EXPECT_NE(fModule.Identify(header_claiming(20000, 20000), &info), B_OK);
 
-    EXPECT_EQ(test::decode(Translator(), test::read_file(Path("in.png")), &image), B_NO_TRANSLATOR);
+    EXPECT_EQ(DecodeFile("in.png", &image), B_NO_TRANSLATOR);
 }
 
 TEST_F(JXLTranslatorTest, AFullDestinationIsAnError)
 {
-    Image image = smooth(64, 64, true);
-    std::vector<uint8> block(64);
-    BMemoryIO destination(block.data(), block.size());
-    EXPECT_NE(test::encode_into(Translator(), image, kJXLType, &destination), B_OK);
+    test::check_full_destination_fails(Translator(), kJXLType);
 }
 
 } // namespace
