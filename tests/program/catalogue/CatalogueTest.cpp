@@ -99,9 +99,7 @@ TEST_F(CatalogueTest, ANameOf250BytesIsKeptWhole)
     EXPECT_EQ(std::string(format_at(0)->name), std::string(250, 'n'));
     EXPECT_EQ(std::string(format_at(0)->MIME), std::string(250, 'm'));
     EXPECT_EQ(format_at(0)->type, (uint32)'LONG');
-    delete format_at(0);
-    xlt.MakeEmpty();
-    trc = 0;
+    clear_catalogue();
 }
 
 TEST_F(CatalogueTest, WithoutWritersTheMenusThatListFormatsAreEmpty)

@@ -30,9 +30,7 @@ protected:
 
     void SetCatalogue(const std::vector<s_fmt>& records)
     {
-        for (int32 i = 0; s_fmt* record = static_cast<s_fmt*>(xlt.ItemAt(i)); i++)
-            delete record;
-        xlt.MakeEmpty();
+        clear_catalogue();
         for (const s_fmt& record : records)
             xlt.AddItem(new s_fmt(record));
         trc = (int32)records.size();
