@@ -126,6 +126,19 @@ bool button_held(QWidget* widget)
     return held;
 }
 
+// Sees every move of the pointer during a drag before the drag does, so that
+// the drag's list of types fits the window it is about to enter.
+class TargetWatch : public QObject
+{
+public:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseMove && object->isWindowType())
+            DirectSave::FitTypesToTarget();
+        return false;
+    }
+};
+
 QString extension_for(const QString& mime)
 {
     const char* extension = extension_for_mime(mime.toUtf8().constData());
@@ -405,11 +418,21 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
         sDrag.drag = drag;
         // The direct-save name goes on the drag's window once the drag has
         // begun (the window is the one that owns the drag's selection).
+        // The drag watches the pointer through a filter of its own, and the
+        // newest filter sees events first: the watch is set up once the drag
+        // has, so that it runs ahead of the drag.
         QString suggested = static_cast<OfferMimeData*>(drag->mimeData())->SuggestedName();
-        QTimer::singleShot(0, qApp, [suggested]() { DirectSave::Suggest(suggested); });
+        QPointer<TargetWatch> watch(new TargetWatch);
+        QTimer::singleShot(0, qApp, [suggested, watch]() {
+            if (!DirectSave::Suggest(suggested) || !watch)
+                return;
+            DirectSave::FitTypesToTarget();
+            qApp->installEventFilter(watch);
+        });
         // The drag keeps its data after exec() returns: targets may ask late,
         // and a file manager copies the file it was given after the drop.
         drag->exec(Qt::CopyAction);
+        delete watch.data();
         QPointer<QDrag> ended(drag);
         QTimer::singleShot(kDragGraceMs, qApp, [ended]() {
             if (ended && sDrag.drag == ended)
