@@ -12,10 +12,12 @@
 
 #include "DirectSave.h"
 #include "DragCache.h"
+#include "SelectionReader.h"
 #include "app/LooperPrivate.h"
 #include "app/MessagePrivate.h"
 #include "interface/ViewPrivate.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QDrag>
 #include <QDropEvent>
 #include <QFile>
@@ -28,6 +30,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <LongWork.h>
 #include <TranslationDefs.h>
 
 #include <algorithm>
@@ -75,6 +78,12 @@ const qsizetype kMaxDropBytes = qsizetype(B_TRANSLATION_MAX_PIXEL_BYTES) + (1 <<
 const qsizetype kMaxUriListBytes = 1 << 20;
 // The largest drag offset another copy of the program may state.
 const int kMaxOffset = 1 << 30;
+// A drag's mark and offset are a few dozen characters.
+const qsizetype kMaxMarkBytes = 256;
+// A program that sends nothing for this long while it gives a drop's data,
+// or is not done after the second time, is given up.
+const int kDropIdleMs = 5 * 1000;
+const int kDropTotalMs = 60 * 1000;
 
 // Folders of drags that are over, kept a while for their targets to copy.
 std::vector<std::string> sRetiredFolders;
@@ -125,6 +134,19 @@ bool button_held(QWidget* widget)
     free(pointer);
     return held;
 }
+
+// Sees every move of the pointer during a drag before the drag does, so that
+// the drag's list of types fits the window it is about to enter.
+class TargetWatch : public QObject
+{
+public:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseMove && object->isWindowType())
+            DirectSave::FitTypesToTarget();
+        return false;
+    }
+};
 
 QString extension_for(const QString& mime)
 {
@@ -322,11 +344,88 @@ void end_drag()
     remove_retired_folders();
 }
 
+// The time of the last drop another program made on one of our windows
+// (XdndDrop), which the data it gives for the drop is asked with.
+class DropTimes : public QAbstractNativeEventFilter
+{
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        if ((event->response_type & ~0x80) != XCB_CLIENT_MESSAGE)
+            return false;
+        auto* client = reinterpret_cast<xcb_client_message_event_t*>(event);
+        if (client->format == 32 && client->type == _DropAtom())
+            fLastDrop = client->data.data32[2];
+        return false;
+    }
+
+    uint32 LastDrop() const { return fLastDrop; }
+
+private:
+    xcb_atom_t _DropAtom()
+    {
+        if (fDropAtom == XCB_ATOM_NONE) {
+            auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+            xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+            if (!c)
+                return XCB_ATOM_NONE;
+            xcb_intern_atom_reply_t* reply =
+                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 8, "XdndDrop"), nullptr);
+            fDropAtom = reply ? reply->atom : (xcb_atom_t)XCB_ATOM_NONE;
+            free(reply);
+        }
+        return fDropAtom;
+    }
+
+    xcb_atom_t fDropAtom = XCB_ATOM_NONE;
+    uint32 fLastDrop = XCB_CURRENT_TIME;
+};
+
+DropTimes* sDropTimes = nullptr;
+
+void watch_drop_times()
+{
+    if (sDropTimes || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    sDropTimes = new DropTimes;
+    qApp->installNativeEventFilter(sDropTimes);
+}
+
+// What another program gives for a drop in one type, at most limit bytes.
+// On X11 it is read through a connection of its own on a worker thread,
+// taking no more than the limit whatever the program claims or sends, and
+// giving up on a program that stalls; meanwhile every window goes on. Data
+// of this program's own drags comes straight from the drag. The request
+// comes from inside window, the window the drop landed on.
+QByteArray foreign_data(QDropEvent* event, uint32 window, const QString& type, qsizetype limit)
+{
+    const QMimeData* data = event->mimeData();
+    if (!data->hasFormat(type))
+        return QByteArray();
+    QByteArray bytes;
+    if (event->source() != nullptr || !sDropTimes) {
+        bytes = data->data(type);
+        return bytes.size() > limit ? QByteArray() : bytes;
+    }
+    QByteArray name = type.toUtf8();
+    QByteArray display = qgetenv("DISPLAY");
+    uint32 time = sDropTimes->LastDrop();
+    SelectionLimits limits = {(size_t)limit, kDropIdleMs, kDropTotalMs};
+    status_t status = run_long_work([&]() {
+        return read_x_selection(display.isEmpty() ? nullptr : display.constData(), window,
+                                "XdndSelection", name.constData(), time, limits, &bytes);
+    });
+    return status == B_OK ? bytes : QByteArray();
+}
+
 // A list of local files in text/uri-list, at most kMaxUriListBytes long.
-QList<QUrl> local_files(const QMimeData* data)
+QList<QUrl> local_files(QDropEvent* event, uint32 window)
 {
     QList<QUrl> files;
-    QByteArray list = data->data("text/uri-list");
+    QByteArray list = foreign_data(event, window, "text/uri-list", kMaxUriListBytes);
     if (list.size() > kMaxUriListBytes)
         return files;
     for (const QByteArray& line : list.split('\n')) {
@@ -405,11 +504,21 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
         sDrag.drag = drag;
         // The direct-save name goes on the drag's window once the drag has
         // begun (the window is the one that owns the drag's selection).
+        // The drag watches the pointer through a filter of its own, and the
+        // newest filter sees events first: the watch is set up once the drag
+        // has, so that it runs ahead of the drag.
         QString suggested = static_cast<OfferMimeData*>(drag->mimeData())->SuggestedName();
-        QTimer::singleShot(0, qApp, [suggested]() { DirectSave::Suggest(suggested); });
+        QPointer<TargetWatch> watch(new TargetWatch);
+        QTimer::singleShot(0, qApp, [suggested, watch]() {
+            if (!DirectSave::Suggest(suggested) || !watch)
+                return;
+            DirectSave::FitTypesToTarget();
+            qApp->installEventFilter(watch);
+        });
         // The drag keeps its data after exec() returns: targets may ask late,
         // and a file manager copies the file it was given after the drop.
         drag->exec(Qt::CopyAction);
+        delete watch.data();
         QPointer<QDrag> ended(drag);
         QTimer::singleShot(kDragGraceMs, qApp, [ended]() {
             if (ended && sDrag.drag == ended)
@@ -438,6 +547,7 @@ void DragBridge::SetObserver(std::function<void(const BMessage&, BRect)> observe
 
 bool DragBridge::CanAccept(const QMimeData* data)
 {
+    watch_drop_times();
     if (data->hasUrls() || data->hasFormat(kTokenType))
         return true;
     for (const QString& format : data->formats()) {
@@ -456,8 +566,11 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
     QPointF local = event->position();
     BPoint where((float)local.x() + view->Bounds().left, (float)local.y() + view->Bounds().top);
     BPoint screen = view->ConvertToScreen(where);
+    QWidget* widget = ViewBridge::Widget(view);
+    uint32 xwindow = widget ? (uint32)widget->window()->winId() : 0;
 
-    if (data->hasFormat(kTokenType) && data->data(kTokenType) == sDrag.token && sDrag.message) {
+    if (data->hasFormat(kTokenType) && sDrag.message &&
+        foreign_data(event, xwindow, kTokenType, kMaxMarkBytes) == sDrag.token) {
         // This program's own drag: the message itself, with where it landed.
         BMessage* dropped = new BMessage(*sDrag.message);
         MessageDelivery::Reset(dropped);
@@ -476,7 +589,7 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
         offersImages |= format.startsWith("image/");
     if (data->hasUrls() && !offersImages) {
         BMessage* refs = new BMessage(B_SIMPLE_DATA);
-        for (const QUrl& url : local_files(data)) {
+        for (const QUrl& url : local_files(event, xwindow)) {
             entry_ref ref;
             if (get_ref_for_path(url.toLocalFile().toUtf8().constData(), &ref) == B_OK)
                 refs->AddRef("refs", &ref);
@@ -495,7 +608,8 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
     // Another program's data: offer its types and fetch the one the view asks
     // for, while the drop still holds them.
     BPoint offset(0, 0);
-    if (data->hasFormat(kOffsetType) && !parse_offset(data->data(kOffsetType), &offset))
+    if (data->hasFormat(kOffsetType) &&
+        !parse_offset(foreign_data(event, xwindow, kOffsetType, kMaxMarkBytes), &offset))
         offset.Set(0, 0);
     BMessage offer(B_SIMPLE_DATA);
     offer.AddString("be:clip_name", "dropped");
@@ -516,10 +630,9 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
     // to the view as it is.
     BMessage* answer = new BMessage(B_MIME_DATA);
     {
-        QByteArray bytes = data->data(wanted);
-        if (bytes.isEmpty() || bytes.size() > kMaxDropBytes ||
-            answer->AddData(wanted, B_MIME_TYPE, bytes.constData(), bytes.size(), true, 1) !=
-                B_OK) {
+        QByteArray bytes = foreign_data(event, xwindow, wanted, kMaxDropBytes);
+        if (bytes.isEmpty() || answer->AddData(wanted, B_MIME_TYPE, bytes.constData(), bytes.size(),
+                                               true, 1) != B_OK) {
             delete answer;
             return;
         }

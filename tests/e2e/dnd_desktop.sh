@@ -6,8 +6,8 @@
 #     never come, offsets that are no numbers) change nothing and cost nothing;
 #   - the drag cache: private folders, removed after the drag, swept at start;
 #   - a selection dragged into pcmanfm-qt becomes a file with its pixels and
-#     its type, written in place through XdndDirectSave0; one dragged from
-#     tavrin to tavrin across Thunar is pasted;
+#     its type, written in place through XdndDirectSave0, and so into
+#     Thunar; one dragged from tavrin to tavrin across Thunar is pasted;
 #   - a target that speaks XdndDirectSave0 gets the file written where it
 #     says, never over an existing one.
 set -u
@@ -342,8 +342,11 @@ kill "$target" "$pid"
 wait "$target" "$pid" 2>/dev/null
 
 # ---------------------------------------------------------------------------
-# 5: from tavrin to tavrin across a Thunar window, which asks for the data
-# as the pointer passes over it: the drop is still pasted.
+# 5: a selection dragged into Thunar is written in place through
+# XdndDirectSave0 (Thunar takes a list of URIs first when it is offered), and
+# a second drop of the same name keeps the first file. Then from tavrin to
+# tavrin across a Thunar window, which asks for the data as the pointer
+# passes over it: the drop is still pasted.
 mkdir -p "$work/thunar"
 thunar "$work/thunar" >/dev/null 2>&1 &
 thunar_pid=$!
@@ -354,18 +357,35 @@ for id in $(xdotool search --onlyvisible --class Thunar 2>/dev/null); do th=$id;
 [ -n "$th" ] || fail "no Thunar window"
 xdotool windowsize --sync "$th" 300 400
 place "$th" 330 60
+# Thunar keeps a width of its own; its file area is the right part, right of
+# the places (where a drop copies into the place under the pointer).
+th_right=$((330 + $(xwininfo -id "$th" | awk '/Width:/{print $2}')))
+files_x=$((th_right - 80))
 start_tavrin "source.png[180x120]" "$work/source.png"
 pid=$PID win=$WIN
 place "$win" 40 100
+for n in 1 2; do
+    select_area 40 120 20 20 60 50
+    drag 70 150 450 250 $files_x 300
+    wait_for '[ "$(ls "$work/thunar" | wc -l)" = $n ]'
+done
+check "Thunar: the files that arrived" "$(cd "$work/thunar" && ls | tr '\n' '|')" "tavrin_img 2.png|tavrin_img.png|"
+for file in "tavrin_img.png" "tavrin_img 2.png"; do
+    check "Thunar: $file size" "$(identify -format '%wx%h' "$work/thunar/$file" 2>/dev/null)" "41x31"
+    check "Thunar: $file top-left pixel" "$(convert "$work/thunar/$file" -crop 1x1+0+0 -depth 8 txt:- 2>/dev/null | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p')" "255,0,0"
+    check "Thunar: $file type" "$(getfattr --only-values -n user.mime_type "$work/thunar/$file" 2>/dev/null)" "image/png"
+done
+check "Thunar: written in place, nothing in the cache" "$(ls -A "$drag_cache")" ""
 start_tavrin "blue.png[180x120]" "$work/blue.png"
 pid2=$PID win2=$WIN
-place "$win2" 700 100
+x2=$((th_right + 10))
+place "$win2" $x2 100
 select_area 40 120 20 20 60 50
 # Through the middle of Thunar's file area, lingering there, to the other tavrin.
-drag 70 150 450 250 480 260 500 250 760 160
-wait_for '[ "$(pixel 750 150)" = "255,0,0" ]'
-check "across Thunar: pasted top-left" "$(pixel 750 150)" "255,0,0"
-check "across Thunar: pasted bottom-right" "$(pixel 790 180)" "0,255,0"
+drag 70 150 450 250 $files_x 260 $((files_x + 20)) 250 $((x2 + 60)) 160
+wait_for '[ "$(pixel $((x2 + 50)) 150)" = "255,0,0" ]'
+check "across Thunar: pasted top-left" "$(pixel $((x2 + 50)) 150)" "255,0,0"
+check "across Thunar: pasted bottom-right" "$(pixel $((x2 + 90)) 180)" "0,255,0"
 
 # ---------------------------------------------------------------------------
 # 6: a target that speaks the direct-save protocol (XdndDirectSave0), as
