@@ -238,6 +238,81 @@ void wait_for_compositor()
 
 // The portal's picture covers the whole desktop, every monitor at its place,
 // in device pixels where monitors are scaled: area's part of it.
+// The visual of the root window, when its pixels are 32-bit words of
+// 0xXXRRGGBB in this machine's byte order, as the bitmap's are.
+bool root_pixels_are_words(xcb_connection_t* c, const xcb_screen_t* screen)
+{
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST || screen->root_depth < 24)
+        return false;
+    bool words = false;
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
+        if (f.data->depth == screen->root_depth)
+            words = f.data->bits_per_pixel == 32 && f.data->scanline_pad == 32;
+    }
+    if (!words)
+        return false;
+    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+            if (v.data->visual_id == screen->root_visual)
+                return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR &&
+                       v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00 &&
+                       v.data->blue_mask == 0xff;
+        }
+    }
+    return false;
+}
+
+// Reads the area of the root window straight into the bitmap, a strip of
+// rows at a time, so that no second copy of the screen is held on the way.
+// B_NOT_SUPPORTED where the screen's pixels are not the bitmap's words (the
+// caller takes another road), B_NOT_ALLOWED where the server lets no program
+// read it, B_ERROR for an answer that is too short.
+status_t read_root(xcb_connection_t* c, const QRect& area, BBitmap* bitmap)
+{
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen || !root_pixels_are_words(c, screen))
+        return B_NOT_SUPPORTED;
+    const int width = area.width();
+    // Strips of about 4 MB; the next strip is asked for before this one is
+    // copied.
+    const int rows = std::max(1, (4 << 20) / (width * 4));
+    auto ask = [&](int top) {
+        return xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, area.x(), area.y() + top,
+                             width, std::min(rows, area.height() - top), ~0u);
+    };
+    uint8* bits = static_cast<uint8*>(bitmap->Bits());
+    const int32 bytesPerRow = bitmap->BytesPerRow();
+    xcb_get_image_cookie_t cookie = ask(0);
+    for (int top = 0; top < area.height(); top += rows) {
+        const int count = std::min(rows, area.height() - top);
+        xcb_generic_error_t* error = nullptr;
+        Reply<xcb_get_image_reply_t> strip(xcb_get_image_reply(c, cookie, &error));
+        if (top + count < area.height())
+            cookie = ask(top + count);
+        if (error || !strip) {
+            free(error);
+            // Throw away the answer to the strip already asked for.
+            if (top + count < area.height())
+                xcb_discard_reply(c, cookie.sequence);
+            return B_NOT_ALLOWED;
+        }
+        if ((size_t)xcb_get_image_data_length(strip.p) < (size_t)width * 4 * count) {
+            if (top + count < area.height())
+                xcb_discard_reply(c, cookie.sequence);
+            return B_ERROR;
+        }
+        const uint32* in = reinterpret_cast<const uint32*>(xcb_get_image_data(strip.p));
+        for (int y = 0; y < count; y++) {
+            uint32* out = reinterpret_cast<uint32*>(bits + (size_t)(top + y) * bytesPerRow);
+            const uint32* row = in + (size_t)y * width;
+            for (int x = 0; x < width; x++)
+                out[x] = row[x] | 0xff000000u;
+        }
+    }
+    return B_OK;
+}
+
 QImage part_of_desktop(const QImage& desktop, const QRect& area)
 {
     QRect whole;
@@ -309,6 +384,9 @@ status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
     } else {
         if (c)
             wait_until_hidden_windows_left(c, screen);
+        // At one device pixel to the pixel, straight from the server.
+        if (c && screen->devicePixelRatio() == 1.0 && read_root(c, area, bitmap) == B_OK)
+            return B_OK;
         // The offset is relative to the monitor's own corner.
         QPoint corner = area.topLeft() - screen->geometry().topLeft();
         QPixmap shot = screen->grabWindow(0, corner.x(), corner.y(), width, height);
