@@ -1,7 +1,7 @@
-#ifndef AVIF_TRANSLATOR_H
-#define AVIF_TRANSLATOR_H
+#ifndef TAVRIN_AVIF_TRANSLATOR_H
+#define TAVRIN_AVIF_TRANSLATOR_H
 
-#include "AVIFCodec.h"
+#include "AVIF.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "GIFCodec.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"
 

@@ -1,6 +1,7 @@
-#ifndef GIF_TRANSLATOR_H
-#define GIF_TRANSLATOR_H
+#ifndef TAVRIN_GIF_TRANSLATOR_H
+#define TAVRIN_GIF_TRANSLATOR_H
 
+#include "GIF.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an

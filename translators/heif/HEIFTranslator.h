@@ -1,7 +1,7 @@
-#ifndef HEIF_TRANSLATOR_H
-#define HEIF_TRANSLATOR_H
+#ifndef TAVRIN_HEIF_TRANSLATOR_H
+#define TAVRIN_HEIF_TRANSLATOR_H
 
-#include "HEIFCodec.h"
+#include "HEIF.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <new>
 
-#include "JPEGCodec.h"
 #include "translation/SettingsView.h"
 
 const char* const kJPEGSettingQuality = "jpeg /quality";

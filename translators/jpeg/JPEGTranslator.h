@@ -1,6 +1,7 @@
-#ifndef JPEG_TRANSLATOR_H
-#define JPEG_TRANSLATOR_H
+#ifndef TAVRIN_JPEG_TRANSLATOR_H
+#define TAVRIN_JPEG_TRANSLATOR_H
 
+#include "JPEG.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an

@@ -1,7 +1,7 @@
-#ifndef JXL_TRANSLATOR_H
-#define JXL_TRANSLATOR_H
+#ifndef TAVRIN_JXL_TRANSLATOR_H
+#define TAVRIN_JXL_TRANSLATOR_H
 
-#include "JXLCodec.h"
+#include "JXL.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "PNGCodec.h"
 #include "translation/SettingsView.h"
 
 const char* const kPNGSettingCompression = "png /compression";

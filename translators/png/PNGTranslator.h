@@ -1,6 +1,7 @@
-#ifndef PNG_TRANSLATOR_H
-#define PNG_TRANSLATOR_H
+#ifndef TAVRIN_PNG_TRANSLATOR_H
+#define TAVRIN_PNG_TRANSLATOR_H
 
+#include "PNG.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an

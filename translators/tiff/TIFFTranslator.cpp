@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "TIFFCodec.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"
 

@@ -1,6 +1,7 @@
-#ifndef TIFF_TRANSLATOR_H
-#define TIFF_TRANSLATOR_H
+#ifndef TAVRIN_TIFF_TRANSLATOR_H
+#define TAVRIN_TIFF_TRANSLATOR_H
 
+#include "TIFF.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <new>
 
-#include "WebPCodec.h"
 #include "translation/ImageOrientation.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"

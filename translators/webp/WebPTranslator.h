@@ -1,6 +1,7 @@
-#ifndef WEBP_TRANSLATOR_H
-#define WEBP_TRANSLATOR_H
+#ifndef TAVRIN_WEBP_TRANSLATOR_H
+#define TAVRIN_WEBP_TRANSLATOR_H
 
+#include "WebP.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an
