@@ -41,15 +41,7 @@ status_t fill_image(heif_image* image, const uint8* bits, uint32 width, uint32 h
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
     if (plane == nullptr || stride < 0)
         return B_NO_MEMORY;
-    for (uint32 y = 0; y < height; y++) {
-        const uint8* in = bits + size_t(y) * rowBytes;
-        uint8* out = plane + size_t(y) * size_t(stride);
-        // Swapping the first and third byte of each pixel goes both ways.
-        if (alpha)
-            BPrivate::rgba_to_bgra(in, out, width);
-        else
-            BPrivate::bgrx_to_rgb24(in, out, width);
-    }
+    BPrivate::bgra_rows_to_rgb(bits, rowBytes, plane, size_t(stride), width, height, alpha);
     return B_OK;
 }
 

@@ -57,15 +57,8 @@ status_t jxl_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBy
     std::unique_ptr<uint8[]> samples(new (std::nothrow) uint8[length]);
     if (!samples)
         return B_NO_MEMORY;
-    for (uint32 y = 0; y < height; y++) {
-        const uint8* in = bits + size_t(y) * rowBytes;
-        uint8* out = samples.get() + size_t(y) * samplesPerRow;
-        // Swapping the first and third byte of each pixel goes both ways.
-        if (hasAlpha)
-            BPrivate::rgba_to_bgra(in, out, width);
-        else
-            BPrivate::bgrx_to_rgb24(in, out, width);
-    }
+    BPrivate::bgra_rows_to_rgb(bits, rowBytes, samples.get(), samplesPerRow, width, height,
+                               hasAlpha);
 
     std::unique_ptr<JxlEncoder, void (*)(JxlEncoder*)> encoder(JxlEncoderCreate(nullptr),
                                                                JxlEncoderDestroy);
