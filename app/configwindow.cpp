@@ -3,6 +3,7 @@
 #include <TranslatorRoster.h>
 #include <View.h>
 
+#include "app/openconfig.h"
 #include "app/tavrin.h"
 
 std::atomic<bool> cwin{false};
@@ -34,4 +35,12 @@ bool configwindow::QuitRequested()
 {
     cwin = false;
     return true;
+}
+
+void openconfig(translator_id id, const char* name)
+{
+    if (cwin)
+        return;
+    cwin = true;
+    new configwindow(id, name);
 }

@@ -8,6 +8,7 @@
 #include <BitmapStream.h>
 #include <LongWork.h>
 #include <Message.h>
+#include <StreamCopy.h>
 #include <TranslatorRoster.h>
 
 #include "app/tavrin.h"
@@ -103,16 +104,8 @@ void tavrinview::ddcopy(BMessage* message)
     select_trans(wanted, &id, &type);
     status_t status = BPrivate::run_long_work(
         [&]() -> status_t {
-            if (strcmp(wanted, "image/x-be-bitmap") == 0) {
-                char block[64 * 1024];
-                ssize_t n;
-                while ((n = watched.Read(block, sizeof(block))) > 0) {
-                    ssize_t written = buffer.Write(block, (size_t)n);
-                    if (written != n)
-                        return written < 0 ? (status_t)written : B_NO_MEMORY;
-                }
-                return n < 0 ? (status_t)n : B_OK;
-            }
+            if (strcmp(wanted, "image/x-be-bitmap") == 0)
+                return BPrivate::copy_stream(&watched, &buffer);
             if (!tr || id == 0)
                 return B_NO_TRANSLATOR;
             return tr->Translate((translator_id)id, &watched, nullptr, &buffer, (uint32)type);

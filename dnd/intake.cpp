@@ -9,6 +9,7 @@
 #include <LongWork.h>
 #include <Message.h>
 #include <PixelSize.h>
+#include <StreamCopy.h>
 #include <TranslatorFormats.h>
 #include <TranslatorRoster.h>
 
@@ -78,12 +79,7 @@ void tavrinview::_TakeData(BMessage* message)
                 // The platform's own bitmap stream: copied as it is. The
                 // bitmap stream checks the header, and refuses sizes past the
                 // decoders' limit.
-                char buffer[64 * 1024];
-                ssize_t n;
-                while ((n = watched.Read(buffer, sizeof(buffer))) > 0) {
-                    if (output.Write(buffer, (size_t)n) != n)
-                        break;
-                }
+                BPrivate::copy_stream(&watched, &output);
             } else if (tr) {
                 tr->Translate(&watched, nullptr, nullptr, &output, B_TRANSLATOR_BITMAP, 0, name);
             }

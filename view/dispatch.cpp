@@ -5,7 +5,7 @@
 #include <Message.h>
 #include <Window.h>
 
-#include "app/configwindow.h"
+#include "app/openconfig.h"
 #include "window/catalogue.h"
 #include "window/codes.h"
 
@@ -120,12 +120,8 @@ void tavrinview::MessageReceived(BMessage* message)
         int16 number;
         if (message->FindInt16("format_no", &number) != B_OK)
             break;
-        s_fmt* record = format_at(number);
-        if (!record || cwin)
-            break;
-        cwin = true;
-        ulong id = record->translator;
-        new configwindow(id, record->name);
+        if (s_fmt* record = format_at(number))
+            openconfig(record->translator, record->name);
         break;
     }
 

@@ -1,5 +1,7 @@
 #include "BaseTranslator.h"
 
+#include "SettingsView.h"
+
 #include <DataIO.h>
 #include <Message.h>
 
@@ -224,6 +226,25 @@ status_t BaseTranslator::GetConfigurationMessage(BMessage* ioExtension)
     if (fSettings == nullptr)
         return B_OK;
     return fSettings->GetConfigurationMessage(ioExtension);
+}
+
+status_t BaseTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+{
+    SettingsView* view = MakeSettingsView();
+    if (view == nullptr)
+        return B_ERROR;
+    if (_view == nullptr || _extent == nullptr) {
+        delete view;
+        return B_BAD_VALUE;
+    }
+    *_extent = view->Bounds();
+    *_view = view;
+    return B_OK;
+}
+
+SettingsView* BaseTranslator::MakeSettingsView()
+{
+    return nullptr;
 }
 
 status_t check_decoded_size(uint64 width, uint64 height)

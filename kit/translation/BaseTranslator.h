@@ -12,6 +12,7 @@
 //     Encode (below); pass a settings file name (or NULL for none) to the
 //     constructor and read values through Settings() at each translation,
 //     passing the ioExtension message so that a caller can override them.
+//   - A translator with settings builds its panel in MakeSettingsView().
 //   - Export make_nth_translator(n, ...) returning `new YourTranslator` for
 //     n == 0 and NULL otherwise.
 //
@@ -28,6 +29,8 @@
 #include "BitsHeader.h"
 
 namespace BPrivate {
+
+class SettingsView;
 
 class BaseTranslator : public BTranslator
 {
@@ -48,6 +51,9 @@ public:
     status_t Translate(BPositionIO* source, const translator_info* info, BMessage* ioExtension,
                        uint32 outType, BPositionIO* destination) override;
     status_t GetConfigurationMessage(BMessage* ioExtension) override;
+    // The panel MakeSettingsView() builds, with its size; the caller owns
+    // it. B_ERROR when the translator has none.
+    status_t MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent) override;
 
     // NULL when the translator has no settings.
     TranslatorSettings* Settings() const { return fSettings; }
@@ -71,6 +77,9 @@ protected:
     // follow at the source's position.
     virtual status_t Encode(const BitsInfo& bits, BPositionIO* source, BMessage* ioExtension,
                             BPositionIO* destination) = 0;
+    // A new settings panel, its controls added, or NULL when the translator
+    // has none (the default).
+    virtual SettingsView* MakeSettingsView();
 
 private:
     status_t _IdentifyBits(BPositionIO* source, translator_info* info, uint32 outType);

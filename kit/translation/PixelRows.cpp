@@ -115,4 +115,16 @@ void bgrx_to_rgb24(const uint8* in, uint8* out, size_t count)
     bgrx_to_rgb24_plain(in, out, count);
 }
 
+void bgra_rows_to_rgb(const uint8* in, size_t inBytes, uint8* out, size_t outBytes, size_t width,
+                      size_t height, bool alpha)
+{
+    for (size_t y = 0; y < height; y++, in += inBytes, out += outBytes) {
+        // Swapping the first and third byte of each pixel goes both ways.
+        if (alpha)
+            rgba_to_bgra(in, out, width);
+        else
+            bgrx_to_rgb24(in, out, width);
+    }
+}
+
 } // namespace BPrivate

@@ -21,6 +21,12 @@ void rgba_to_bgra(const uint8* in, uint8* out, size_t count);
 // count pixels of B, G, R, x bytes to R, G, B.
 void bgrx_to_rgb24(const uint8* in, uint8* out, size_t count);
 
+// height rows of width B, G, R, A pixels, inBytes apart, to rows of R, G, B,
+// A bytes (with alpha) or R, G, B bytes (without), outBytes apart: the
+// samples encoders hand to codec libraries that take RGB.
+void bgra_rows_to_rgb(const uint8* in, size_t inBytes, uint8* out, size_t outBytes, size_t width,
+                      size_t height, bool alpha);
+
 } // namespace BPrivate
 
 #endif

@@ -3,12 +3,12 @@
 
 // The settings panel of a BaseTranslator: controls stacked top to bottom,
 // each bound to one named setting, which it shows and which it changes (and
-// so saves) as soon as the user touches it. For MakeConfigurationView:
+// so saves) as soon as the user touches it. A translator builds it in
+// MakeSettingsView(), and the base hands it out with its size:
 //
 //     SettingsView* view = new SettingsView("Targa settings", this);
 //     view->AddCheckBox("Compress (RLE)", "tga /rle", false);
-//     *_extent = view->Bounds();
-//     *_view = view;
+//     return view;
 //
 // The view holds a reference to its translator, so the settings outlive
 // neither.

@@ -61,16 +61,12 @@ status_t AVIFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
                        bits.header.colors == B_RGBA32, options, destination);
 }
 
-status_t AVIFTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* AVIFTranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     BPrivate::SettingsView* view = new BPrivate::SettingsView("AVIF settings", this);
     view->AddSlider("Quality", kAVIFSettingQuality, 0, 100, kDefaultQuality);
     view->AddCheckBox("Lossless", kAVIFSettingLossless, kDefaultLossless);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

@@ -1,6 +1,4 @@
-#include "BMP.h"
-
-#include "translation/BaseTranslator.h"
+#include "BMPTranslator.h"
 
 namespace {
 
@@ -16,38 +14,32 @@ const translation_format kOutputFormats[] = {
      "Be Bitmap Format (BMP translator)"},
 };
 
-// BMP has nothing to choose, so it has no settings and no panel.
-class BMPTranslator : public BPrivate::BaseTranslator
-{
-public:
-    BMPTranslator()
-        : BaseTranslator("BMP images", "Reads and writes Windows and OS/2 bitmap (BMP) images",
-                         B_TRANSLATION_MAKE_VERSION(1, 0, 0), kInputFormats,
-                         sizeof(kInputFormats) / sizeof(kInputFormats[0]), kOutputFormats,
-                         sizeof(kOutputFormats) / sizeof(kOutputFormats[0]), nullptr)
-    {}
-
-protected:
-    status_t IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
-                            translator_info* info) override
-    {
-        bmp::Header header;
-        return bmp::read_header(source, &header);
-    }
-
-    status_t Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination) override
-    {
-        return bmp::decode(source, destination);
-    }
-
-    status_t Encode(const BPrivate::BitsInfo& bits, BPositionIO* source, BMessage* ioExtension,
-                    BPositionIO* destination) override
-    {
-        return bmp::encode(bits, source, destination);
-    }
-};
-
 } // namespace
+
+BMPTranslator::BMPTranslator()
+    : BaseTranslator("BMP images", "Reads and writes Windows and OS/2 bitmap (BMP) images",
+                     B_TRANSLATION_MAKE_VERSION(1, 0, 0), kInputFormats,
+                     sizeof(kInputFormats) / sizeof(kInputFormats[0]), kOutputFormats,
+                     sizeof(kOutputFormats) / sizeof(kOutputFormats[0]), nullptr)
+{}
+
+status_t BMPTranslator::IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
+                                       translator_info* info)
+{
+    bmp::Header header;
+    return bmp::read_header(source, &header);
+}
+
+status_t BMPTranslator::Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination)
+{
+    return bmp::decode(source, destination);
+}
+
+status_t BMPTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
+                               BMessage* ioExtension, BPositionIO* destination)
+{
+    return bmp::encode(bits, source, destination);
+}
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)
 {

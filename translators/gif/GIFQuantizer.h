@@ -1,5 +1,5 @@
-#ifndef GIF_QUANTIZER_H
-#define GIF_QUANTIZER_H
+#ifndef TAVRIN_GIF_QUANTIZER_H
+#define TAVRIN_GIF_QUANTIZER_H
 
 #include <SupportDefs.h>
 

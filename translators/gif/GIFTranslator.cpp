@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "GIFCodec.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"
 
@@ -66,16 +65,12 @@ status_t GIFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sour
                       bits.header.colors == B_RGBA32, options, destination);
 }
 
-status_t GIFTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* GIFTranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     BPrivate::SettingsView* view = new BPrivate::SettingsView("GIF settings", this);
     view->AddText("Pictures are reduced to 256 colours at most.");
     view->AddCheckBox("Dither (Floyd-Steinberg)", kGIFSettingDither, kDefaultDither);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

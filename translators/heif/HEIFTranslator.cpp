@@ -61,16 +61,12 @@ status_t HEIFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
                        bits.header.colors == B_RGBA32, options, destination);
 }
 
-status_t HEIFTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* HEIFTranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     BPrivate::SettingsView* view = new BPrivate::SettingsView("HEIF settings", this);
     view->AddSlider("Quality", kHEIFSettingQuality, 0, 100, kDefaultQuality);
     view->AddCheckBox("Lossless", kHEIFSettingLossless, kDefaultLossless);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

@@ -1,7 +1,7 @@
-#ifndef HEIF_TRANSLATOR_H
-#define HEIF_TRANSLATOR_H
+#ifndef TAVRIN_HEIF_TRANSLATOR_H
+#define TAVRIN_HEIF_TRANSLATOR_H
 
-#include "HEIFCodec.h"
+#include "HEIF.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an
@@ -15,14 +15,13 @@ class HEIFTranslator : public BPrivate::BaseTranslator
 public:
     HEIFTranslator();
 
-    status_t MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent) override;
-
 protected:
     status_t IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
                             translator_info* info) override;
     status_t Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination) override;
     status_t Encode(const BPrivate::BitsInfo& bits, BPositionIO* source, BMessage* ioExtension,
                     BPositionIO* destination) override;
+    BPrivate::SettingsView* MakeSettingsView() override;
 
 private:
     HEIFLibrary fLibrary;

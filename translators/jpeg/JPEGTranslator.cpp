@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <new>
 
-#include "JPEGCodec.h"
 #include "translation/SettingsView.h"
 
 const char* const kJPEGSettingQuality = "jpeg /quality";
@@ -72,10 +71,8 @@ status_t JPEGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
     return jpeg_encode(&reader, bits.width, bits.height, options, destination);
 }
 
-status_t JPEGTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* JPEGTranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     BPrivate::SettingsView* view = new BPrivate::SettingsView("JPEG settings", this);
     view->AddSlider("Quality", kJPEGSettingQuality, 1, 100, kDefaultQuality);
     view->AddCheckBox("Progressive", kJPEGSettingProgressive, kDefaultProgressive);
@@ -85,9 +82,7 @@ status_t JPEGTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _v
                          kSubsampling420);
     view->AddCheckBox("Turn pictures upright (Exif orientation)", kJPEGSettingUpright,
                       kDefaultUpright);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

@@ -1,6 +1,7 @@
-#ifndef JPEG_TRANSLATOR_H
-#define JPEG_TRANSLATOR_H
+#ifndef TAVRIN_JPEG_TRANSLATOR_H
+#define TAVRIN_JPEG_TRANSLATOR_H
 
+#include "JPEG.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an
@@ -17,14 +18,13 @@ class JPEGTranslator : public BPrivate::BaseTranslator
 public:
     JPEGTranslator();
 
-    status_t MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent) override;
-
 protected:
     status_t IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
                             translator_info* info) override;
     status_t Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination) override;
     status_t Encode(const BPrivate::BitsInfo& bits, BPositionIO* source, BMessage* ioExtension,
                     BPositionIO* destination) override;
+    BPrivate::SettingsView* MakeSettingsView() override;
 };
 
 #endif

@@ -60,16 +60,12 @@ status_t JXLTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sour
                       bits.header.colors == B_RGBA32, options, destination);
 }
 
-status_t JXLTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* JXLTranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     BPrivate::SettingsView* view = new BPrivate::SettingsView("JPEG XL settings", this);
     view->AddSlider("Quality", kJXLSettingQuality, 0, 100, kDefaultQuality);
     view->AddCheckBox("Lossless", kJXLSettingLossless, kDefaultLossless);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

@@ -1,6 +1,7 @@
-#include "PNGCodec.h"
+#include "PNG.h"
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstring>
 #include <deque>
 #include <future>
@@ -9,18 +10,23 @@
 #include <thread>
 #include <vector>
 
+#include <png.h>
 #include <zlib.h>
 
 #include <TranslationDefs.h>
 
+#include "PNGErrors.h"
+#include "translation/BaseTranslator.h"
 #include "translation/PixelRows.h"
 
-// A picture that is not interlaced is written here without libpng: its rows
-// are cut into bands, and each band is filtered and deflated on a thread of
-// its own. Every band's deflate stream starts from the last 32 KiB of the
-// band before it as a preset dictionary and ends on a byte boundary (a sync
-// flush), so the bands joined in order are one zlib stream, as compact as one
-// written in a single pass, and their checksums combine into the stream's.
+// The writing half. An interlaced picture goes through libpng, which needs
+// every row at once for Adam7. One that is not interlaced is written without
+// libpng: its rows are cut into bands, and each band is filtered and
+// deflated on a thread of its own. Every band's deflate stream starts from
+// the last 32 KiB of the band before it as a preset dictionary and ends on a
+// byte boundary (a sync flush), so the bands joined in order are one zlib
+// stream, as compact as one written in a single pass, and their checksums
+// combine into the stream's.
 // The rows are filtered the way libpng's adaptive filtering does it: each row
 // takes the filter whose output has the smallest sum of absolute values.
 
@@ -210,6 +216,39 @@ uint8 zlib_flags(int level)
     return uint8(header & 0xff);
 }
 
+struct WriteContext
+{
+    BPositionIO* destination;
+    status_t error;
+};
+
+void write_data(png_structp png, png_bytep data, size_t length)
+{
+    WriteContext* context = static_cast<WriteContext*>(png_get_io_ptr(png));
+    status_t status = context->destination->WriteExactly(data, length);
+    if (status != B_OK) {
+        context->error = status == B_ERROR ? status_t(B_IO_ERROR) : status;
+        png_error(png, "short write");
+    }
+}
+
+void flush_data(png_structp) {}
+
+// Encodes an interlaced picture: Adam7 needs every row at once. Called
+// inside the setjmp frame; *buffer is whatever this allocated, for the
+// caller to free after a jump.
+status_t write_interlaced(png_structp png, uint32 width, uint32 height,
+                          BPrivate::BitsRowSource* source, uint8* volatile* buffer)
+{
+    png_bytep* rows = make_block(size_t(width) * 4, height, 0, buffer);
+    if (rows == nullptr)
+        return B_NO_MEMORY;
+    status_t status = source->GetRows(rows[0], height);
+    if (status == B_OK)
+        png_write_image(png, rows);
+    return status;
+}
+
 } // namespace
 
 status_t png_encode_bands(BPrivate::BitsRowSource* source, uint32 width, uint32 height,
@@ -319,4 +358,53 @@ status_t png_encode_bands(BPrivate::BitsRowSource* source, uint32 width, uint32 
     if (status != B_OK)
         return status;
     return write_chunk(destination, "IEND", nullptr, 0);
+}
+
+status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height, bool hasAlpha,
+                    const PNGWriteOptions& options, BPositionIO* destination)
+{
+    if (BPrivate::check_decoded_size(width, height) != B_OK)
+        return B_BAD_VALUE;
+    int level = options.compression < 0 ? 0 : options.compression > 9 ? 9 : options.compression;
+    if (!options.interlaced)
+        return png_encode_bands(source, width, height, hasAlpha, level, destination);
+
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, error_exit, quiet_warning);
+    if (png == nullptr)
+        return B_NO_MEMORY;
+    png_infop pngInfo = png_create_info_struct(png);
+    if (pngInfo == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        return B_NO_MEMORY;
+    }
+
+    WriteContext context = {destination, B_OK};
+    uint8* volatile buffer = nullptr;
+    volatile status_t result = B_ERROR;
+
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_set_write_fn(png, &context, write_data, flush_data);
+        png_set_compression_level(png, level);
+        // Filters only cost time when nothing is compressed.
+        if (level == 0)
+            png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+        png_set_IHDR(png, pngInfo, width, height, 8,
+                     hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7,
+                     PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+        png_write_info(png, pngInfo);
+        png_set_bgr(png);
+        if (!hasAlpha)
+            png_set_filler(png, 0, PNG_FILLER_AFTER);
+        png_set_interlace_handling(png);
+        status_t status = write_interlaced(png, width, height, source, &buffer);
+        if (status == B_OK)
+            png_write_end(png, pngInfo);
+        result = status;
+    } else {
+        result = context.error != B_OK ? context.error : B_ERROR;
+    }
+    png_destroy_write_struct(&png, &pngInfo);
+    delete[] buffer;
+    return result;
 }

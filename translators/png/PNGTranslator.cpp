@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "PNGCodec.h"
 #include "translation/SettingsView.h"
 
 const char* const kPNGSettingCompression = "png /compression";
@@ -66,18 +65,14 @@ status_t PNGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sour
                       destination);
 }
 
-status_t PNGTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* PNGTranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     BPrivate::SettingsView* view = new BPrivate::SettingsView("PNG settings", this);
     view->AddSlider("Compression level", kPNGSettingCompression, 0, 9, kDefaultCompression);
     view->AddCheckBox("Interlaced (Adam7)", kPNGSettingInterlace, kDefaultInterlace);
     view->AddCheckBox("Turn pictures upright (Exif orientation)", kPNGSettingUpright,
                       kDefaultUpright);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

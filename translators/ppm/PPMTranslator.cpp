@@ -44,17 +44,13 @@ status_t PPMTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sour
     return ppm::encode(bits, source, format == ppm::kASCII, destination);
 }
 
-status_t PPMTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* PPMTranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     static const char* const kNames[] = {"Binary (P6)", "ASCII text (P3)"};
     static const int32 kValues[] = {ppm::kBinary, ppm::kASCII};
     BPrivate::SettingsView* view = new BPrivate::SettingsView("PPM settings", this);
     view->AddOptionPopUp("Write as:", ppm::kSettingFormat, kNames, kValues, 2, ppm::kBinary);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

@@ -10,14 +10,13 @@ class PPMTranslator : public BPrivate::BaseTranslator
 public:
     PPMTranslator();
 
-    status_t MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent) override;
-
 protected:
     status_t IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
                             translator_info* info) override;
     status_t Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination) override;
     status_t Encode(const BPrivate::BitsInfo& bits, BPositionIO* source, BMessage* ioExtension,
                     BPositionIO* destination) override;
+    BPrivate::SettingsView* MakeSettingsView() override;
 };
 
 #endif

@@ -59,16 +59,12 @@ status_t TGATranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sour
     return tga::encode(bits, source, rle, keepAlpha, destination);
 }
 
-status_t TGATranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* TGATranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     BPrivate::SettingsView* view = new BPrivate::SettingsView("Targa settings", this);
     view->AddCheckBox("Compress with run-length encoding (RLE)", tga::kSettingRLE, false);
     view->AddCheckBox("Keep the alpha channel", tga::kSettingKeepAlpha, true);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

@@ -1,5 +1,5 @@
-#ifndef TIFF_STREAM_H
-#define TIFF_STREAM_H
+#ifndef TAVRIN_TIFF_STREAM_H
+#define TAVRIN_TIFF_STREAM_H
 
 #include <memory>
 

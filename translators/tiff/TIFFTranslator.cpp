@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "TIFFCodec.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"
 
@@ -67,10 +66,8 @@ status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
                        bits.header.colors == B_RGBA32, options, destination);
 }
 
-status_t TIFFTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* TIFFTranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     BPrivate::SettingsView* view = new BPrivate::SettingsView("TIFF settings", this);
     const char* const names[] = {"None", "LZW", "Deflate", "PackBits"};
     const int32 values[] = {kTIFFCompressionNone, kTIFFCompressionLZW, kTIFFCompressionDeflate,
@@ -79,9 +76,7 @@ status_t TIFFTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _v
                          kTIFFCompressionLZW);
     view->AddCheckBox("Turn pictures upright (orientation tag)", kTIFFSettingUpright,
                       kDefaultUpright);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

@@ -1,6 +1,7 @@
-#ifndef TIFF_TRANSLATOR_H
-#define TIFF_TRANSLATOR_H
+#ifndef TAVRIN_TIFF_TRANSLATOR_H
+#define TAVRIN_TIFF_TRANSLATOR_H
 
+#include "TIFF.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an
@@ -15,14 +16,13 @@ class TIFFTranslator : public BPrivate::BaseTranslator
 public:
     TIFFTranslator();
 
-    status_t MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent) override;
-
 protected:
     status_t IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
                             translator_info* info) override;
     status_t Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination) override;
     status_t Encode(const BPrivate::BitsInfo& bits, BPositionIO* source, BMessage* ioExtension,
                     BPositionIO* destination) override;
+    BPrivate::SettingsView* MakeSettingsView() override;
 };
 
 #endif

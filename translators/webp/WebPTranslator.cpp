@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <new>
 
-#include "WebPCodec.h"
 #include "translation/ImageOrientation.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"
@@ -79,18 +78,14 @@ status_t WebPTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
                        bits.header.colors == B_RGBA32, options, destination);
 }
 
-status_t WebPTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent)
+BPrivate::SettingsView* WebPTranslator::MakeSettingsView()
 {
-    if (_view == nullptr || _extent == nullptr)
-        return B_BAD_VALUE;
     BPrivate::SettingsView* view = new BPrivate::SettingsView("WebP settings", this);
     view->AddSlider("Quality", kWebPSettingQuality, 0, 100, kDefaultQuality);
     view->AddCheckBox("Lossless", kWebPSettingLossless, kDefaultLossless);
     view->AddCheckBox("Turn pictures upright (Exif orientation)", kWebPSettingUpright,
                       kDefaultUpright);
-    *_extent = view->Bounds();
-    *_view = view;
-    return B_OK;
+    return view;
 }
 
 extern "C" BTranslator* make_nth_translator(int32 n, void* image, uint32 flags, ...)

@@ -1,6 +1,7 @@
-#ifndef WEBP_TRANSLATOR_H
-#define WEBP_TRANSLATOR_H
+#ifndef TAVRIN_WEBP_TRANSLATOR_H
+#define TAVRIN_WEBP_TRANSLATOR_H
 
+#include "WebP.h"
 #include "translation/BaseTranslator.h"
 
 // Names of the settings, as stored in the settings file and as fields of an
@@ -16,14 +17,13 @@ class WebPTranslator : public BPrivate::BaseTranslator
 public:
     WebPTranslator();
 
-    status_t MakeConfigurationView(BMessage* ioExtension, BView** _view, BRect* _extent) override;
-
 protected:
     status_t IdentifyFormat(BPositionIO* source, BMessage* ioExtension,
                             translator_info* info) override;
     status_t Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination) override;
     status_t Encode(const BPrivate::BitsInfo& bits, BPositionIO* source, BMessage* ioExtension,
                     BPositionIO* destination) override;
+    BPrivate::SettingsView* MakeSettingsView() override;
 };
 
 #endif

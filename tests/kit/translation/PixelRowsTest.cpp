@@ -70,4 +70,50 @@ INSTANTIATE_TEST_SUITE_P(Conversions, PixelRows,
                              return info.param.name;
                          });
 
+// Whole pictures with padded rows on both sides: every pixel converted as
+// the row conversions do it, and the padding after each row left alone.
+TEST(PixelRowsPicture, RowsAreConvertedWithTheirOwnStrides)
+{
+    struct Case
+    {
+        const char* name;
+        size_t width;
+        size_t height;
+        size_t inPadding;
+        size_t outPadding;
+        bool alpha;
+    };
+    const Case cases[] = {
+        {"packed RGB", 17, 5, 0, 0, false},       {"packed RGBA", 17, 5, 0, 0, true},
+        {"padded RGB", 9, 4, 12, 7, false},       {"padded RGBA", 9, 4, 4, 13, true},
+        {"one column", 1, 6, 8, 1, true},         {"no rows", 5, 0, 0, 0, false},
+        {"wide single row", 300, 1, 0, 3, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t samples = c.alpha ? 4 : 3;
+        size_t inBytes = c.width * 4 + c.inPadding;
+        size_t outBytes = c.width * samples + c.outPadding;
+        std::vector<uint8> in(inBytes * c.height);
+        for (size_t i = 0; i < in.size(); i++)
+            in[i] = uint8(i * 13 + 5);
+        std::vector<uint8> out(outBytes * c.height, 0xcd);
+        std::vector<uint8> expected(out);
+        for (size_t y = 0; y < c.height; y++) {
+            for (size_t x = 0; x < c.width; x++) {
+                const uint8* pixel = in.data() + y * inBytes + x * 4;
+                uint8* sample = expected.data() + y * outBytes + x * samples;
+                sample[0] = pixel[2];
+                sample[1] = pixel[1];
+                sample[2] = pixel[0];
+                if (c.alpha)
+                    sample[3] = pixel[3];
+            }
+        }
+        BPrivate::bgra_rows_to_rgb(in.data(), inBytes, out.data(), outBytes, c.width, c.height,
+                                   c.alpha);
+        EXPECT_EQ(out, expected);
+    }
+}
+
 } // namespace

@@ -220,6 +220,10 @@ TEST_P(CodecPanelTest, ControlsShowAndChangeTheStoredSettings)
         ASSERT_NE(module.Get(), nullptr) << module.Error();
         BView* view = nullptr;
         BRect extent(0, 0, -1, -1);
+        // Without a place for the view or its size there is nothing to hand out.
+        EXPECT_EQ(module.Get()->MakeConfigurationView(nullptr, nullptr, &extent), B_BAD_VALUE);
+        EXPECT_EQ(module.Get()->MakeConfigurationView(nullptr, &view, nullptr), B_BAD_VALUE);
+        EXPECT_EQ(view, nullptr);
         ASSERT_EQ(module.Get()->MakeConfigurationView(nullptr, &view, &extent), B_OK);
         ASSERT_NE(view, nullptr);
         EXPECT_GT(extent.Width(), 100);

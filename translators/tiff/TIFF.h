@@ -1,5 +1,5 @@
-#ifndef TIFF_CODEC_H
-#define TIFF_CODEC_H
+#ifndef TAVRIN_TIFF_H
+#define TAVRIN_TIFF_H
 
 #include <memory>
 

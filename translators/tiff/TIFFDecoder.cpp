@@ -1,4 +1,4 @@
-#include "TIFFCodec.h"
+#include "TIFF.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
-#ifndef JXL_CODEC_H
-#define JXL_CODEC_H
+#ifndef TAVRIN_JXL_H
+#define TAVRIN_JXL_H
 
 #include <DataIO.h>
 

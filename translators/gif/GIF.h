@@ -1,5 +1,5 @@
-#ifndef GIF_CODEC_H
-#define GIF_CODEC_H
+#ifndef TAVRIN_GIF_H
+#define TAVRIN_GIF_H
 
 #include <memory>
 

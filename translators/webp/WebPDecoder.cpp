@@ -1,21 +1,19 @@
-#include "WebPCodec.h"
+#include "WebP.h"
 
-#include <cerrno>
 #include <cstring>
 #include <new>
 
 #include <webp/decode.h>
 #include <webp/demux.h>
-#include <webp/encode.h>
 
 #include <Errors.h>
 #include <TranslationDefs.h>
 
 #include "translation/ImageOrientation.h"
 
-// libwebp works on whole files in memory: the container's size field says how
-// much to read, and it is checked against the stream before anything is
-// allocated.
+// The reading half. libwebp works on whole files in memory: the container's
+// size field says how much to read, and it is checked against the stream
+// before anything is allocated.
 
 namespace {
 
@@ -176,81 +174,6 @@ status_t decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* p
     return status;
 }
 
-struct WriterContext
-{
-    BPositionIO* destination;
-    status_t error;
-};
-
-int write_data(const uint8_t* data, size_t size, const WebPPicture* picture)
-{
-    WriterContext* context = static_cast<WriterContext*>(picture->custom_ptr);
-    status_t status = context->destination->WriteExactly(data, size);
-    if (status != B_OK) {
-        context->error = status == B_ERROR ? status_t(B_IO_ERROR) : status;
-        return 0;
-    }
-    return 1;
-}
-
-// The first partition of a lossy file, which holds every macroblock's
-// modes, is at most 512 KiB: some 4 bits a macroblock for a picture of
-// 16000 x 16000, about what the cheapest modes cost. Past this many
-// macroblocks (about 11600 x 11600) the encoder is told from the start to
-// spend the fewest bits on modes it can, with one segment, whose map costs
-// nothing; a busy picture may still not fit, and then the encoder fails
-// early instead of after minutes.
-const uint64 kTooManyForModes = 1 << 19;
-
-uint64 macroblocks(uint32 width, uint32 height)
-{
-    return uint64((width + 15) / 16) * ((height + 15) / 16);
-}
-
-status_t status_for(WebPEncodingError error)
-{
-    switch (error) {
-    case VP8_ENC_OK:
-        return B_OK;
-    case VP8_ENC_ERROR_OUT_OF_MEMORY:
-    case VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY:
-        return B_NO_MEMORY;
-    case VP8_ENC_ERROR_NULL_PARAMETER:
-    case VP8_ENC_ERROR_INVALID_CONFIGURATION:
-        return B_BAD_VALUE;
-    case VP8_ENC_ERROR_BAD_DIMENSION:
-    case VP8_ENC_ERROR_PARTITION0_OVERFLOW:
-    case VP8_ENC_ERROR_PARTITION_OVERFLOW:
-    case VP8_ENC_ERROR_FILE_TOO_BIG:
-        // What the picture needs does not fit what the format can hold.
-        return status_from_errno(EFBIG);
-    case VP8_ENC_ERROR_BAD_WRITE:
-        return B_IO_ERROR;
-    case VP8_ENC_ERROR_USER_ABORT:
-        return B_CANCELED;
-    default:
-        return B_ERROR;
-    }
-}
-
-// Runs the encoder; a run that failed may have written the file's first
-// headers, so another run starts again at start.
-status_t encode_picture(const WebPConfig& config, WebPPicture* picture, BPositionIO* destination,
-                        off_t start)
-{
-    if (destination->Seek(start, SEEK_SET) != start)
-        return B_IO_ERROR;
-    WriterContext context = {destination, B_OK};
-    picture->writer = write_data;
-    picture->custom_ptr = &context;
-    picture->error_code = VP8_ENC_OK;
-    if (WebPEncode(&config, picture))
-        return B_OK;
-    if (context.error != B_OK)
-        return context.error;
-    return status_for(picture->error_code);
-}
-
 } // namespace
 
 status_t webp_identify(BPositionIO* source, WebPInfo* info)
@@ -261,62 +184,4 @@ status_t webp_identify(BPositionIO* source, WebPInfo* info)
 status_t webp_decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* pixels)
 {
     return decode(source, info, pixels);
-}
-
-bool webp_can_hold(uint32 width, uint32 height)
-{
-    return width > 0 && height > 0 && width <= WEBP_MAX_DIMENSION && height <= WEBP_MAX_DIMENSION;
-}
-
-status_t webp_encode(std::unique_ptr<uint8[]> bits, uint32 width, uint32 height, size_t rowBytes,
-                     bool hasAlpha, const WebPWriteOptions& options, BPositionIO* destination)
-{
-    if (!webp_can_hold(width, height))
-        return status_from_errno(EFBIG);
-    if (!fits_limit(width, height) || rowBytes < size_t(width) * 4 || rowBytes > INT32_MAX)
-        return B_BAD_VALUE;
-
-    WebPConfig config;
-    WebPPicture picture;
-    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture))
-        return B_ERROR;
-    int32 quality = options.quality < 0 ? 0 : options.quality > 100 ? 100 : options.quality;
-    config.quality = float(quality);
-    config.lossless = options.lossless ? 1 : 0;
-    config.exact = options.lossless ? 1 : 0;
-    uint64 blocks = macroblocks(width, height);
-    if (!options.lossless && blocks > kTooManyForModes) {
-        config.partition_limit = 100;
-        config.segments = 1;
-    }
-    if (!WebPValidateConfig(&config))
-        return B_BAD_VALUE;
-
-    picture.use_argb = options.lossless ? 1 : 0;
-    picture.width = int(width);
-    picture.height = int(height);
-    int imported = hasAlpha ? WebPPictureImportBGRA(&picture, bits.get(), int(rowBytes))
-                            : WebPPictureImportBGRX(&picture, bits.get(), int(rowBytes));
-    // The picture holds its own copy now (as YUV for lossy files); the rows
-    // are not needed while the encoder runs.
-    bits.reset();
-    if (!imported) {
-        WebPPictureFree(&picture);
-        return B_NO_MEMORY;
-    }
-
-    off_t start = destination->Position();
-    status_t status =
-        start < 0 ? status_t(start) : encode_picture(config, &picture, destination, start);
-    if (status != B_OK && !options.lossless &&
-        picture.error_code == VP8_ENC_ERROR_PARTITION0_OVERFLOW &&
-        (config.segments > 1 || config.partition_limit < 100)) {
-        // The modes did not fit at the usual settings: the most the encoder
-        // may give up for them, and one segment.
-        config.partition_limit = 100;
-        config.segments = 1;
-        status = encode_picture(config, &picture, destination, start);
-    }
-    WebPPictureFree(&picture);
-    return status;
 }

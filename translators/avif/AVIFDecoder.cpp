@@ -1,4 +1,4 @@
-#include "AVIFCodec.h"
+#include "AVIF.h"
 
 #include <cstring>
 #include <memory>
@@ -6,12 +6,12 @@
 
 #include <avif/avif.h>
 
+#include "AVIFErrors.h"
 #include "translation/BaseTranslator.h"
 #include "translation/StreamReader.h"
 
-// libavif reads the file through an avifIO of ours, which reads the ranges
-// it asks for from the stream; libavif copies what it keeps. Its results stay
-// in this file; callers see status_t.
+// The reading half: libavif reads the file through an avifIO of ours, which
+// reads the ranges it asks for from the stream; libavif copies what it keeps.
 
 namespace {
 
@@ -59,27 +59,6 @@ avifResult stream_read(avifIO* io, uint32_t readFlags, uint64_t offset, size_t s
     out->data = stream->buffer.get();
     out->size = size;
     return AVIF_RESULT_OK;
-}
-
-status_t status_for(avifResult result, status_t streamError)
-{
-    switch (result) {
-    case AVIF_RESULT_OK:
-        return B_OK;
-    case AVIF_RESULT_OUT_OF_MEMORY:
-        return B_NO_MEMORY;
-    case AVIF_RESULT_IO_ERROR:
-        return streamError != B_OK ? streamError : B_IO_ERROR;
-    case AVIF_RESULT_NO_CODEC_AVAILABLE:
-    case AVIF_RESULT_NOT_IMPLEMENTED:
-        return B_NOT_SUPPORTED;
-    case AVIF_RESULT_ENCODE_COLOR_FAILED:
-    case AVIF_RESULT_ENCODE_ALPHA_FAILED:
-    case AVIF_RESULT_REFORMAT_FAILED:
-        return B_ERROR;
-    default:
-        return B_ILLEGAL_DATA;
-    }
 }
 
 uint32 read_be32(const uint8* bytes)
@@ -318,61 +297,4 @@ status_t avif_decode(BPositionIO* source, AVIFInfo* info, BPrivate::BitsRowSink*
     if (status != B_OK)
         return status == B_ERROR ? status_t(B_ILLEGAL_DATA) : status;
     return put_pixels(pixels.get(), image->width, geometry, info->hasAlpha, sink);
-}
-
-status_t avif_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
-                     const AVIFWriteOptions& options, BPositionIO* destination)
-{
-    if (BPrivate::check_decoded_size(width, height) != B_OK || rowBytes < size_t(width) * 4 ||
-        rowBytes > UINT32_MAX)
-        return B_BAD_VALUE;
-
-    std::unique_ptr<avifImage, void (*)(avifImage*)> image(
-        avifImageCreate(width, height, 8,
-                        options.lossless ? AVIF_PIXEL_FORMAT_YUV444 : AVIF_PIXEL_FORMAT_YUV420),
-        avifImageDestroy);
-    if (!image)
-        return B_NO_MEMORY;
-    // sRGB; lossless pictures keep R, G and B as planes of their own.
-    image->colorPrimaries = AVIF_COLOR_PRIMARIES_BT709;
-    image->transferCharacteristics = AVIF_TRANSFER_CHARACTERISTICS_SRGB;
-    image->matrixCoefficients =
-        options.lossless ? AVIF_MATRIX_COEFFICIENTS_IDENTITY : AVIF_MATRIX_COEFFICIENTS_BT601;
-    image->yuvRange = AVIF_RANGE_FULL;
-
-    avifRGBImage rgb;
-    avifRGBImageSetDefaults(&rgb, image.get());
-    rgb.format = AVIF_RGB_FORMAT_BGRA;
-    rgb.depth = 8;
-    rgb.ignoreAlpha = hasAlpha ? AVIF_FALSE : AVIF_TRUE;
-    rgb.pixels = const_cast<uint8*>(bits);
-    rgb.rowBytes = uint32(rowBytes);
-    status_t status = status_for(avifImageRGBToYUV(image.get(), &rgb), B_OK);
-    if (status != B_OK)
-        return status;
-
-    std::unique_ptr<avifEncoder, void (*)(avifEncoder*)> encoder(avifEncoderCreate(),
-                                                                 avifEncoderDestroy);
-    if (!encoder)
-        return B_NO_MEMORY;
-    encoder->maxThreads = 2;
-    // avifenc's default: the encoder's slowest settings take minutes for a
-    // photo and gain little.
-    encoder->speed = 6;
-    int32 quality = options.quality < 0 ? 0 : options.quality > 100 ? 100 : options.quality;
-    int quantizer = options.lossless
-                        ? AVIF_QUANTIZER_LOSSLESS
-                        : int(((100 - quality) * AVIF_QUANTIZER_WORST_QUALITY + 50) / 100);
-    encoder->minQuantizer = encoder->maxQuantizer = quantizer;
-    encoder->minQuantizerAlpha = encoder->maxQuantizerAlpha = AVIF_QUANTIZER_LOSSLESS;
-
-    avifRWData output = AVIF_DATA_EMPTY;
-    status = status_for(avifEncoderWrite(encoder.get(), image.get(), &output), B_OK);
-    if (status == B_OK) {
-        status = destination->WriteExactly(output.data, output.size);
-        if (status == B_ERROR)
-            status = B_IO_ERROR;
-    }
-    avifRWDataFree(&output);
-    return status;
 }

@@ -1,4 +1,4 @@
-#include "PNGCodec.h"
+#include "PNG.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -9,15 +9,15 @@
 
 #include <TranslationDefs.h>
 
+#include "PNGErrors.h"
 #include "translation/ImageOrientation.h"
 #include "translation/PixelRows.h"
 #include "translation/StreamReader.h"
 
-// libpng reports errors by longjmp; everything that can jump stays in this
-// file, and every object that outlives a jump is plain data owned outside the
-// setjmp frame. Decoded rows travel in blocks of kBlockRows, so a picture that
-// is not interlaced never exists whole here; Adam7 needs every row at once.
-// Pictures that are not interlaced are written by PNGEncoder.cpp.
+// The reading half. libpng reports errors by longjmp (see PNGErrors.h), so
+// every object that outlives a jump is plain data owned outside the setjmp
+// frame. Decoded rows travel in blocks of kBlockRows, so a picture that is
+// not interlaced never exists whole here; Adam7 needs every row at once.
 
 namespace {
 
@@ -39,19 +39,6 @@ struct ReadContext
     bool rowsRead;
 };
 
-struct WriteContext
-{
-    BPositionIO* destination;
-    status_t error;
-};
-
-void quiet_warning(png_structp, png_const_charp) {}
-
-void error_exit(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
-}
-
 void read_data(png_structp png, png_bytep data, size_t length)
 {
     ReadContext* context = static_cast<ReadContext*>(png_get_io_ptr(png));
@@ -62,18 +49,6 @@ void read_data(png_structp png, png_bytep data, size_t length)
         png_error(png, "truncated");
     }
 }
-
-void write_data(png_structp png, png_bytep data, size_t length)
-{
-    WriteContext* context = static_cast<WriteContext*>(png_get_io_ptr(png));
-    status_t status = context->destination->WriteExactly(data, length);
-    if (status != B_OK) {
-        context->error = status == B_ERROR ? status_t(B_IO_ERROR) : status;
-        png_error(png, "short write");
-    }
-}
-
-void flush_data(png_structp) {}
 
 bool fits_limit(uint32 width, uint32 height)
 {
@@ -153,22 +128,6 @@ status_t check_signature(BPositionIO* source)
     if (size_t(got) < sizeof(signature) || memcmp(signature, kSignature, sizeof(signature)) != 0)
         return B_NO_TRANSLATOR;
     return B_OK;
-}
-
-// One allocation for a block of rows, the table of pointers to them that
-// libpng wants, and extraBytes more: a std::vector would leak when libpng
-// jumps out.
-png_bytep* make_block(size_t rowBytes, uint32 count, size_t extraBytes, uint8* volatile* buffer)
-{
-    size_t tableBytes = sizeof(png_bytep) * count;
-    uint8* memory = new (std::nothrow) uint8[tableBytes + rowBytes * count + extraBytes];
-    *buffer = memory;
-    if (memory == nullptr)
-        return nullptr;
-    png_bytep* rows = reinterpret_cast<png_bytep*>(memory);
-    for (uint32 y = 0; y < count; y++)
-        rows[y] = memory + tableBytes + y * rowBytes;
-    return rows;
 }
 
 // Decodes the image data into the sink. Called inside the setjmp frame;
@@ -290,20 +249,6 @@ status_t decode(BPositionIO* source, PNGInfo* info, bool upright, BPrivate::Bits
     return result;
 }
 
-// Encodes an interlaced picture: Adam7 needs every row at once. Called
-// inside the setjmp frame, like read_rows().
-status_t write_interlaced(png_structp png, uint32 width, uint32 height,
-                          BPrivate::BitsRowSource* source, uint8* volatile* buffer)
-{
-    png_bytep* rows = make_block(size_t(width) * 4, height, 0, buffer);
-    if (rows == nullptr)
-        return B_NO_MEMORY;
-    status_t status = source->GetRows(rows[0], height);
-    if (status == B_OK)
-        png_write_image(png, rows);
-    return status;
-}
-
 } // namespace
 
 status_t png_identify(BPositionIO* source, PNGInfo* info)
@@ -314,53 +259,4 @@ status_t png_identify(BPositionIO* source, PNGInfo* info)
 status_t png_decode(BPositionIO* source, PNGInfo* info, bool upright, BPrivate::BitsRowSink* sink)
 {
     return decode(source, info, upright, sink);
-}
-
-status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height, bool hasAlpha,
-                    const PNGWriteOptions& options, BPositionIO* destination)
-{
-    if (!fits_limit(width, height))
-        return B_BAD_VALUE;
-    int level = options.compression < 0 ? 0 : options.compression > 9 ? 9 : options.compression;
-    if (!options.interlaced)
-        return png_encode_bands(source, width, height, hasAlpha, level, destination);
-
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, error_exit, quiet_warning);
-    if (png == nullptr)
-        return B_NO_MEMORY;
-    png_infop pngInfo = png_create_info_struct(png);
-    if (pngInfo == nullptr) {
-        png_destroy_write_struct(&png, nullptr);
-        return B_NO_MEMORY;
-    }
-
-    WriteContext context = {destination, B_OK};
-    uint8* volatile buffer = nullptr;
-    volatile status_t result = B_ERROR;
-
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_set_write_fn(png, &context, write_data, flush_data);
-        png_set_compression_level(png, level);
-        // Filters only cost time when nothing is compressed.
-        if (level == 0)
-            png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-        png_set_IHDR(png, pngInfo, width, height, 8,
-                     hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7,
-                     PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-        png_write_info(png, pngInfo);
-        png_set_bgr(png);
-        if (!hasAlpha)
-            png_set_filler(png, 0, PNG_FILLER_AFTER);
-        png_set_interlace_handling(png);
-        status_t status = write_interlaced(png, width, height, source, &buffer);
-        if (status == B_OK)
-            png_write_end(png, pngInfo);
-        result = status;
-    } else {
-        result = context.error != B_OK ? context.error : B_ERROR;
-    }
-    png_destroy_write_struct(&png, &pngInfo);
-    delete[] buffer;
-    return result;
 }

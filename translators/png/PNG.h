@@ -1,5 +1,5 @@
-#ifndef PNG_CODEC_H
-#define PNG_CODEC_H
+#ifndef TAVRIN_PNG_H
+#define TAVRIN_PNG_H
 
 #include <DataIO.h>
 

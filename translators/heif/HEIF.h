@@ -1,5 +1,5 @@
-#ifndef HEIF_CODEC_H
-#define HEIF_CODEC_H
+#ifndef TAVRIN_HEIF_H
+#define TAVRIN_HEIF_H
 
 #include <DataIO.h>
 

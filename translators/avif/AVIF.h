@@ -1,5 +1,5 @@
-#ifndef AVIF_CODEC_H
-#define AVIF_CODEC_H
+#ifndef TAVRIN_AVIF_H
+#define TAVRIN_AVIF_H
 
 #include <DataIO.h>
 

@@ -1,5 +1,5 @@
-#ifndef WEBP_CODEC_H
-#define WEBP_CODEC_H
+#ifndef TAVRIN_WEBP_H
+#define TAVRIN_WEBP_H
 
 #include <memory>
 

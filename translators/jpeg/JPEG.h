@@ -1,5 +1,5 @@
-#ifndef JPEG_CODEC_H
-#define JPEG_CODEC_H
+#ifndef TAVRIN_JPEG_H
+#define TAVRIN_JPEG_H
 
 #include <DataIO.h>
 

@@ -1,0 +1,13 @@
+#ifndef TAVRIN_AVIF_ERRORS_H
+#define TAVRIN_AVIF_ERRORS_H
+
+#include <avif/avif.h>
+
+#include <SupportDefs.h>
+
+// libavif's results stay in the decoder and the encoder; callers see the
+// status_t this gives. streamError is what the stream answered when libavif
+// read through it, which an I/O failure stands for.
+status_t status_for(avifResult result, status_t streamError);
+
+#endif
