@@ -334,10 +334,15 @@ void BWindow::ResizeTo(float width, float height)
         return;
     frame.right = frame.left + width;
     frame.bottom = frame.top + height;
+    QWidget* widget = fWinData->widget;
+    if (widget && widget->isVisible() && !fWinData->sizeBeforeRequest) {
+        fWinData->sizeBeforeRequest = std::make_pair(widget->width(), widget->height());
+        fWinData->sizeRequestsRepeated = 0;
+    }
     WindowBridge::ApplyLimits(this);
-    if (fWinData->widget) {
+    if (widget) {
         fWinData->requestedSizes.emplace_back(pixel_span(0, width), pixel_span(0, height));
-        fWinData->widget->resize(pixel_span(0, width), pixel_span(0, height));
+        widget->resize(pixel_span(0, width), pixel_span(0, height));
     }
     for (size_t i = 0; i < fWinData->children.size(); i++)
         ViewBridge::ParentResized(fWinData->children[i], dw, dh);
@@ -597,6 +602,10 @@ bool BWindow::NeedsUpdate() const
 
 namespace BPrivate {
 
+// How many times the kit asks again for a size the platform answered with
+// the window's older one.
+const int kSizeRequestRepeats = 3;
+
 BRect fit_frame(BRect wanted, BRect current, BRect decorator, BRect area, float minWidth,
                 float minHeight)
 {
@@ -637,8 +646,11 @@ void WindowWidget::closeEvent(QCloseEvent* event)
 void WindowWidget::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    // The widget's own size, not the event's: when the platform takes back
+    // a size the program has just asked for, Qt may hand on an event with the
+    // asked-for size while it has already given the widget the platform's.
     if (fWindow)
-        WindowBridge::PlatformResized(fWindow, event->size().width(), event->size().height());
+        WindowBridge::PlatformResized(fWindow, width(), height());
 }
 
 void WindowWidget::moveEvent(QMoveEvent* event)
@@ -684,6 +696,22 @@ void WindowBridge::PlatformResized(BWindow* window, int width, int height)
             return;
         }
     }
+    // A compositor may answer a window's first showing with the size the
+    // window had then, even when the program has asked for another since
+    // (sway with a floating window does): the platform going back to the
+    // size from before the kit's request is that late answer, and the kit
+    // asks again, a few times at most, so that a platform that insists has
+    // its way. Any other size is the platform's (or the user's) own.
+    if (data->sizeBeforeRequest) {
+        bool wentBack = *data->sizeBeforeRequest == std::make_pair(width, height);
+        if (wentBack && data->sizeRequestsRepeated < kSizeRequestRepeats) {
+            data->sizeRequestsRepeated++;
+            QMetaObject::invokeMethod(
+                data->widget, [window]() { RepeatSizeRequest(window); }, Qt::QueuedConnection);
+            return;
+        }
+        data->sizeBeforeRequest.reset();
+    }
     float w = (float)(width - 1);
     float h = (float)(height - 1);
     BRect& frame = data->frame;
@@ -699,6 +727,20 @@ void WindowBridge::PlatformResized(BWindow* window, int width, int height)
     resized.AddFloat("width", w);
     resized.AddFloat("height", h);
     window->PostMessage(&resized);
+}
+
+void WindowBridge::RepeatSizeRequest(BWindow* window)
+{
+    WindowData* data = window->fWinData;
+    QWidget* widget = data->widget;
+    if (!widget)
+        return;
+    std::pair<int, int> wanted(pixel_span(0, data->frame.Width()),
+                               pixel_span(0, data->frame.Height()));
+    if (std::make_pair(widget->width(), widget->height()) == wanted)
+        return;
+    data->requestedSizes.push_back(wanted);
+    widget->resize(wanted.first, wanted.second);
 }
 
 void WindowBridge::PlatformMoved(BWindow* window, int x, int y)

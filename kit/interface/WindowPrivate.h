@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,11 @@ struct WindowData
     bool quitting = false;
     // Sizes asked of the platform and not yet confirmed, oldest first.
     std::vector<std::pair<int, int>> requestedSizes;
+    // The size the shown window had when the kit last asked for another,
+    // kept until the platform next reports a size of its own; and how often
+    // the kit has asked again since, the platform having gone back to it.
+    std::optional<std::pair<int, int>> sizeBeforeRequest;
+    int sizeRequestsRepeated = 0;
 };
 
 // The top-level widget of a window.
@@ -76,6 +82,9 @@ public:
     static void ScheduleUpdate(BWindow* window);
     // The platform changed the window's size or place (the user, the window manager).
     static void PlatformResized(BWindow* window, int width, int height);
+    // Asks the platform again for the kit's size, which it answered with an
+    // older one.
+    static void RepeatSizeRequest(BWindow* window);
     static void PlatformMoved(BWindow* window, int x, int y);
     static void ApplyLimits(BWindow* window);
 };

@@ -86,6 +86,55 @@ TEST_F(WindowTest, SizeLimitsAndZoom)
     window->Quit();
 }
 
+TEST_F(WindowTest, APlatformGoingBackToTheOldSizeIsAskedAgain)
+{
+    // Each step is a size the platform gives the widget after the window
+    // asked for 314 x 234, and the widget's size once the kit has answered.
+    const QSize before(201, 151), asked(314, 234), own(250, 200);
+    struct Step
+    {
+        QSize given, then;
+    };
+    struct
+    {
+        const char* what;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"a late answer with the old size", {{before, asked}}},
+        {"a size of the platform's own", {{own, own}}},
+        {"a platform that insists has its way",
+         {{before, asked}, {before, asked}, {before, asked}, {before, before}}},
+        {"once the platform chose a size, the old one is the user's",
+         {{own, own}, {before, before}}},
+    };
+    for (const auto& c : cases) {
+        Recording* window = new Recording(BRect(100, 100, 300, 250));
+        window->Show();
+        ASSERT_TRUE(run_until([&] { return shown_on_screen(window); })) << c.what;
+        QWidget* widget = BPrivate::WindowBridge::Data(window)->widget;
+        window->ResizeTo(313, 233);
+        ASSERT_TRUE(settle_window(window)) << c.what;
+        for (const Step& step : c.steps) {
+            widget->resize(step.given);
+            run_until([&] { return widget->size() == step.then; });
+            EXPECT_EQ(widget->size(), step.then) << c.what;
+        }
+        ASSERT_TRUE(settle_window(window)) << c.what;
+        QSize last = c.steps.back().then;
+        EXPECT_EQ(window->Bounds(), BRect(0, 0, last.width() - 1, last.height() - 1)) << c.what;
+        ASSERT_FALSE(window->sizes.empty()) << c.what;
+        EXPECT_EQ(window->sizes.back(),
+                  std::make_pair(float(last.width() - 1), float(last.height() - 1)))
+            << c.what;
+        if (last == asked) {
+            for (const auto& size : window->sizes)
+                EXPECT_NE(size, std::make_pair(200.0f, 150.0f)) << c.what << ": the old size shows";
+        }
+        window->Lock();
+        window->Quit();
+    }
+}
+
 TEST(FitFrame, KeepsTheCornerAndShrinksToTheFreeArea)
 {
     // A window manager's border of 1 on the sides, 20 on top, 5 below; a work
