@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,10 +38,10 @@ struct WindowData
     bool quitting = false;
     // Sizes asked of the platform and not yet confirmed, oldest first.
     std::vector<std::pair<int, int>> requestedSizes;
-    // The size the shown window had when the kit last asked for another,
-    // kept until the platform next reports a size of its own; and how often
-    // the kit has asked again since, the platform having gone back to it.
-    std::optional<std::pair<int, int>> sizeBeforeRequest;
+    // Sizes the program gave the window since the platform last chose one
+    // of its own, the latest last; and how often the kit has asked again for
+    // the latest since the window's state last changed.
+    std::vector<std::pair<int, int>> programSizes;
     int sizeRequestsRepeated = 0;
 };
 
@@ -82,6 +81,8 @@ public:
     static void ScheduleUpdate(BWindow* window);
     // The platform changed the window's size or place (the user, the window manager).
     static void PlatformResized(BWindow* window, int width, int height);
+    // The program chose a size for the window.
+    static void ProgramResized(BWindow* window, int width, int height);
     // Asks the platform again for the kit's size, which it answered with an
     // older one.
     static void RepeatSizeRequest(BWindow* window);
