@@ -16,6 +16,7 @@
 #include <QMoveEvent>
 #include <QResizeEvent>
 
+#include <algorithm>
 #include <cstring>
 
 using BPrivate::ViewBridge;
@@ -36,6 +37,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
     widget->setWindowTitle(QString::fromUtf8(fWinData->title.c_str()));
     widget->setGeometry((int)frame.left, (int)frame.top, pixel_span(0, frame.Width()),
                         pixel_span(0, frame.Height()));
+    WindowBridge::ProgramResized(this, pixel_span(0, frame.Width()), pixel_span(0, frame.Height()));
     Qt::WindowFlags windowFlags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
     if (!(flags & B_NOT_CLOSABLE))
         windowFlags |= Qt::WindowCloseButtonHint;
@@ -334,6 +336,7 @@ void BWindow::ResizeTo(float width, float height)
         return;
     frame.right = frame.left + width;
     frame.bottom = frame.top + height;
+    WindowBridge::ProgramResized(this, pixel_span(0, width), pixel_span(0, height));
     WindowBridge::ApplyLimits(this);
     if (fWinData->widget) {
         fWinData->requestedSizes.emplace_back(pixel_span(0, width), pixel_span(0, height));
@@ -597,6 +600,12 @@ bool BWindow::NeedsUpdate() const
 
 namespace BPrivate {
 
+// How many sizes of the program's the kit remembers; and how many times in
+// a row, with no change of the window's state between, it asks again for a
+// size the platform answered with an older one.
+const size_t kProgramSizesKept = 8;
+const int kSizeRequestRepeats = 3;
+
 BRect fit_frame(BRect wanted, BRect current, BRect decorator, BRect area, float minWidth,
                 float minHeight)
 {
@@ -637,8 +646,11 @@ void WindowWidget::closeEvent(QCloseEvent* event)
 void WindowWidget::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    // The widget's own size, not the event's: when the platform takes back
+    // a size the program has just asked for, Qt may hand on an event with the
+    // asked-for size while it has already given the widget the platform's.
     if (fWindow)
-        WindowBridge::PlatformResized(fWindow, event->size().width(), event->size().height());
+        WindowBridge::PlatformResized(fWindow, width(), height());
 }
 
 void WindowWidget::moveEvent(QMoveEvent* event)
@@ -651,6 +663,10 @@ void WindowWidget::moveEvent(QMoveEvent* event)
 void WindowWidget::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
+    // The platform's next answer with an older size comes from a new state.
+    if (fWindow &&
+        (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange))
+        WindowBridge::Data(fWindow)->sizeRequestsRepeated = 0;
     if (fWindow && event->type() == QEvent::ActivationChange) {
         BMessage activated(B_WINDOW_ACTIVATED);
         activated.AddBool("active", isActiveWindow());
@@ -684,6 +700,28 @@ void WindowBridge::PlatformResized(BWindow* window, int width, int height)
             return;
         }
     }
+    // A compositor may hand a floating window the size it last set itself
+    // long after the program chose another: sway answers the first showing
+    // with the size the window had then, even when the program has resized
+    // it since, and sends that size again with every change of the window's
+    // state (its activation). A size the program chose earlier is such an
+    // echo, and the kit asks again for the one it has now, until the
+    // platform answers so several times in a row: then it insists, and has
+    // its way. A size the program never chose is the platform's own (a
+    // tile, the user's resizing), and stands.
+    auto& ours = data->programSizes;
+    std::pair<int, int> now(pixel_span(0, data->frame.Width()),
+                            pixel_span(0, data->frame.Height()));
+    std::pair<int, int> given(width, height);
+    if (given != now && std::find(ours.begin(), ours.end(), given) != ours.end() &&
+        data->sizeRequestsRepeated < kSizeRequestRepeats) {
+        data->sizeRequestsRepeated++;
+        QMetaObject::invokeMethod(
+            data->widget, [window]() { RepeatSizeRequest(window); }, Qt::QueuedConnection);
+        return;
+    }
+    if (given != now)
+        ours.clear();
     float w = (float)(width - 1);
     float h = (float)(height - 1);
     BRect& frame = data->frame;
@@ -699,6 +737,31 @@ void WindowBridge::PlatformResized(BWindow* window, int width, int height)
     resized.AddFloat("width", w);
     resized.AddFloat("height", h);
     window->PostMessage(&resized);
+}
+
+void WindowBridge::ProgramResized(BWindow* window, int width, int height)
+{
+    window->fWinData->sizeRequestsRepeated = 0;
+    auto& ours = window->fWinData->programSizes;
+    std::pair<int, int> size(width, height);
+    ours.erase(std::remove(ours.begin(), ours.end(), size), ours.end());
+    ours.push_back(size);
+    if (ours.size() > kProgramSizesKept)
+        ours.erase(ours.begin());
+}
+
+void WindowBridge::RepeatSizeRequest(BWindow* window)
+{
+    WindowData* data = window->fWinData;
+    QWidget* widget = data->widget;
+    if (!widget)
+        return;
+    std::pair<int, int> wanted(pixel_span(0, data->frame.Width()),
+                               pixel_span(0, data->frame.Height()));
+    if (std::make_pair(widget->width(), widget->height()) == wanted)
+        return;
+    data->requestedSizes.push_back(wanted);
+    widget->resize(wanted.first, wanted.second);
 }
 
 void WindowBridge::PlatformMoved(BWindow* window, int x, int y)

@@ -38,6 +38,11 @@ struct WindowData
     bool quitting = false;
     // Sizes asked of the platform and not yet confirmed, oldest first.
     std::vector<std::pair<int, int>> requestedSizes;
+    // Sizes the program gave the window since the platform last chose one
+    // of its own, the latest last; and how often the kit has asked again for
+    // the latest since the window's state last changed.
+    std::vector<std::pair<int, int>> programSizes;
+    int sizeRequestsRepeated = 0;
 };
 
 // The top-level widget of a window.
@@ -76,6 +81,11 @@ public:
     static void ScheduleUpdate(BWindow* window);
     // The platform changed the window's size or place (the user, the window manager).
     static void PlatformResized(BWindow* window, int width, int height);
+    // The program chose a size for the window.
+    static void ProgramResized(BWindow* window, int width, int height);
+    // Asks the platform again for the kit's size, which it answered with an
+    // older one.
+    static void RepeatSizeRequest(BWindow* window);
     static void PlatformMoved(BWindow* window, int x, int y);
     static void ApplyLimits(BWindow* window);
 };

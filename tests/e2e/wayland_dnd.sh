@@ -22,16 +22,18 @@ title="source.png[300x200]"
 # the rest of the screen beneath it.
 env XDG_SESSION_TYPE=wayland "$TAVRIN" "$picture" >"$WORK/tavrin.out" 2>"$WORK/tavrin.err" &
 TAVRIN_PID=$!
-# The window is placed by the compositor, at the size that fits the picture
-# (300 + 14 by 200 + 14 + 20): sway may send a floating window the size it
-# had before tavrin fitted it, and Qt takes the compositor's size.
+# The window fits the picture (300 + 14 by 200 + 14 + 20) by itself, and
+# keeps that size while the other program's windows come and go; sway
+# places it in the middle, and the test moves it to the corner.
 placed()
 {
     local rect
     rect=($(window_rect "$title")) && [ "${rect[*]}" = "0 0 314 234" ]
 }
+fitted() { [ "$(window_rect "$title" | cut -d' ' -f3-)" = "314 234" ]; }
 wait_for window_rect "$title" || fail "no window titled '$title'"
-swaymsg '[app_id="tavrin"] resize set 314 234, move position 0 0' >/dev/null
+wait_for fitted || fail "tavrin's window does not fit the picture: $(window_rect "$title")"
+swaymsg '[app_id="tavrin"] move position 0 0' >/dev/null
 wait_for placed || fail "tavrin's window was not placed: $(window_rect "$title")"
 
 # Drags the selection from view point ($1, $2) to ($3, $4) out to screen
@@ -40,10 +42,7 @@ wait_for placed || fail "tavrin's window was not placed: $(window_rect "$title")
 drag_out()
 {
     local rect
-    # The compositor may still hand the window its first size late (the
-    # fault noted above): it is put back in place before each drag.
-    swaymsg '[app_id="tavrin"] resize set 314 234, move position 0 0' >/dev/null
-    wait_for placed || fail "tavrin's window was not placed: $(window_rect "$title")"
+    wait_for placed || fail "tavrin's window left its place or size: $(window_rect "$title")"
     rect=($(window_rect "$title")) || fail "no window titled '$title'"
     local ox=${rect[0]} oy=$((rect[1] + 20))
     mkdir -p "$WORK/$7"

@@ -86,6 +86,80 @@ TEST_F(WindowTest, SizeLimitsAndZoom)
     window->Quit();
 }
 
+TEST_F(WindowTest, APlatformEchoingAnOlderSizeIsAskedAgain)
+{
+    // The window starts at 201 x 151 and the program asks for the sizes
+    // given; then the platform gives the widget sizes, each maybe after a
+    // change of the window's state, and the widget has a size once the kit
+    // has answered.
+    const QSize first(201, 151), asked(314, 234), later(400, 300), own(250, 200);
+    struct Step
+    {
+        bool stateChanged;
+        QSize given, then;
+    };
+    struct
+    {
+        const char* what;
+        std::vector<QSize> program;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"a late answer with the first size", {asked}, {{false, first, asked}}},
+        {"a size of the platform's own", {asked}, {{false, own, own}}},
+        {"the first size again with each change of state",
+         {asked},
+         {{false, first, asked},
+          {true, first, asked},
+          {true, first, asked},
+          {true, first, asked},
+          {true, first, asked}}},
+        {"a platform that insists has its way",
+         {asked},
+         {{false, first, asked},
+          {false, first, asked},
+          {false, first, asked},
+          {false, first, first}}},
+        {"a size from two resizes back",
+         {asked, later},
+         {{false, first, later}, {true, asked, later}}},
+        {"once the platform chose a size, older ones stand",
+         {asked},
+         {{false, own, own}, {true, first, first}}},
+    };
+    for (const auto& c : cases) {
+        Recording* window = new Recording(BRect(100, 100, 300, 250));
+        window->Show();
+        ASSERT_TRUE(run_until([&] { return shown_on_screen(window); })) << c.what;
+        QWidget* widget = BPrivate::WindowBridge::Data(window)->widget;
+        for (const QSize& size : c.program)
+            window->ResizeTo(size.width() - 1, size.height() - 1);
+        ASSERT_TRUE(settle_window(window)) << c.what;
+        for (const Step& step : c.steps) {
+            if (step.stateChanged) {
+                QEvent change(QEvent::ActivationChange);
+                QApplication::sendEvent(widget, &change);
+            }
+            widget->resize(step.given);
+            run_until([&] { return widget->size() == step.then; });
+            EXPECT_EQ(widget->size(), step.then) << c.what;
+        }
+        ASSERT_TRUE(settle_window(window)) << c.what;
+        QSize last = c.steps.back().then;
+        std::pair<float, float> bounds(last.width() - 1, last.height() - 1);
+        EXPECT_EQ(window->Bounds(), BRect(0, 0, bounds.first, bounds.second)) << c.what;
+        ASSERT_FALSE(window->sizes.empty()) << c.what;
+        EXPECT_EQ(window->sizes.back(), bounds) << c.what;
+        // An echo the kit answers never reaches the window's own code.
+        if (last == c.program.back()) {
+            for (const auto& size : window->sizes)
+                EXPECT_NE(size, std::make_pair(200.0f, 150.0f))
+                    << c.what << ": the first size shows";
+        }
+        window->Lock();
+        window->Quit();
+    }
+}
+
 TEST(FitFrame, KeepsTheCornerAndShrinksToTheFreeArea)
 {
     // A window manager's border of 1 on the sides, 20 on top, 5 below; a work
