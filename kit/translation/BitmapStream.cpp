@@ -20,10 +20,10 @@ using BPrivate::BitsInfo;
 static const size_t kHeaderSize = B_TRANSLATOR_BITMAP_HEADER_SIZE;
 // Rows that arrive before the bitmap is made are kept in pieces of this size.
 static const size_t kPieceSize = 4 << 20;
-// The bitmap is made once the rows that came are this part of the promised
-// ones (or a piece's worth, for small bitmaps): it holds no more than that
-// many times what was written, and only those first rows are copied twice.
-static const uint64 kRowsBeforeBitmap = 16;
+// The bitmap is made once the rows that came are a sixteenth of the promised
+// ones (or a piece's worth, for small bitmaps): it is never more than sixteen
+// times what was written, and only those first rows are copied twice.
+static const uint64 kBitmapPerRowsWritten = 16;
 
 BBitmapStream::BBitmapStream(BBitmap* bitmap)
     : fBitmap(bitmap), fSize(0), fPosition(0), fStreamRowBytes(0), fDetached(false),
@@ -287,7 +287,7 @@ ssize_t BBitmapStream::WriteAt(off_t offset, const void* buffer, size_t size)
         if (status != B_OK)
             return status;
         uint64 dataSize = fSize - kHeaderSize;
-        uint64 enough = std::max<uint64>(dataSize / kRowsBeforeBitmap, kPieceSize);
+        uint64 enough = std::max<uint64>(dataSize / kBitmapPerRowsWritten, kPieceSize);
         if (fArrived >= std::min(enough, dataSize)) {
             status = _MakeBitmap();
             if (status != B_OK)
