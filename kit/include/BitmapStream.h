@@ -12,11 +12,12 @@ class BBitmap;
 
 // The standard bitmap stream over a BBitmap: a 32-byte big-endian header
 // followed by the rows. The stream owns its bitmap until it is detached.
-// An empty stream takes a complete, consistent header and then the rows; the
-// rows are kept as they arrive, and the bitmap is made only once every byte
-// the header promises has been written. Until then there is no bitmap to
-// read or detach, so a header that promises more than ever comes costs
-// nothing but the bytes that did come.
+// An empty stream takes a complete, consistent header and then the rows. The
+// first rows are kept aside as they arrive; once they add up to a sixteenth
+// of what the header promises the bitmap is made, and later rows go straight
+// into it. A header that promises more than ever comes thus costs at most
+// sixteen times the bytes that did come, and until every promised byte has
+// been written there is no bitmap to read or detach.
 class BBitmapStream : public BPositionIO
 {
 public:
@@ -45,6 +46,7 @@ private:
     status_t _Stage(uint64 offset, const uint8* buffer, size_t size);
     void _MarkFilled(uint64 start, uint64 end);
     status_t _MakeBitmap();
+    bool _AllRowsArrived() const;
 
     // The header as it appears in the stream (big-endian).
     uint8 fHeader[B_TRANSLATOR_BITMAP_HEADER_SIZE];
@@ -55,15 +57,20 @@ private:
     // be longer or shorter, and bytes beyond the shorter one are dropped.
     size_t fStreamRowBytes;
     bool fDetached;
+    // Every byte the header promises is in the bitmap: only then can it be
+    // read or detached.
+    bool fComplete;
     // Header bytes written so far into an empty stream, before the bitmap
     // exists, and a bit for each of them.
     uint8 fPendingHeader[B_TRANSLATOR_BITMAP_HEADER_SIZE];
     uint32 fPendingMask;
     // Rows written before the bitmap exists, in pieces of a fixed size made
-    // as bytes land in them, and the stretches of row bytes written so far
-    // (start to end, merged).
+    // as bytes land in them; the stretches of row bytes written so far
+    // (start to end, merged), until all have come, and how many bytes they
+    // cover.
     std::vector<std::unique_ptr<uint8[]>> fPieces;
     std::map<uint64, uint64> fFilled;
+    uint64 fArrived;
 };
 
 #endif

@@ -8,18 +8,26 @@
 #include "BitsHeader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
+#include <unistd.h>
 
 using BPrivate::BitsInfo;
 
 static const size_t kHeaderSize = B_TRANSLATOR_BITMAP_HEADER_SIZE;
 // Rows that arrive before the bitmap is made are kept in pieces of this size.
 static const size_t kPieceSize = 4 << 20;
+// The bitmap is made once the rows that came are a sixteenth of the promised
+// ones (or a piece's worth, for small bitmaps): it is never more than sixteen
+// times what was written, and only those first rows are copied twice.
+static const uint64 kBitmapPerRowsWritten = 16;
 
 BBitmapStream::BBitmapStream(BBitmap* bitmap)
-    : fBitmap(bitmap), fSize(0), fPosition(0), fStreamRowBytes(0), fDetached(false), fPendingMask(0)
+    : fBitmap(bitmap), fSize(0), fPosition(0), fStreamRowBytes(0), fDetached(false),
+      fComplete(false), fPendingMask(0), fArrived(0)
 {
     memset(fHeader, 0, sizeof(fHeader));
     memset(fPendingHeader, 0, sizeof(fPendingHeader));
@@ -40,6 +48,7 @@ BBitmapStream::BBitmapStream(BBitmap* bitmap)
     BPrivate::bits_header_to_bytes(header, fHeader);
     fStreamRowBytes = header.rowBytes;
     fSize = kHeaderSize + header.dataSize;
+    fComplete = true;
 }
 
 BBitmapStream::~BBitmapStream()
@@ -80,7 +89,7 @@ void BBitmapStream::_CopyRows(off_t offset, uint8* buffer, size_t size, bool toB
 
 ssize_t BBitmapStream::ReadAt(off_t offset, void* buffer, size_t size)
 {
-    if (fBitmap == nullptr)
+    if (fBitmap == nullptr || !fComplete)
         return fDetached ? B_ERROR : B_NO_INIT;
     if (offset < 0 || buffer == nullptr)
         return B_BAD_VALUE;
@@ -112,6 +121,8 @@ status_t BBitmapStream::_SetHeader(const uint8* bytes)
     fBitmap = nullptr;
     fPieces.clear();
     fFilled.clear();
+    fArrived = 0;
+    fComplete = false;
     memcpy(fHeader, bytes, kHeaderSize);
     fStreamRowBytes = header.rowBytes;
     fSize = kHeaderSize + header.dataSize;
@@ -150,14 +161,38 @@ void BBitmapStream::_MarkFilled(uint64 start, uint64 end)
         if (before->second >= start) {
             start = before->first;
             end = std::max(end, before->second);
+            fArrived -= before->second - before->first;
             it = fFilled.erase(before);
         }
     }
     while (it != fFilled.end() && it->first <= end) {
         end = std::max(end, it->second);
+        fArrived -= it->second - it->first;
         it = fFilled.erase(it);
     }
     fFilled[start] = end;
+    fArrived += end - start;
+}
+
+bool BBitmapStream::_AllRowsArrived() const
+{
+    return fArrived == fSize - kHeaderSize;
+}
+
+// A large picture's rows touch tens of thousands of fresh pages, one fault
+// each; huge pages, where the system offers them on request, take a few
+// hundred. Only advice: the memory and its contents stay as they are.
+static void advise_huge_pages(void* bits, size_t length)
+{
+#ifdef MADV_HUGEPAGE
+    if (length < kPieceSize)
+        return;
+    uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
+    uintptr_t start = ((uintptr_t)bits + page - 1) / page * page;
+    uintptr_t end = ((uintptr_t)bits + length) / page * page;
+    if (end > start)
+        madvise((void*)start, end - start, MADV_HUGEPAGE);
+#endif
 }
 
 status_t BBitmapStream::_MakeBitmap()
@@ -180,17 +215,20 @@ status_t BBitmapStream::_MakeBitmap()
         return status;
     }
     fBitmap = bitmap;
-    // Each piece is released once it is in the bitmap, so the rows are held
-    // about once, not twice.
-    uint64 dataSize = fSize - kHeaderSize;
-    for (size_t i = 0; i < fPieces.size(); i++) {
-        uint64 pieceStart = (uint64)i * kPieceSize;
-        uint64 pieceLength = std::min<uint64>(kPieceSize, dataSize - pieceStart);
-        _CopyRows(pieceStart, fPieces[i].get(), pieceLength, true);
-        fPieces[i].reset();
+    advise_huge_pages(bitmap->Bits(), (size_t)bitmap->BitsLength());
+    // Only the stretches written so far are copied; the rest of the rows go
+    // straight into the bitmap as they come.
+    for (const auto& [start, end] : fFilled) {
+        uint64 at = start;
+        while (at < end) {
+            size_t piece = at / kPieceSize;
+            uint64 pieceEnd = std::min<uint64>((uint64)(piece + 1) * kPieceSize, end);
+            _CopyRows(at, fPieces[piece].get() + (at - (uint64)piece * kPieceSize), pieceEnd - at,
+                      true);
+            at = pieceEnd;
+        }
     }
     fPieces.clear();
-    fFilled.clear();
     return B_OK;
 }
 
@@ -239,16 +277,27 @@ ssize_t BBitmapStream::WriteAt(off_t offset, const void* buffer, size_t size)
     if ((uint64)position >= fSize)
         return done > 0 ? (ssize_t)done : (ssize_t)B_BAD_VALUE;
     size_t part = std::min<uint64>(size - done, fSize - position);
+    uint64 rowsAt = position - kHeaderSize;
     if (fBitmap != nullptr) {
-        _CopyRows(position - kHeaderSize, const_cast<uint8*>(in + done), part, true);
-        return done + part;
+        _CopyRows(rowsAt, const_cast<uint8*>(in + done), part, true);
+        if (!fComplete)
+            _MarkFilled(rowsAt, rowsAt + part);
+    } else {
+        status_t status = _Stage(rowsAt, in + done, part);
+        if (status != B_OK)
+            return status;
+        uint64 dataSize = fSize - kHeaderSize;
+        uint64 enough = std::max<uint64>(dataSize / kBitmapPerRowsWritten, kPieceSize);
+        if (fArrived >= std::min(enough, dataSize)) {
+            status = _MakeBitmap();
+            if (status != B_OK)
+                return status;
+        }
     }
-    status_t status = _Stage(position - kHeaderSize, in + done, part);
-    if (status == B_OK && fFilled.size() == 1 && fFilled.begin()->first == 0 &&
-        fFilled.begin()->second == fSize - kHeaderSize)
-        status = _MakeBitmap();
-    if (status != B_OK)
-        return status;
+    if (!fComplete && _AllRowsArrived()) {
+        fComplete = true;
+        fFilled.clear();
+    }
     return done + part;
 }
 
@@ -287,7 +336,7 @@ status_t BBitmapStream::DetachBitmap(BBitmap** _bitmap)
 {
     if (_bitmap == nullptr)
         return B_BAD_VALUE;
-    if (fBitmap == nullptr || fDetached)
+    if (fBitmap == nullptr || fDetached || !fComplete)
         return B_ERROR;
     *_bitmap = fBitmap;
     fBitmap = nullptr;

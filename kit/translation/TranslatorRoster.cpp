@@ -4,6 +4,7 @@
 #include <Translator.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -31,6 +33,17 @@ struct RosterData
     std::mutex lock;
     std::vector<RosterEntry> entries;
     translator_id nextID = 1;
+    // The default roster loads its add-ons on a thread of its own while the
+    // program starts; whoever asks the roster anything waits for that.
+    bool loading = false;
+    std::condition_variable loaded;
+    std::thread loader;
+
+    void WaitUntilLoaded()
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        loaded.wait(guard, [this] { return !loading; });
+    }
 };
 
 } // namespace BPrivate
@@ -46,6 +59,7 @@ class Snapshot
 public:
     explicit Snapshot(BPrivate::RosterData* data)
     {
+        data->WaitUntilLoaded();
         std::lock_guard<std::mutex> guard(data->lock);
         fEntries = data->entries;
         for (RosterEntry& entry : fEntries)
@@ -171,6 +185,56 @@ std::vector<std::string> add_on_files(const std::string& element)
     return files;
 }
 
+// The add-on files a path list names, or $TRANSLATORS, or the default
+// folders, in the order they load.
+std::vector<std::string> add_ons_to_load(const char* path)
+{
+    std::vector<std::string> elements;
+    const char* env = getenv("TRANSLATORS");
+    if (path != nullptr)
+        elements = split_path_list(path);
+    else if (env != nullptr && env[0] != '\0')
+        elements = split_path_list(env);
+    else
+        elements = default_folders();
+    std::vector<std::string> files;
+    for (const std::string& element : elements) {
+        for (std::string& file : add_on_files(element))
+            files.push_back(std::move(file));
+    }
+    return files;
+}
+
+void load_add_ons(BPrivate::RosterData* data, const std::vector<std::string>& files)
+{
+    for (const std::string& file : files) {
+        void* image = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (image == nullptr) {
+            fprintf(stderr, "tavrin: skipping translator add-on %s: %s\n", file.c_str(), dlerror());
+            continue;
+        }
+        auto make = (make_nth_translator_func)dlsym(image, "make_nth_translator");
+        if (make == nullptr) {
+            fprintf(stderr, "tavrin: skipping translator add-on %s: no make_nth_translator\n",
+                    file.c_str());
+            dlclose(image);
+            continue;
+        }
+        int32 made = 0;
+        // An add-on holds a handful of translators; the bound guards a broken one.
+        for (int32 n = 0; n < 256; n++) {
+            BTranslator* translator = make(n, image, 0);
+            if (translator == nullptr)
+                break;
+            std::lock_guard<std::mutex> guard(data->lock);
+            data->entries.push_back({data->nextID++, translator, file});
+            made++;
+        }
+        if (made == 0)
+            dlclose(image);
+    }
+}
+
 } // namespace
 
 BTranslatorRoster::BTranslatorRoster() : fData(new BPrivate::RosterData) {}
@@ -179,6 +243,9 @@ BTranslatorRoster::BTranslatorRoster() : fData(new BPrivate::RosterData) {}
 // through a reference someone else holds.
 BTranslatorRoster::~BTranslatorRoster()
 {
+    fData->WaitUntilLoaded();
+    if (fData->loader.joinable())
+        fData->loader.join();
     for (RosterEntry& entry : fData->entries)
         entry.translator->Release();
     delete fData;
@@ -190,51 +257,31 @@ BTranslatorRoster* BTranslatorRoster::Default()
     static BTranslatorRoster* roster = nullptr;
     std::call_once(once, [] {
         roster = new BTranslatorRoster;
-        roster->AddTranslators(nullptr);
+        // Loading the add-ons (and the codec libraries they bring in) takes
+        // a while; it overlaps the rest of the program's start. The folders
+        // are read here, so the thread needs nothing from the environment.
+        BPrivate::RosterData* data = roster->fData;
+        std::vector<std::string> files = add_ons_to_load(nullptr);
+        data->loading = true;
+        data->loader = std::thread([data, files = std::move(files)] {
+            load_add_ons(data, files);
+            std::lock_guard<std::mutex> guard(data->lock);
+            data->loading = false;
+            data->loaded.notify_all();
+        });
+        // An add-on must not be half loaded while the program ends.
+        atexit([] {
+            if (roster->fData->loader.joinable())
+                roster->fData->loader.join();
+        });
     });
     return roster;
 }
 
 status_t BTranslatorRoster::AddTranslators(const char* path)
 {
-    std::vector<std::string> elements;
-    const char* env = getenv("TRANSLATORS");
-    if (path != nullptr)
-        elements = split_path_list(path);
-    else if (env != nullptr && env[0] != '\0')
-        elements = split_path_list(env);
-    else
-        elements = default_folders();
-
-    for (const std::string& element : elements) {
-        for (const std::string& file : add_on_files(element)) {
-            void* image = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (image == nullptr) {
-                fprintf(stderr, "tavrin: skipping translator add-on %s: %s\n", file.c_str(),
-                        dlerror());
-                continue;
-            }
-            auto make = (make_nth_translator_func)dlsym(image, "make_nth_translator");
-            if (make == nullptr) {
-                fprintf(stderr, "tavrin: skipping translator add-on %s: no make_nth_translator\n",
-                        file.c_str());
-                dlclose(image);
-                continue;
-            }
-            int32 made = 0;
-            // An add-on holds a handful of translators; the bound guards a broken one.
-            for (int32 n = 0; n < 256; n++) {
-                BTranslator* translator = make(n, image, 0);
-                if (translator == nullptr)
-                    break;
-                std::lock_guard<std::mutex> guard(fData->lock);
-                fData->entries.push_back({fData->nextID++, translator, file});
-                made++;
-            }
-            if (made == 0)
-                dlclose(image);
-        }
-    }
+    fData->WaitUntilLoaded();
+    load_add_ons(fData, add_ons_to_load(path));
     return B_OK;
 }
 
@@ -243,6 +290,7 @@ status_t BTranslatorRoster::AddTranslator(BTranslator* translator)
 {
     if (translator == nullptr)
         return B_BAD_VALUE;
+    fData->WaitUntilLoaded();
     std::lock_guard<std::mutex> guard(fData->lock);
     translator->Acquire();
     fData->entries.push_back({fData->nextID++, translator, std::string()});
@@ -319,6 +367,7 @@ status_t BTranslatorRoster::GetAllTranslators(translator_id** _list, int32* _cou
 {
     if (_list == nullptr || _count == nullptr)
         return B_BAD_VALUE;
+    fData->WaitUntilLoaded();
     std::lock_guard<std::mutex> guard(fData->lock);
     *_count = (int32)fData->entries.size();
     *_list = new translator_id[fData->entries.size() + 1];
@@ -329,6 +378,7 @@ status_t BTranslatorRoster::GetAllTranslators(translator_id** _list, int32* _cou
 
 BTranslator* BTranslatorRoster::TranslatorFor(translator_id id)
 {
+    fData->WaitUntilLoaded();
     std::lock_guard<std::mutex> guard(fData->lock);
     for (RosterEntry& entry : fData->entries) {
         if (entry.id == id)
@@ -459,6 +509,7 @@ status_t BTranslatorRoster::GetRefFor(translator_id id, entry_ref* ref)
     if (ref == nullptr)
         return B_BAD_VALUE;
     std::string path;
+    fData->WaitUntilLoaded();
     {
         std::lock_guard<std::mutex> guard(fData->lock);
         auto it = std::find_if(fData->entries.begin(), fData->entries.end(),

@@ -330,3 +330,69 @@ TEST(BitmapStream, RowsInAnyOrderCompleteTheBitmap)
         delete bitmap;
     }
 }
+
+TEST(BitmapStream, StretchesWithGapsCompleteTheBitmap)
+{
+    // Every other stretch first, then the ones between: the bitmap is made
+    // while gaps remain, and only the last byte makes it whole. The odd
+    // stretch length makes stretches straddle the stream's internal pieces.
+    const int32 width = 1024, height = 4200;
+    HeaderFields fields;
+    fields.right = width - 1;
+    fields.bottom = height - 1;
+    fields.rowBytes = width * 4;
+    fields.dataSize = width * 4 * height;
+    std::vector<uint8> rows((size_t)fields.dataSize);
+    for (size_t i = 0; i < rows.size(); i++)
+        rows[i] = (uint8)(i * 13 + i / 65536);
+    const size_t stretch = 1000003;
+    std::vector<size_t> order;
+    for (size_t at = 0; at < rows.size(); at += 2 * stretch)
+        order.push_back(at);
+    for (size_t at = stretch; at < rows.size(); at += 2 * stretch)
+        order.push_back(at);
+
+    BBitmapStream stream;
+    std::vector<uint8> header = header_bytes(fields);
+    ASSERT_EQ(stream.Write(header.data(), header.size()), 32);
+    for (size_t at : order) {
+        BBitmap* early = nullptr;
+        ASSERT_EQ(stream.DetachBitmap(&early), B_ERROR) << at;
+        uint8 first[4];
+        ASSERT_LT(stream.ReadAt(32, first, sizeof(first)), 0) << at;
+        size_t length = std::min(stretch, rows.size() - at);
+        ASSERT_EQ(stream.WriteAt(32 + at, rows.data() + at, length), (ssize_t)length) << at;
+    }
+    std::vector<uint8> back(64);
+    ASSERT_EQ(stream.ReadAt(32 + 4096, back.data(), back.size()), 64);
+    EXPECT_EQ(memcmp(back.data(), rows.data() + 4096, back.size()), 0);
+    BBitmap* bitmap = nullptr;
+    ASSERT_EQ(stream.DetachBitmap(&bitmap), B_OK);
+    EXPECT_EQ(memcmp(bitmap->Bits(), rows.data(), rows.size()), 0);
+    delete bitmap;
+}
+
+TEST(BitmapStream, RewritingRowsBeforeTheEndDoesNotCompleteIt)
+{
+    // Bytes written twice count once: a writer that goes over its first rows
+    // again has not delivered the rest.
+    const int32 width = 1024, height = 2100;
+    HeaderFields fields;
+    fields.right = width - 1;
+    fields.bottom = height - 1;
+    fields.rowBytes = width * 4;
+    fields.dataSize = width * 4 * height;
+    std::vector<uint8> rows((size_t)fields.dataSize, 0x42);
+    BBitmapStream stream;
+    std::vector<uint8> header = header_bytes(fields);
+    ASSERT_EQ(stream.Write(header.data(), header.size()), 32);
+    size_t most = rows.size() - width * 4;
+    for (int pass = 0; pass < 3; pass++)
+        ASSERT_EQ(stream.WriteAt(32, rows.data(), most), (ssize_t)most);
+    BBitmap* bitmap = nullptr;
+    EXPECT_EQ(stream.DetachBitmap(&bitmap), B_ERROR);
+    ASSERT_EQ(stream.WriteAt(32 + most, rows.data(), width * 4), width * 4);
+    ASSERT_EQ(stream.DetachBitmap(&bitmap), B_OK);
+    EXPECT_EQ(((uint8*)bitmap->Bits())[rows.size() - 1], 0x42);
+    delete bitmap;
+}

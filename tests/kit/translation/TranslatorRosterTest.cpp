@@ -263,3 +263,36 @@ TEST(RosterAddTranslator, TakesItsOwnReference)
     EXPECT_EQ(translator->ReferenceCount(), 2);
     EXPECT_EQ(other.TranslatorFor(1), translator);
 }
+
+TEST(RosterDefault, IsWholeAndInOrderForItsFirstCaller)
+{
+    // The default roster loads its add-ons while the program starts; asked
+    // at once, it answers with all of them, in name order, and a translator
+    // added by hand comes after them.
+    setenv("TRANSLATORS", TAVRIN_FAKE_TRANSLATOR_DIR "/20-targa-high.so", 1);
+    BTranslatorRoster handMade;
+    handMade.AddTranslators();
+    BTranslator* extra = handMade.TranslatorFor(1);
+    ASSERT_NE(extra, nullptr);
+
+    setenv("TRANSLATORS", TAVRIN_FAKE_TRANSLATOR_DIR, 1);
+    testing::internal::CaptureStderr();
+    BTranslatorRoster* roster = BTranslatorRoster::Default();
+    ASSERT_NE(roster, nullptr);
+    ASSERT_EQ(roster->AddTranslator(extra), B_OK);
+    translator_id* ids;
+    int32 count;
+    ASSERT_EQ(roster->GetAllTranslators(&ids, &count), B_OK);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(count, kFakeCount + 1);
+    for (int32 i = 0; i < count; i++) {
+        EXPECT_EQ(ids[i], (translator_id)(i + 1));
+        const char* name;
+        ASSERT_EQ(roster->GetTranslatorInfo(ids[i], &name, nullptr, nullptr), B_OK);
+        EXPECT_STREQ(name, i < kFakeCount ? kFakeNames[i] : "Fake Targa (high)") << i;
+    }
+    EXPECT_EQ(roster->TranslatorFor(kFakeCount + 1), extra);
+    delete[] ids;
+    // A second call is the same roster.
+    EXPECT_EQ(BTranslatorRoster::Default(), roster);
+}
