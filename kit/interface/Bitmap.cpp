@@ -6,11 +6,15 @@
 #include "ViewPrivate.h"
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <sys/mman.h>
@@ -75,6 +79,69 @@ void unmap_pixels(uint8* bits, size_t mapped)
     TAVRIN_UNPOISON(bits, mapped);
     munmap(bits, mapped);
 }
+
+// Unmaps memory that nothing refers to any more on a thread of its own:
+// giving back the 36 MB that a crop of a 48 MB picture leaves takes about a
+// third of a millisecond even in huge pages, which the crop need not wait
+// for. The thread starts with the first such memory and waits for work
+// until the process ends; it is never stopped, so that bitmaps freed while
+// the process exits are still safe. A process forked from this one has no
+// such thread and unmaps at once.
+class Unmapper
+{
+public:
+    static void Unmap(uint8* start, size_t length)
+    {
+        static const pid_t sProcess = getpid();
+        static Unmapper* sUnmapper = new Unmapper;
+        if (getpid() != sProcess) {
+            unmap_pixels(start, length);
+            return;
+        }
+        sUnmapper->_Add(start, length);
+    }
+
+private:
+    void _Add(uint8* start, size_t length)
+    {
+        std::lock_guard<std::mutex> guard(fLock);
+        if (!fStarted) {
+            try {
+                std::thread([this] { _Run(); }).detach();
+                fStarted = true;
+            } catch (const std::system_error&) {
+                unmap_pixels(start, length);
+                return;
+            }
+        }
+        fRanges.push_back({start, length});
+        fWake.notify_one();
+    }
+
+    void _Run()
+    {
+        std::unique_lock<std::mutex> lock(fLock);
+        for (;;) {
+            fWake.wait(lock, [this] { return !fRanges.empty(); });
+            Range range = fRanges.front();
+            fRanges.pop_front();
+            lock.unlock();
+            unmap_pixels(range.start, range.length);
+            lock.lock();
+        }
+    }
+
+    struct Range
+    {
+        uint8* start;
+        size_t length;
+    };
+
+    std::mutex fLock;
+    std::condition_variable fWake;
+    std::deque<Range> fRanges;
+    bool fStarted = false;
+};
 
 } // namespace
 
@@ -265,8 +332,11 @@ status_t BBitmap::CropTo(BRect rect)
     if (fMappedLength > 0) {
         size_t keep = round_up(length, page_size());
         if (keep < fMappedLength) {
-            TAVRIN_UNPOISON(fBits + keep, fMappedLength - keep);
-            munmap(fBits + keep, fMappedLength - keep);
+            size_t rest = fMappedLength - keep;
+            if (rest >= kHugePage)
+                Unmapper::Unmap(fBits + keep, rest);
+            else
+                unmap_pixels(fBits + keep, rest);
             fMappedLength = keep;
         }
         TAVRIN_POISON(fBits + length, keep - length);

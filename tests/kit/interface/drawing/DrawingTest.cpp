@@ -10,8 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -306,6 +311,33 @@ TEST(BitmapTest, ACropKeepsExactlyThePixelsInside)
         ASSERT_EQ(copy.Bounds(), bitmap.Bounds());
         EXPECT_EQ(memcmp(copy.Bits(), bitmap.Bits(), bitmap.BitsLength()), 0);
     }
+}
+
+TEST(BitmapTest, ACropGivesTheRestOfALargeBitmapBack)
+{
+    // 16 MB, cropped to 40,000 bytes: ten pages stay, the rest is unmapped
+    // (by a thread of its own: the test waits for it).
+    BBitmap bitmap(BRect(0, 0, 1999, 1999), B_RGB32);
+    ASSERT_EQ(bitmap.InitCheck(), B_OK);
+    Number(&bitmap);
+    const uint8* start = static_cast<const uint8*>(bitmap.Bits());
+    ASSERT_EQ(bitmap.CropTo(BRect(0, 1000, 99, 1099)), B_OK);
+    EXPECT_EQ(bitmap.Bits(), start);
+    const long page = sysconf(_SC_PAGESIZE);
+    auto mapped = [&](size_t offset) {
+        unsigned char resident;
+        return mincore(const_cast<uint8*>(start) + offset, page, &resident) == 0;
+    };
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while ((mapped(4 << 20) || mapped(15 << 20)) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(mapped(4 << 20));
+    EXPECT_FALSE(mapped(15 << 20));
+    EXPECT_TRUE(mapped(0));
+    EXPECT_TRUE(mapped(9 * page));
+    const uint32* bits = static_cast<const uint32*>(bitmap.Bits());
+    EXPECT_EQ(bits[0], 0x80000000u | (1000u << 16));
+    EXPECT_EQ(bits[100 * 100 - 1], 0x80000000u | (1099u << 16) | 99u);
 }
 
 TEST(BitmapTest, ACropThatCannotBeMadeChangesNothing)
