@@ -17,6 +17,7 @@
 #include "io/convert.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 void tavrinview::_Intake(BMessage* message)
@@ -54,6 +55,75 @@ void tavrinview::_Intake(BMessage* message)
     _TakeData(message);
 }
 
+namespace {
+
+// Dropped image/x-be-bitmap data of 32-bit pixels up to this size is pasted
+// straight from the message, on the window's thread: one pass over the
+// pixels takes a few milliseconds at most. Anything else is decoded off it.
+const uint64 kDirectLimit = 64 << 20;
+
+uint32 big_endian_word(const uint8* bytes)
+{
+    return (uint32)bytes[0] << 24 | (uint32)bytes[1] << 16 | (uint32)bytes[2] << 8 | bytes[3];
+}
+
+float big_endian_float(const uint8* bytes)
+{
+    uint32 word = big_endian_word(bytes);
+    float value;
+    memcpy(&value, &word, sizeof(value));
+    return value;
+}
+
+// The pixels of raw bitmap data that are ready to be copied as they are.
+struct raw_rows
+{
+    const uint8* rows;
+    int64 width;
+    int64 height;
+    int64 rowBytes;
+};
+
+// True when data is a bitmap stream of B_RGB32 or B_RGBA32 pixels within
+// kDirectLimit whose header is consistent (whole-number edges, rows long
+// enough, the data size rowBytes x height) and whose rows are all there.
+// Other data goes to the bitmap stream, which applies the same checks and
+// handles every other case.
+bool direct_rows(const void* data, ssize_t size, raw_rows* out)
+{
+    const size_t kHeader = B_TRANSLATOR_BITMAP_HEADER_SIZE;
+    if (size < (ssize_t)kHeader)
+        return false;
+    const uint8* bytes = static_cast<const uint8*>(data);
+    if (big_endian_word(bytes) != B_TRANSLATOR_BITMAP)
+        return false;
+    float edges[4];
+    for (int i = 0; i < 4; i++) {
+        edges[i] = big_endian_float(bytes + 4 + 4 * i);
+        if (std::floor(edges[i]) != edges[i])
+            return false;
+    }
+    uint32 rowBytes = big_endian_word(bytes + 20);
+    uint32 space = big_endian_word(bytes + 24);
+    uint32 dataSize = big_endian_word(bytes + 28);
+    if (space != (uint32)B_RGB32 && space != (uint32)B_RGBA32)
+        return false;
+    int64 width = pixel_span(edges[0], edges[2]);
+    int64 height = pixel_span(edges[1], edges[3]);
+    if (width <= 0 || height <= 0 || width == INT32_MAX || height == INT32_MAX)
+        return false;
+    if ((int64)rowBytes < width * 4 || (uint64)rowBytes * (uint64)height != dataSize ||
+        dataSize > kDirectLimit || (uint64)size - kHeader < dataSize)
+        return false;
+    out->rows = bytes + kHeader;
+    out->width = width;
+    out->height = height;
+    out->rowBytes = rowBytes;
+    return true;
+}
+
+} // namespace
+
 void tavrinview::_TakeData(BMessage* message)
 {
     char* name = nullptr;
@@ -66,6 +136,18 @@ void tavrinview::_TakeData(BMessage* message)
     ssize_t size = 0;
     if (message->FindData(name, B_MIME_TYPE, &data, &size) != B_OK)
         return;
+
+    raw_rows raw;
+    if (strcmp(name, "image/x-be-bitmap") == 0 && direct_rows(data, size, &raw)) {
+        bool created = false;
+        if (!image) {
+            if (!_NewImage(raw.width, raw.height))
+                return;
+            created = true;
+        }
+        _PasteRows(raw.rows, raw.width, raw.height, raw.rowBytes, created);
+        return;
+    }
 
     // Decoding large data takes a while: it runs off the GUI thread while
     // this window waits, and the window shows how far it has come.
@@ -95,36 +177,40 @@ void tavrinview::_TakeData(BMessage* message)
     bool created = false;
     if (!image) {
         BRect bounds = picture->Bounds();
-        int32 w = pixel_width(bounds);
-        int32 h = pixel_height(bounds);
-        droppos.Set(0, 0);
-        pic.Set(0, 0, w - 1, h - 1);
-        image = new BBitmap(pic, B_RGB32, false, false);
-        if (!image->IsValid()) {
-            delete image;
-            image = nullptr;
+        if (!_NewImage(pixel_width(bounds), pixel_height(bounds))) {
             delete picture;
-            redraw(true);
             return;
         }
-        memset(image->Bits(), 0, image->BitsLength());
-        strcpy(title, "no title");
         created = true;
     }
-    _Paste(picture, created);
+    _PasteRows(static_cast<const uint8*>(picture->Bits()), pixel_width(picture->Bounds()),
+               pixel_height(picture->Bounds()), picture->BytesPerRow(), created);
+    delete picture;
 }
 
-void tavrinview::_Paste(BBitmap* picture, bool created)
+bool tavrinview::_NewImage(int32 w, int32 h)
+{
+    droppos.Set(0, 0);
+    pic.Set(0, 0, w - 1, h - 1);
+    // A new bitmap is black and transparent throughout.
+    image = new BBitmap(pic, B_RGB32, false, false);
+    if (!image->IsValid()) {
+        delete image;
+        image = nullptr;
+        redraw(true);
+        return false;
+    }
+    strcpy(title, "no title");
+    return true;
+}
+
+void tavrinview::_PasteRows(const uint8* rows, int64 w, int64 h, int64 rowBytes, bool created)
 {
     // Whatever set droppos, a position past the checks pastes nothing.
     if (!usable_drop_position(droppos)) {
-        delete picture;
         redraw(created);
         return;
     }
-    BRect bounds = picture->Bounds();
-    int64 w = pixel_width(bounds);
-    int64 h = pixel_height(bounds);
     int64 ox = (int64)droppos.x;
     int64 oy = (int64)droppos.y;
 
@@ -138,14 +224,22 @@ void tavrinview::_Paste(BBitmap* picture, bool created)
     int64 top = std::max<int64>(0, (int64)area.top - oy);
     int64 right = std::min<int64>({w - 1, (int64)area.right - ox, imageWidth - 1 - ox});
     int64 bottom = std::min<int64>({h - 1, (int64)area.bottom - oy, imageRows - 1 - oy});
-    if (left <= right && top <= bottom) {
-        const uint32* source = static_cast<const uint32*>(picture->Bits());
+    bool pasted = left <= right && top <= bottom;
+    if (pasted) {
         uint32* target = static_cast<uint32*>(image->Bits());
         for (int64 y = top; y <= bottom; y++) {
             memcpy(target + (size_t)(oy + y) * imageWidth + ox + left,
-                   source + (size_t)y * w + left, (size_t)(right - left + 1) * 4);
+                   rows + (size_t)y * rowBytes + (size_t)left * 4, (size_t)(right - left + 1) * 4);
         }
     }
-    delete picture;
-    redraw(created);
+    if (created) {
+        redraw(true);
+    } else if (pasted) {
+        // The window and its title stay as they are: only the pixels pasted
+        // are drawn again.
+        BRect changed(ox + left, oy + top, ox + right, oy + bottom);
+        BRect visible = changed & Bounds();
+        if (visible.IsValid())
+            Draw(visible);
+    }
 }

@@ -85,7 +85,12 @@ public:
 private:
     void _Intake(BMessage* message);
     void _TakeData(BMessage* message);
-    void _Paste(BBitmap* picture, bool created);
+    // A black w x h image for dropped data on an empty view; false (and the
+    // view emptied) when there is no memory for it.
+    bool _NewImage(int32 w, int32 h);
+    // Pastes w x h 32-bit pixels, rows rowBytes apart, at droppos; created
+    // says the image was just made for them.
+    void _PasteRows(const uint8* rows, int64 w, int64 h, int64 rowBytes, bool created);
     void _ForgetPanel();
     // Makes the selection fit the current image; false when nothing of it is left.
     bool _ClipSelection();

@@ -62,6 +62,14 @@ public:
     void Unlock();
     bool IsLocked() const;
 
+    // Keeps only the pixels inside rect, given in the bitmap's own
+    // coordinates, which become the bitmap's bounds moved to (0, 0). The rows
+    // move down in the same memory and the rest is given back: no second
+    // copy of the picture is made. For 32-bit bitmaps without views;
+    // B_BAD_VALUE, and the bitmap unchanged, when rect is not wholly inside
+    // the bounds.
+    status_t CropTo(BRect rect);
+
     // The row length in bytes the kit gives a bitmap of this width and space; 0 for an unknown
     // space.
     static int32 BytesPerRowFor(color_space space, int32 width);
@@ -71,11 +79,14 @@ private:
     BBitmap& operator=(const BBitmap&) = delete;
 
     void _Init(BRect bounds, uint32 flags, color_space colorSpace, int32 bytesPerRow);
+    void _FreeBits();
 
     friend class BView;
     struct ViewHost;
 
     uint8* fBits;
+    // The size of fBits's own mapping, or 0 when it came from malloc.
+    size_t fMappedLength;
     int32 fBitsLength;
     int32 fBytesPerRow;
     color_space fColorSpace;

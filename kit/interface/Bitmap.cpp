@@ -6,11 +6,144 @@
 #include "ViewPrivate.h"
 
 #include <cmath>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define TAVRIN_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
+#define TAVRIN_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
+#else
+#define TAVRIN_POISON(address, size) ((void)(address), (void)(size))
+#define TAVRIN_UNPOISON(address, size) ((void)(address), (void)(size))
+#endif
+
+namespace {
+
+// Pixels of this size and more get memory mapped for them alone, on 2 MiB
+// boundaries and marked for huge pages: a fresh 12 MB picture then costs six
+// page faults instead of three thousand, and giving it back is as quick.
+// Fresh mappings are zero already, so nothing needs clearing either.
+const size_t kHugePage = 2 << 20;
+const size_t kMapFrom = kHugePage;
+
+size_t round_up(size_t size, size_t unit)
+{
+    return (size + unit - 1) / unit * unit;
+}
+
+size_t page_size()
+{
+    static const size_t size = (size_t)sysconf(_SC_PAGESIZE);
+    return size;
+}
+
+// length bytes of zeros on a 2 MiB boundary; *mapped says how many bytes the
+// mapping holds. nullptr when the system has no memory for them.
+uint8* map_pixels(size_t length, size_t* mapped)
+{
+    size_t size = round_up(length, page_size());
+    void* area =
+        mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED)
+        return nullptr;
+    uintptr_t start = (uintptr_t)area;
+    uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t)(kHugePage - 1);
+    if (aligned > start)
+        munmap(area, aligned - start);
+    size_t after = start + size + kHugePage - (aligned + size);
+    if (after > 0)
+        munmap((void*)(aligned + size), after);
+    uint8* bits = reinterpret_cast<uint8*>(aligned);
+    // Only a hint: without huge pages the mapping works the same.
+    madvise(bits, size, MADV_HUGEPAGE);
+    // The bytes past the pixels up to the page's end are nobody's.
+    TAVRIN_POISON(bits + length, size - length);
+    *mapped = size;
+    return bits;
+}
+
+void unmap_pixels(uint8* bits, size_t mapped)
+{
+    TAVRIN_UNPOISON(bits, mapped);
+    munmap(bits, mapped);
+}
+
+// Unmaps memory that nothing refers to any more on a thread of its own:
+// giving back the 36 MB that a crop of a 48 MB picture leaves takes about a
+// third of a millisecond even in huge pages, which the crop need not wait
+// for. The thread starts with the first such memory and waits for work
+// until the process ends; it is never stopped, so that bitmaps freed while
+// the process exits are still safe. A process forked from this one has no
+// such thread and unmaps at once.
+class Unmapper
+{
+public:
+    static void Unmap(uint8* start, size_t length)
+    {
+        static const pid_t sProcess = getpid();
+        static Unmapper* sUnmapper = new Unmapper;
+        if (getpid() != sProcess) {
+            unmap_pixels(start, length);
+            return;
+        }
+        sUnmapper->_Add(start, length);
+    }
+
+private:
+    void _Add(uint8* start, size_t length)
+    {
+        std::lock_guard<std::mutex> guard(fLock);
+        if (!fStarted) {
+            try {
+                std::thread([this] { _Run(); }).detach();
+                fStarted = true;
+            } catch (const std::system_error&) {
+                unmap_pixels(start, length);
+                return;
+            }
+        }
+        fRanges.push_back({start, length});
+        fWake.notify_one();
+    }
+
+    void _Run()
+    {
+        std::unique_lock<std::mutex> lock(fLock);
+        for (;;) {
+            fWake.wait(lock, [this] { return !fRanges.empty(); });
+            Range range = fRanges.front();
+            fRanges.pop_front();
+            lock.unlock();
+            unmap_pixels(range.start, range.length);
+            lock.lock();
+        }
+    }
+
+    struct Range
+    {
+        uint8* start;
+        size_t length;
+    };
+
+    std::mutex fLock;
+    std::condition_variable fWake;
+    std::deque<Range> fRanges;
+    bool fStarted = false;
+};
+
+} // namespace
 
 struct BBitmap::ViewHost
 {
@@ -94,6 +227,7 @@ BBitmap::BBitmap(const BBitmap* source, bool acceptsViews, bool needsContiguous)
 void BBitmap::_Init(BRect bounds, uint32 flags, color_space colorSpace, int32 bytesPerRow)
 {
     fBits = nullptr;
+    fMappedLength = 0;
     fBitsLength = 0;
     fBytesPerRow = 0;
     fColorSpace = colorSpace;
@@ -125,7 +259,10 @@ void BBitmap::_Init(BRect bounds, uint32 flags, color_space colorSpace, int32 by
         fInitStatus = B_NO_MEMORY;
         return;
     }
-    fBits = static_cast<uint8*>(calloc(1, (size_t)length));
+    if ((size_t)length >= kMapFrom)
+        fBits = map_pixels((size_t)length, &fMappedLength);
+    else
+        fBits = static_cast<uint8*>(calloc(1, (size_t)length));
     if (!fBits) {
         fInitStatus = B_NO_MEMORY;
         return;
@@ -149,7 +286,69 @@ BBitmap::~BBitmap()
         }
         delete fViewHost;
     }
-    free(fBits);
+    _FreeBits();
+}
+
+void BBitmap::_FreeBits()
+{
+    if (fMappedLength > 0)
+        unmap_pixels(fBits, fMappedLength);
+    else
+        free(fBits);
+    fBits = nullptr;
+    fMappedLength = 0;
+}
+
+status_t BBitmap::CropTo(BRect rect)
+{
+    if (!IsValid() || fViewHost || (fColorSpace != B_RGB32 && fColorSpace != B_RGBA32))
+        return B_BAD_VALUE;
+    if (!rect.IsValid() || !std::isfinite(rect.left) || !std::isfinite(rect.top) ||
+        rect.left < fBounds.left || rect.top < fBounds.top || rect.right > fBounds.right ||
+        rect.bottom > fBounds.bottom)
+        return B_BAD_VALUE;
+    // Whole pixels, counted from the bitmap's first one in 64 bits.
+    int64 stride = fBytesPerRow / 4;
+    int64 left = (int64)rect.left - (int64)fBounds.left;
+    int64 top = (int64)rect.top - (int64)fBounds.top;
+    int64 width = pixel_width(rect);
+    int64 height = pixel_height(rect);
+    if (left < 0 || top < 0 || width <= 0 || height <= 0 || left + width > stride ||
+        (top + height) * stride * 4 > fBitsLength)
+        return B_BAD_VALUE;
+
+    // Row r moves from (top + r, left) to r x width: never past the start of
+    // a row still to come, since width <= stride. Rows of the same place
+    // stay where they are.
+    uint32* pixels = reinterpret_cast<uint32*>(fBits);
+    if (left != 0 || top != 0 || width != stride) {
+        for (int64 r = 0; r < height; r++) {
+            memmove(pixels + r * width, pixels + (top + r) * stride + left, (size_t)width * 4);
+        }
+    }
+    size_t length = (size_t)(width * height * 4);
+
+    // The memory past the rows goes back to the system.
+    if (fMappedLength > 0) {
+        size_t keep = round_up(length, page_size());
+        if (keep < fMappedLength) {
+            size_t rest = fMappedLength - keep;
+            if (rest >= kHugePage)
+                Unmapper::Unmap(fBits + keep, rest);
+            else
+                unmap_pixels(fBits + keep, rest);
+            fMappedLength = keep;
+        }
+        TAVRIN_POISON(fBits + length, keep - length);
+    } else if (length < (size_t)fBitsLength) {
+        // Shrinking leaves the block where it is, or moves it whole.
+        if (void* smaller = realloc(fBits, length))
+            fBits = static_cast<uint8*>(smaller);
+    }
+    fBitsLength = (int32)length;
+    fBytesPerRow = (int32)(width * 4);
+    fBounds.Set(0, 0, width - 1, height - 1);
+    return B_OK;
 }
 
 status_t BBitmap::InitCheck() const

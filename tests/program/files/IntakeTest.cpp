@@ -5,10 +5,13 @@
 #include <Message.h>
 
 #include "FileFixture.h"
+#include "Pixels.h"
 
 #include <QBuffer>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -250,6 +253,138 @@ TEST_F(IntakeTest, DropPositionsOutOfRangeAreIgnored)
         Deliver(&data);
         for (int i = 0; i < 400; i++)
             ASSERT_EQ(Pixel(i % 20, i / 20), kBase) << position.x << "," << position.y;
+    }
+}
+
+// Raw bitmap data written byte by byte: a w x h picture of space at
+// (left, top), rows rowBytes long, whose pixel (x, y) is RawPixel(x, y) and
+// whose padding is 0xee; extra bytes follow the rows (or, negative, are cut
+// off their end).
+uint32 RawPixel(int x, int y)
+{
+    return (uint32)((x * 40 + y * 3) & 0xff) << 24 | (uint32)y << 8 | (uint32)x | 0x00400000u;
+}
+
+BMessage RawData(int w, int h, color_space space, uint32 rowBytes, float left, float top, int extra)
+{
+    std::vector<unsigned char> bytes;
+    auto word = [&](uint32 value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.push_back((unsigned char)(value >> shift));
+    };
+    auto real = [&](float value) {
+        uint32 bits;
+        memcpy(&bits, &value, sizeof(bits));
+        word(bits);
+    };
+    word('bits');
+    real(left);
+    real(top);
+    real(left + w - 1);
+    real(top + h - 1);
+    word(rowBytes);
+    word(space);
+    word(rowBytes * h);
+    for (int y = 0; y < h; y++) {
+        size_t start = bytes.size();
+        for (int x = 0; x < w; x++) {
+            uint32 pixel = RawPixel(x, y);
+            bytes.insert(bytes.end(), (unsigned char*)&pixel, (unsigned char*)&pixel + 4);
+        }
+        bytes.resize(start + rowBytes, 0xee);
+    }
+    if (extra >= 0)
+        bytes.resize(bytes.size() + extra, 0x11);
+    else
+        bytes.resize(bytes.size() + extra);
+    BMessage message(B_MIME_DATA);
+    message.AddData("image/x-be-bitmap", B_MIME_TYPE, bytes.data(), (ssize_t)bytes.size());
+    return message;
+}
+
+TEST_F(IntakeTest, RawPixelsArePastedWordForWordAndShown)
+{
+    struct
+    {
+        const char* what;
+        int w, h;
+        color_space space;
+        uint32 rowBytes;
+        float left, top;
+        int extra;
+        BPoint at;
+        bool pasted;
+    } cases[] = {
+        {"packed rows", 8, 6, B_RGB32, 32, 0, 0, 0, BPoint(3, 2), true},
+        {"with alpha", 8, 6, B_RGBA32, 32, 0, 0, 0, BPoint(0, 0), true},
+        {"padded rows", 8, 6, B_RGB32, 44, 0, 0, 0, BPoint(5, 9), true},
+        {"odd padding", 7, 5, B_RGBA32, 31, 0, 0, 0, BPoint(1, 1), true},
+        {"past the right and bottom", 8, 6, B_RGB32, 40, 0, 0, 0, BPoint(15, 17), true},
+        {"past the left and top", 8, 6, B_RGBA32, 32, 0, 0, 0, BPoint(-3, -2), true},
+        {"bounds away from the origin", 8, 6, B_RGB32, 32, 5, 7, 0, BPoint(2, 2), true},
+        {"bytes after the rows", 8, 6, B_RGB32, 32, 0, 0, 100, BPoint(2, 2), true},
+        {"wider than the image", 30, 3, B_RGB32, 120, 0, 0, 0, BPoint(-4, 10), true},
+        {"a byte short", 8, 6, B_RGB32, 32, 0, 0, -1, BPoint(2, 2), false},
+        {"rows too short", 8, 6, B_RGB32, 28, 0, 0, 0, BPoint(2, 2), false},
+        {"half-pixel bounds", 8, 6, B_RGB32, 32, 0.5f, 0, 0, BPoint(2, 2), false},
+    };
+    for (auto& c : cases) {
+        GiveImage(20, 20, kBase);
+        droppos = c.at;
+        BMessage data = RawData(c.w, c.h, c.space, c.rowBytes, c.left, c.top, c.extra);
+        Deliver(&data);
+        ASSERT_NE(view->image, nullptr) << c.what;
+        EXPECT_EQ(pic, BRect(0, 0, 19, 19)) << c.what;
+        EXPECT_STREQ(window->Title(), "base.png[20x20]") << c.what;
+        QImage shown = grab_view(view);
+        for (int y = 0; y < 20; y++) {
+            for (int x = 0; x < 20; x++) {
+                int sx = x - (int)c.at.x, sy = y - (int)c.at.y;
+                bool inside = c.pasted && sx >= 0 && sx < c.w && sy >= 0 && sy < c.h;
+                uint32 expected = inside ? RawPixel(sx, sy) : kBase;
+                ASSERT_EQ(Pixel(x, y), expected) << c.what << ": " << x << "," << y;
+                // On screen, the pixel made opaque.
+                ASSERT_EQ((uint32)shown.pixel(x, y), expected | 0xff000000u)
+                    << c.what << ": " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(IntakeTest, RawPixelsOnAnEmptyViewBecomeTheImage)
+{
+    struct
+    {
+        int w, h;
+        color_space space;
+        uint32 rowBytes;
+    } cases[] = {
+        {12, 9, B_RGB32, 48},
+        {12, 9, B_RGBA32, 60},
+        {1, 1, B_RGBA32, 4},
+    };
+    for (auto& c : cases) {
+        delete view->image;
+        view->image = nullptr;
+        view->redraw(true);
+        Settle();
+        droppos.Set(5, 5);
+        BMessage data = RawData(c.w, c.h, c.space, c.rowBytes, 0, 0, 0);
+        Deliver(&data);
+        ASSERT_NE(view->image, nullptr) << c.w;
+        EXPECT_EQ(view->image->ColorSpace(), B_RGB32);
+        EXPECT_EQ(pic, BRect(0, 0, c.w - 1, c.h - 1));
+        EXPECT_EQ(droppos, BPoint(0, 0));
+        char title[64];
+        snprintf(title, sizeof(title), "no title[%dx%d]", c.w, c.h);
+        EXPECT_STREQ(window->Title(), title);
+        QImage shown = grab_view(view);
+        for (int y = 0; y < c.h; y++) {
+            for (int x = 0; x < c.w; x++) {
+                ASSERT_EQ(Pixel(x, y), RawPixel(x, y)) << x << "," << y;
+                ASSERT_EQ((uint32)shown.pixel(x, y), RawPixel(x, y) | 0xff000000u) << x << "," << y;
+            }
+        }
     }
 }
 

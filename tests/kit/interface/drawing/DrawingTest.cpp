@@ -10,6 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace {
 
 class Canvas : public BView
@@ -241,6 +249,136 @@ TEST(BitmapTest, RowsAndSizes)
             EXPECT_EQ(bitmap.BitsLength(), c.bytesPerRow * (c.bounds.IntegerHeight() + 1));
         } else {
             EXPECT_EQ(bitmap.Bits(), nullptr);
+        }
+    }
+}
+
+// A bitmap whose every pixel tells where it is: (x, y) is x + y x 65536,
+// with some alpha, so that a pixel moved to the wrong place shows.
+void Number(BBitmap* bitmap)
+{
+    uint32* bits = static_cast<uint32*>(bitmap->Bits());
+    int32 stride = bitmap->BytesPerRow() / 4;
+    for (int32 y = 0; y <= bitmap->Bounds().IntegerHeight(); y++) {
+        for (int32 x = 0; x < stride; x++)
+            bits[y * stride + x] = 0x80000000u | (uint32)(y << 16) | (uint32)x;
+    }
+}
+
+TEST(BitmapTest, ACropKeepsExactlyThePixelsInside)
+{
+    // Small bitmaps come from the heap, large ones (past 2 MiB) from a
+    // mapping of their own; both are cropped in place.
+    struct
+    {
+        BRect bounds;
+        BRect crop;
+    } cases[] = {
+        {BRect(0, 0, 9, 9), BRect(0, 0, 9, 9)},
+        {BRect(0, 0, 9, 9), BRect(3, 2, 6, 8)},
+        {BRect(0, 0, 9, 9), BRect(9, 9, 9, 9)},
+        {BRect(0, 0, 9, 9), BRect(0, 4, 9, 5)},
+        {BRect(0, 0, 9, 9), BRect(4, 0, 4, 9)},
+        {BRect(10, 20, 29, 39), BRect(15, 25, 20, 30)},
+        {BRect(0, 0, 1999, 999), BRect(500, 250, 1499, 749)},
+        {BRect(0, 0, 1999, 999), BRect(0, 0, 1999, 1)},
+        {BRect(0, 0, 1999, 999), BRect(1999, 0, 1999, 999)},
+        {BRect(0, 0, 1999, 999), BRect(1, 998, 1998, 999)},
+        {BRect(0, 0, 1023, 1023), BRect(0, 0, 1023, 1022)},
+    };
+    for (auto& c : cases) {
+        BBitmap bitmap(c.bounds, B_RGB32);
+        ASSERT_EQ(bitmap.InitCheck(), B_OK);
+        Number(&bitmap);
+        ASSERT_EQ(bitmap.CropTo(c.crop), B_OK) << c.crop.left << "," << c.crop.top;
+        int32 w = c.crop.IntegerWidth() + 1;
+        int32 h = c.crop.IntegerHeight() + 1;
+        EXPECT_EQ(bitmap.Bounds(), BRect(0, 0, w - 1, h - 1));
+        EXPECT_EQ(bitmap.BytesPerRow(), w * 4);
+        EXPECT_EQ(bitmap.BitsLength(), w * h * 4);
+        const uint32* bits = static_cast<const uint32*>(bitmap.Bits());
+        int32 left = (int32)(c.crop.left - c.bounds.left);
+        int32 top = (int32)(c.crop.top - c.bounds.top);
+        for (int32 y = 0; y < h; y++) {
+            for (int32 x = 0; x < w; x++) {
+                uint32 expected = 0x80000000u | (uint32)((top + y) << 16) | (uint32)(left + x);
+                ASSERT_EQ(bits[y * w + x], expected)
+                    << c.crop.left << "," << c.crop.top << ": " << x << "," << y;
+            }
+        }
+        // The bitmap works as any other: a copy holds the same pixels.
+        BBitmap copy(&bitmap);
+        ASSERT_EQ(copy.Bounds(), bitmap.Bounds());
+        EXPECT_EQ(memcmp(copy.Bits(), bitmap.Bits(), bitmap.BitsLength()), 0);
+    }
+}
+
+TEST(BitmapTest, ACropGivesTheRestOfALargeBitmapBack)
+{
+    // 16 MB, cropped to 40,000 bytes: ten pages stay, the rest is unmapped
+    // (by a thread of its own: the test waits for it).
+    BBitmap bitmap(BRect(0, 0, 1999, 1999), B_RGB32);
+    ASSERT_EQ(bitmap.InitCheck(), B_OK);
+    Number(&bitmap);
+    const uint8* start = static_cast<const uint8*>(bitmap.Bits());
+    ASSERT_EQ(bitmap.CropTo(BRect(0, 1000, 99, 1099)), B_OK);
+    EXPECT_EQ(bitmap.Bits(), start);
+    const long page = sysconf(_SC_PAGESIZE);
+    auto mapped = [&](size_t offset) {
+        unsigned char resident;
+        return mincore(const_cast<uint8*>(start) + offset, page, &resident) == 0;
+    };
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while ((mapped(4 << 20) || mapped(15 << 20)) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(mapped(4 << 20));
+    EXPECT_FALSE(mapped(15 << 20));
+    EXPECT_TRUE(mapped(0));
+    EXPECT_TRUE(mapped(9 * page));
+    const uint32* bits = static_cast<const uint32*>(bitmap.Bits());
+    EXPECT_EQ(bits[0], 0x80000000u | (1000u << 16));
+    EXPECT_EQ(bits[100 * 100 - 1], 0x80000000u | (1099u << 16) | 99u);
+}
+
+TEST(BitmapTest, ACropThatCannotBeMadeChangesNothing)
+{
+    struct
+    {
+        color_space space;
+        bool views;
+        BRect crop;
+    } cases[] = {
+        {B_RGB32, false, BRect(-1, 0, 5, 5)}, {B_RGB32, false, BRect(0, 0, 10, 5)},
+        {B_RGB32, false, BRect(2, 2, 1, 1)},  {B_RGB32, false, BRect(0, 0, 5, NAN)},
+        {B_RGB32, true, BRect(0, 0, 5, 5)},   {B_CMAP8, false, BRect(0, 0, 5, 5)},
+        {B_RGB24, false, BRect(0, 0, 5, 5)},
+    };
+    for (auto& c : cases) {
+        BBitmap bitmap(BRect(0, 0, 9, 9), c.space, c.views);
+        ASSERT_EQ(bitmap.InitCheck(), B_OK);
+        memset(bitmap.Bits(), 0x5a, bitmap.BitsLength());
+        int32 bytesPerRow = bitmap.BytesPerRow();
+        EXPECT_EQ(bitmap.CropTo(c.crop), B_BAD_VALUE) << c.crop.left << "," << c.crop.right;
+        EXPECT_EQ(bitmap.Bounds(), BRect(0, 0, 9, 9));
+        EXPECT_EQ(bitmap.BytesPerRow(), bytesPerRow);
+        const uint8* bytes = static_cast<const uint8*>(bitmap.Bits());
+        for (int32 i = 0; i < bitmap.BitsLength(); i++)
+            ASSERT_EQ(bytes[i], 0x5a) << i;
+    }
+}
+
+TEST(BitmapTest, NewBitmapsOfAnySizeStartCleared)
+{
+    // 2 MiB is where bitmaps get memory of their own.
+    for (int32 side : {16, 723, 724, 725, 2000}) {
+        for (uint32 flags : {0u, (uint32)B_BITMAP_CLEAR_TO_WHITE}) {
+            BBitmap bitmap(BRect(0, 0, side - 1, side - 1), flags, B_RGB32);
+            ASSERT_EQ(bitmap.InitCheck(), B_OK);
+            const uint32* bits = static_cast<const uint32*>(bitmap.Bits());
+            uint32 expected = flags ? 0xffffffffu : 0u;
+            for (int32 i = 0; i < side * side; i += 997)
+                ASSERT_EQ(bits[i], expected) << side << " " << i;
+            ASSERT_EQ(bits[side * side - 1], expected) << side;
         }
     }
 }
