@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
-#include <unistd.h>
 
 using BPrivate::BitsInfo;
 
@@ -179,22 +177,6 @@ bool BBitmapStream::_AllRowsArrived() const
     return fArrived == fSize - kHeaderSize;
 }
 
-// A large picture's rows touch tens of thousands of fresh pages, one fault
-// each; huge pages, where the system offers them on request, take a few
-// hundred. Only advice: the memory and its contents stay as they are.
-static void advise_huge_pages(void* bits, size_t length)
-{
-#ifdef MADV_HUGEPAGE
-    if (length < kPieceSize)
-        return;
-    uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
-    uintptr_t start = ((uintptr_t)bits + page - 1) / page * page;
-    uintptr_t end = ((uintptr_t)bits + length) / page * page;
-    if (end > start)
-        madvise((void*)start, end - start, MADV_HUGEPAGE);
-#endif
-}
-
 status_t BBitmapStream::_MakeBitmap()
 {
     TranslatorBitmap header;
@@ -215,7 +197,6 @@ status_t BBitmapStream::_MakeBitmap()
         return status;
     }
     fBitmap = bitmap;
-    advise_huge_pages(bitmap->Bits(), (size_t)bitmap->BitsLength());
     // Only the stretches written so far are copied; the rest of the rows go
     // straight into the bitmap as they come.
     for (const auto& [start, end] : fFilled) {
