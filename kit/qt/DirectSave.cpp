@@ -1,5 +1,7 @@
 #include "DirectSave.h"
 
+#include "XcbAtoms.h"
+
 #include <QGuiApplication>
 #include <QUrl>
 
@@ -30,21 +32,12 @@ xcb_connection_t* connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
-    xcb_atom_t result = reply ? reply->atom : (xcb_atom_t)XCB_ATOM_NONE;
-    free(reply);
-    return result;
-}
-
 // The drag's source window: the owner of the drag's selection, which Qt
 // names in its messages to the targets.
 xcb_window_t source_window(xcb_connection_t* c)
 {
     xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
-        c, xcb_get_selection_owner(c, atom(c, "XdndSelection")), nullptr);
+        c, xcb_get_selection_owner(c, intern_atom(c, "XdndSelection")), nullptr);
     xcb_window_t owner = reply ? reply->owner : (xcb_window_t)XCB_WINDOW_NONE;
     free(reply);
     return owner;
@@ -154,7 +147,7 @@ bool ranks_uri_list_first(xcb_connection_t* c, xcb_window_t root, xcb_window_t t
 {
     // The program's own window is the one with WM_STATE, at most a few
     // frames deep.
-    xcb_atom_t wmState = atom(c, "WM_STATE");
+    xcb_atom_t wmState = intern_atom(c, "WM_STATE");
     xcb_window_t window = topLevel;
     for (int depth = 0; depth < 4 && window != XCB_WINDOW_NONE; depth++) {
         if (has_property(c, window, wmState))
@@ -192,8 +185,8 @@ bool Suggest(const QString& name)
     if (window == XCB_WINDOW_NONE)
         return false;
     QByteArray bytes = name.toUtf8();
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, kFormat), atom(c, "text/plain"),
-                        8, bytes.size(), bytes.constData());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern_atom(c, kFormat),
+                        intern_atom(c, "text/plain"), 8, bytes.size(), bytes.constData());
     xcb_flush(c);
     return true;
 }
@@ -206,7 +199,7 @@ bool Chosen(QString* folder, QString* name)
         return false;
     xcb_get_property_reply_t* reply =
         xcb_get_property_reply(c,
-                               xcb_get_property(c, 0, window, atom(c, kFormat),
+                               xcb_get_property(c, 0, window, intern_atom(c, kFormat),
                                                 XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxUriBytes / 4),
                                nullptr);
     if (!reply)
@@ -243,7 +236,7 @@ void Withdraw()
     xcb_window_t window = c ? source_window(c) : (xcb_window_t)XCB_WINDOW_NONE;
     if (window == XCB_WINDOW_NONE)
         return;
-    xcb_delete_property(c, window, atom(c, kFormat));
+    xcb_delete_property(c, window, intern_atom(c, kFormat));
     xcb_flush(c);
 }
 
@@ -253,15 +246,15 @@ void FitTypesToTarget()
     xcb_window_t window = c ? source_window(c) : (xcb_window_t)XCB_WINDOW_NONE;
     if (window == XCB_WINDOW_NONE)
         return;
-    xcb_atom_t typeList = atom(c, "XdndTypeList");
+    xcb_atom_t typeList = intern_atom(c, "XdndTypeList");
     if (sTypeList.source != window) {
         // A new drag: its window shows the whole list.
         sTypeList = TypeList();
         sTypeList.source = window;
         sTypeList.types = atom_list(c, window, typeList);
     }
-    xcb_atom_t uriList = atom(c, "text/uri-list");
-    xcb_atom_t directSave = atom(c, kFormat);
+    xcb_atom_t uriList = intern_atom(c, "text/uri-list");
+    xcb_atom_t directSave = intern_atom(c, kFormat);
     const std::vector<xcb_atom_t>& types = sTypeList.types;
     // Only a list that offers both has anything to change.
     if (std::find(types.begin(), types.end(), uriList) == types.end() ||

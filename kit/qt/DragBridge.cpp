@@ -13,6 +13,7 @@
 #include "DirectSave.h"
 #include "DragCache.h"
 #include "SelectionReader.h"
+#include "XcbAtoms.h"
 #include "app/LooperPrivate.h"
 #include "app/MessagePrivate.h"
 #include "interface/ViewPrivate.h"
@@ -372,10 +373,7 @@ private:
             xcb_connection_t* c = x11 ? x11->connection() : nullptr;
             if (!c)
                 return XCB_ATOM_NONE;
-            xcb_intern_atom_reply_t* reply =
-                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 8, "XdndDrop"), nullptr);
-            fDropAtom = reply ? reply->atom : (xcb_atom_t)XCB_ATOM_NONE;
-            free(reply);
+            fDropAtom = intern_atom(c, "XdndDrop");
         }
         return fDropAtom;
     }

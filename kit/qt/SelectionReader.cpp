@@ -1,5 +1,7 @@
 #include "SelectionReader.h"
 
+#include "XcbAtoms.h"
+
 #include <Errors.h>
 
 #include <chrono>
@@ -18,15 +20,6 @@ using Clock = std::chrono::steady_clock;
 // Replies to a property read carry at most this much; large values are
 // read in several.
 const uint32_t kChunkWords = 1 << 20;
-
-xcb_atom_t intern(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
-    xcb_atom_t atom = reply ? reply->atom : (xcb_atom_t)XCB_ATOM_NONE;
-    free(reply);
-    return atom;
-}
 
 class Reader
 {
@@ -150,9 +143,10 @@ status_t read_x_selection(const char* display, uint32 parent, const char* select
             return B_ERROR;
         }
     }
-    xcb_atom_t property = intern(c, "_TAVRIN_SELECTION");
-    xcb_atom_t incr = intern(c, "INCR");
-    xcb_convert_selection(c, window, intern(c, selection), intern(c, target), property, time);
+    xcb_atom_t property = intern_atom(c, "_TAVRIN_SELECTION");
+    xcb_atom_t incr = intern_atom(c, "INCR");
+    xcb_convert_selection(c, window, intern_atom(c, selection), intern_atom(c, target), property,
+                          time);
     xcb_flush(c);
 
     Reader reader(c, window, property, limits);

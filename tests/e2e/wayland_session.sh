@@ -191,11 +191,11 @@ shell_of()
         head -1 | cut -d'"' -f4
 }
 
-# File > Quit ends the program normally (the sanitizers have had their say).
-quit_tavrin()
+# Waits for tavrin ($1: its name for its files), told to quit, to end, and
+# checks that it ended normally (the sanitizers have had their say).
+wait_quit()
 {
-    local name=$1 title=$2 status
-    file_menu "$title" Up Return
+    local name=$1 status
     for _ in $(seq 100); do
         kill -0 $TAVRIN_PID 2>/dev/null || break
         sleep 0.1
@@ -205,5 +205,12 @@ quit_tavrin()
     status=$?
     check "$name: exit status" $status 0
     [ $status -eq 0 ] || tail -40 "$WORK/$name.err" >&2
+}
+
+# File > Quit ends the program normally.
+quit_tavrin()
+{
+    file_menu "$2" Up Return
+    wait_quit "$1"
 }
 

@@ -50,15 +50,7 @@ for run in $(seq "$STARTS"); do
     check "start $run: the window fits the picture" "$(size_of "$title")" "314 234"
     pointer move $((rect[0] + 46)) $((rect[1] + 161))
     pointer click
-    for _ in $(seq 100); do
-        kill -0 $TAVRIN_PID 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 $TAVRIN_PID 2>/dev/null && kill $TAVRIN_PID
-    wait $TAVRIN_PID
-    status=$?
-    check "start $run: exit status" $status 0
-    [ $status -eq 0 ] || tail -40 "$WORK/run$run.err" >&2
+    wait_quit "run$run"
     wait_for gone "$title" || fail "start $run: the window stays"
 done
 

@@ -5,6 +5,7 @@
 #include "XServer.h"
 
 #include "qt/SelectionReader.h"
+#include "qt/XcbAtoms.h"
 
 #include <Errors.h>
 
@@ -35,15 +36,6 @@ enum class Answer {
     Silent,      // no answer at all
 };
 
-xcb_atom_t intern(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
-    xcb_atom_t atom = reply ? reply->atom : (xcb_atom_t)XCB_ATOM_NONE;
-    free(reply);
-    return atom;
-}
-
 std::string pattern(size_t size)
 {
     std::string bytes(size, '\0');
@@ -65,8 +57,8 @@ public:
         fWindow = xcb_generate_id(fConnection);
         xcb_create_window(fConnection, 0, fWindow, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                           XCB_COPY_FROM_PARENT, 0, nullptr);
-        fSelection = intern(fConnection, kSelection);
-        fIncr = intern(fConnection, "INCR");
+        fSelection = BPrivate::intern_atom(fConnection, kSelection);
+        fIncr = BPrivate::intern_atom(fConnection, "INCR");
         xcb_set_selection_owner(fConnection, fWindow, fSelection, XCB_CURRENT_TIME);
         // The owner is known to the server once a round trip has passed.
         free(xcb_get_selection_owner_reply(
@@ -85,7 +77,7 @@ private:
     void _Put(const char* data, size_t size)
     {
         xcb_change_property(fConnection, XCB_PROP_MODE_REPLACE, fRequestor, fProperty,
-                            intern(fConnection, kTarget), 8, size, data);
+                            BPrivate::intern_atom(fConnection, kTarget), 8, size, data);
     }
 
     void _NextPiece()

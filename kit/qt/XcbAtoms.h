@@ -1,0 +1,24 @@
+#ifndef _XCB_ATOMS_H
+#define _XCB_ATOMS_H
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace BPrivate {
+
+// The atom of name on the connection, made if need be; XCB_ATOM_NONE when
+// the server does not answer.
+inline xcb_atom_t intern_atom(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
+    xcb_atom_t atom = reply ? reply->atom : (xcb_atom_t)XCB_ATOM_NONE;
+    free(reply);
+    return atom;
+}
+
+} // namespace BPrivate
+
+#endif
