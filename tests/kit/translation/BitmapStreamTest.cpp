@@ -34,6 +34,17 @@ struct HeaderFields
     uint32 dataSize = 32;
 };
 
+// The header of a B_RGB32 picture of width x height without padding.
+HeaderFields fields_for(int32 width, int32 height)
+{
+    HeaderFields fields;
+    fields.right = width - 1;
+    fields.bottom = height - 1;
+    fields.rowBytes = width * 4;
+    fields.dataSize = width * 4 * height;
+    return fields;
+}
+
 std::vector<uint8> header_bytes(const HeaderFields& h)
 {
     std::vector<uint8> bytes(32);
@@ -296,11 +307,7 @@ TEST(BitmapStream, RowsInAnyOrderCompleteTheBitmap)
     // Bottom-up writers (Targa, BMP) and pieces that straddle the stream's
     // internal pieces: the bitmap is whole once every byte has come.
     const int32 width = 1024, height = 2100; // rows over two 4 MB pieces
-    HeaderFields fields;
-    fields.right = width - 1;
-    fields.bottom = height - 1;
-    fields.rowBytes = width * 4;
-    fields.dataSize = width * 4 * height;
+    HeaderFields fields = fields_for(width, height);
     std::vector<uint8> rows((size_t)fields.dataSize);
     for (size_t i = 0; i < rows.size(); i++)
         rows[i] = (uint8)(i * 7 + i / 4096);
@@ -337,11 +344,7 @@ TEST(BitmapStream, StretchesWithGapsCompleteTheBitmap)
     // while gaps remain, and only the last byte makes it whole. The odd
     // stretch length makes stretches straddle the stream's internal pieces.
     const int32 width = 1024, height = 4200;
-    HeaderFields fields;
-    fields.right = width - 1;
-    fields.bottom = height - 1;
-    fields.rowBytes = width * 4;
-    fields.dataSize = width * 4 * height;
+    HeaderFields fields = fields_for(width, height);
     std::vector<uint8> rows((size_t)fields.dataSize);
     for (size_t i = 0; i < rows.size(); i++)
         rows[i] = (uint8)(i * 13 + i / 65536);
@@ -377,11 +380,7 @@ TEST(BitmapStream, RewritingRowsBeforeTheEndDoesNotCompleteIt)
     // Bytes written twice count once: a writer that goes over its first rows
     // again has not delivered the rest.
     const int32 width = 1024, height = 2100;
-    HeaderFields fields;
-    fields.right = width - 1;
-    fields.bottom = height - 1;
-    fields.rowBytes = width * 4;
-    fields.dataSize = width * 4 * height;
+    HeaderFields fields = fields_for(width, height);
     std::vector<uint8> rows((size_t)fields.dataSize, 0x42);
     BBitmapStream stream;
     std::vector<uint8> header = header_bytes(fields);
