@@ -9,6 +9,8 @@
 
 #include <TranslationDefs.h>
 
+#include "translation/BaseTranslator.h"
+
 // The reading half: giflib reads the stream through a callback of ours.
 
 namespace {
@@ -49,11 +51,6 @@ struct DecoderCloser
     void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
 };
 typedef std::unique_ptr<GifFileType, DecoderCloser> Decoder;
-
-bool fits_limit(uint32 width, uint32 height)
-{
-    return width > 0 && height > 0 && uint64(width) * height * 4 <= B_TRANSLATION_MAX_PIXEL_BYTES;
-}
 
 status_t check_signature(BPositionIO* source)
 {
@@ -125,7 +122,7 @@ status_t decode(BPositionIO* source, GIFInfo* info, std::unique_ptr<uint8[]>* pi
     uint32 height = std::max(info->height, top + frameHeight);
     info->width = width;
     info->height = height;
-    if (!fits_limit(width, height))
+    if (BPrivate::check_decoded_size(width, height) != B_OK)
         return B_NO_MEMORY;
     // Around the first frame there is only background, so a screen (or a
     // frame offset) that makes the picture far larger than what is drawn on

@@ -13,6 +13,7 @@
 #include <TranslationDefs.h>
 
 #include "JPEGErrors.h"
+#include "translation/BaseTranslator.h"
 #include "translation/ImageOrientation.h"
 
 // The reading half: libjpeg pulls the stream through a source manager of
@@ -122,11 +123,6 @@ void skip_input_data(j_decompress_ptr cinfo, long count)
 }
 
 void term_source(j_decompress_ptr) {}
-
-bool fits_limit(uint32 width, uint32 height)
-{
-    return width > 0 && height > 0 && uint64(width) * height * 4 <= B_TRANSLATION_MAX_PIXEL_BYTES;
-}
 
 // Huffman coding spends at least one bit on every 8 x 8 block, so a stream
 // far shorter than the image it claims cannot hold it. Arithmetic coding has
@@ -283,7 +279,7 @@ status_t decode(BPositionIO* source, JPEGInfo* info, bool upright, BPrivate::Bit
         info->progressive = cinfo.progressive_mode;
         info->orientation = upright ? app1_orientation(cinfo) : BPrivate::kOrientationNormal;
 
-        if (!fits_limit(cinfo.image_width, cinfo.image_height))
+        if (BPrivate::check_decoded_size(cinfo.image_width, cinfo.image_height) != B_OK)
             result = B_NO_MEMORY;
         else if (!plausible_length(cinfo, source))
             result = B_ILLEGAL_DATA;

@@ -10,6 +10,7 @@
 #include <TranslationDefs.h>
 
 #include "PNGErrors.h"
+#include "translation/BaseTranslator.h"
 #include "translation/ImageOrientation.h"
 #include "translation/PixelRows.h"
 #include "translation/StreamReader.h"
@@ -50,11 +51,6 @@ void read_data(png_structp png, png_bytep data, size_t length)
     }
 }
 
-bool fits_limit(uint32 width, uint32 height)
-{
-    return width > 0 && height > 0 && uint64(width) * height * 4 <= B_TRANSLATION_MAX_PIXEL_BYTES;
-}
-
 // Reads the chunks up to the image data and fills info.
 status_t read_header(png_structp png, png_infop pngInfo, BPositionIO* source, PNGInfo* info)
 {
@@ -73,7 +69,7 @@ status_t read_header(png_structp png, png_infop pngInfo, BPositionIO* source, PN
     info->interlaced = interlace != PNG_INTERLACE_NONE;
     info->hasAlpha =
         (colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, pngInfo, PNG_INFO_tRNS) != 0;
-    if (!fits_limit(width, height))
+    if (BPrivate::check_decoded_size(width, height) != B_OK)
         return B_NO_MEMORY;
 
     // Deflate cannot shrink data by more than about 1032:1, so a stream far

@@ -9,6 +9,7 @@
 #include <TranslationDefs.h>
 
 #include "TIFFStream.h"
+#include "translation/BaseTranslator.h"
 #include "translation/ImageOrientation.h"
 
 // The first directory is read in one of two ways: the common layouts (grey,
@@ -569,7 +570,7 @@ status_t decode(BPositionIO* source, TIFFInfo* info, bool upright, BPrivate::Bit
     uint16 orientation = ORIENTATION_TOPLEFT;
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ORIENTATION, &orientation);
     info->orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
-    if (!tiff_fits_limit(width, height))
+    if (BPrivate::check_decoded_size(width, height) != B_OK)
         return B_NO_MEMORY;
     if (!plausible_length(tiff.get(), source))
         return B_ILLEGAL_DATA;

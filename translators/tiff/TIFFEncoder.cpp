@@ -3,6 +3,7 @@
 #include <new>
 
 #include "TIFFStream.h"
+#include "translation/BaseTranslator.h"
 
 // Writes one directory of 8-bit RGB or RGBA strips, converting each row
 // from the bitmap's B, G, R, A bytes as it goes.
@@ -16,7 +17,7 @@ bool tiff_is_known_compression(int32 compression)
 status_t tiff_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
                      const TIFFWriteOptions& options, BPositionIO* destination)
 {
-    if (!tiff_fits_limit(width, height) || rowBytes < size_t(width) * 4)
+    if (BPrivate::check_decoded_size(width, height) != B_OK || rowBytes < size_t(width) * 4)
         return B_BAD_VALUE;
     if (!tiff_is_known_compression(options.compression))
         return B_BAD_VALUE;

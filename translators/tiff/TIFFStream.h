@@ -20,10 +20,4 @@ struct TIFFCloser
 };
 typedef std::unique_ptr<TIFF, TIFFCloser> TIFFHandle;
 
-// True when 32-bit pixels of this size stay within the pixel-buffer limit.
-inline bool tiff_fits_limit(uint32 width, uint32 height)
-{
-    return width > 0 && height > 0 && uint64(width) * height * 4 <= B_TRANSLATION_MAX_PIXEL_BYTES;
-}
-
 #endif

@@ -9,6 +9,7 @@
 #include <Errors.h>
 #include <TranslationDefs.h>
 
+#include "translation/BaseTranslator.h"
 #include "translation/ImageOrientation.h"
 
 // The reading half. libwebp works on whole files in memory: the container's
@@ -25,11 +26,6 @@ const uint64 kMaxFileSize = uint64(16383) * 16383 * 4 + 65536;
 // Canvases up to this many pixels are taken as they are; larger ones must
 // be mostly covered by the first frame.
 const uint64 kLargeCanvas = 16 * 1024 * 1024;
-
-bool fits_limit(uint32 width, uint32 height)
-{
-    return width > 0 && height > 0 && uint64(width) * height * 4 <= B_TRANSLATION_MAX_PIXEL_BYTES;
-}
 
 // Identify needs only the first chunks, which carry the canvas size.
 const size_t kIdentifyPrefix = 4096;
@@ -149,7 +145,7 @@ status_t decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* p
     info->height = uint32(features.height);
     info->hasAlpha = features.has_alpha != 0;
     info->animated = features.has_animation != 0;
-    if (!fits_limit(info->width, info->height))
+    if (BPrivate::check_decoded_size(info->width, info->height) != B_OK)
         return B_NO_MEMORY;
     if (pixels == nullptr)
         return B_OK;
