@@ -12,6 +12,7 @@
 #include <Screen.h>
 
 #include "qt/Portal.h"
+#include "qt/X11.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -32,6 +33,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+using BPrivate::x11_connection;
 
 namespace {
 
@@ -56,14 +59,6 @@ struct Reply
     explicit operator bool() const { return p != nullptr; }
     T* p;
 };
-
-xcb_connection_t* x11_connection()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
 
 void round_trip(xcb_connection_t* c)
 {

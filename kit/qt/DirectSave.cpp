@@ -1,6 +1,6 @@
 #include "DirectSave.h"
 
-#include "XcbAtoms.h"
+#include "X11.h"
 
 #include <QGuiApplication>
 #include <QUrl>
@@ -23,14 +23,6 @@ namespace {
 
 // The longest URI a file manager may put in the property.
 const uint32_t kMaxUriBytes = 8192;
-
-xcb_connection_t* connection()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
 
 // The drag's source window: the owner of the drag's selection, which Qt
 // names in its messages to the targets.
@@ -180,7 +172,7 @@ bool Suggest(const QString& name)
 {
     // A new drag, with a list of types of its own.
     sTypeList = TypeList();
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = x11_connection();
     xcb_window_t window = c ? source_window(c) : (xcb_window_t)XCB_WINDOW_NONE;
     if (window == XCB_WINDOW_NONE)
         return false;
@@ -193,7 +185,7 @@ bool Suggest(const QString& name)
 
 bool Chosen(QString* folder, QString* name)
 {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = x11_connection();
     xcb_window_t window = c ? source_window(c) : (xcb_window_t)XCB_WINDOW_NONE;
     if (window == XCB_WINDOW_NONE)
         return false;
@@ -232,7 +224,7 @@ bool Chosen(QString* folder, QString* name)
 void Withdraw()
 {
     sTypeList = TypeList();
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = x11_connection();
     xcb_window_t window = c ? source_window(c) : (xcb_window_t)XCB_WINDOW_NONE;
     if (window == XCB_WINDOW_NONE)
         return;
@@ -242,7 +234,7 @@ void Withdraw()
 
 void FitTypesToTarget()
 {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = x11_connection();
     xcb_window_t window = c ? source_window(c) : (xcb_window_t)XCB_WINDOW_NONE;
     if (window == XCB_WINDOW_NONE)
         return;

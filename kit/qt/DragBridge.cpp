@@ -13,7 +13,7 @@
 #include "DirectSave.h"
 #include "DragCache.h"
 #include "SelectionReader.h"
-#include "XcbAtoms.h"
+#include "X11.h"
 #include "app/LooperPrivate.h"
 #include "app/MessagePrivate.h"
 #include "interface/ViewPrivate.h"
@@ -119,10 +119,7 @@ bool button_held(QWidget* widget)
 {
     if (QGuiApplication::mouseButtons() == Qt::NoButton)
         return false;
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return true;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* connection = x11_connection();
     if (!connection)
         return true;
     xcb_query_pointer_reply_t* pointer = xcb_query_pointer_reply(
@@ -369,8 +366,7 @@ private:
     xcb_atom_t _DropAtom()
     {
         if (fDropAtom == XCB_ATOM_NONE) {
-            auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-            xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+            xcb_connection_t* c = x11_connection();
             if (!c)
                 return XCB_ATOM_NONE;
             fDropAtom = intern_atom(c, "XdndDrop");

@@ -1,6 +1,6 @@
 #include "SelectionReader.h"
 
-#include "XcbAtoms.h"
+#include "X11.h"
 
 #include <Errors.h>
 

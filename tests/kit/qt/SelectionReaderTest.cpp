@@ -5,7 +5,7 @@
 #include "XServer.h"
 
 #include "qt/SelectionReader.h"
-#include "qt/XcbAtoms.h"
+#include "qt/X11.h"
 
 #include <Errors.h>
 

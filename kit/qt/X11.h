@@ -1,5 +1,5 @@
-#ifndef _XCB_ATOMS_H
-#define _XCB_ATOMS_H
+#ifndef _KIT_X11_H
+#define _KIT_X11_H
 
 #include <xcb/xcb.h>
 
@@ -7,6 +7,10 @@
 #include <cstring>
 
 namespace BPrivate {
+
+// Qt's connection to the X server, or null where the program does not run
+// on X11 (Wayland, offscreen).
+xcb_connection_t* x11_connection();
 
 // The atom of name on the connection, made if need be; XCB_ATOM_NONE when
 // the server does not answer.
