@@ -91,6 +91,31 @@ crop_area()
     xdotool mouseup 1 keyup shift
 }
 
+# Starts the test's drop target on folder $1, taking drops as $2 (uri, xds),
+# at (600, 300) on the screen; sets target to its process.
+start_target()
+{
+    local id
+    "$SOURCE" "$1" accept "$2" >/dev/null 2>&1 &
+    target=$!
+    pids+=($target)
+    id=$(wait_window "drop target" "$target") || fail "no drop target"
+    place "$id" 600 300
+}
+
+# Checks a file that a dragged selection became: its size, its type and,
+# with a third argument, its top-left pixel.
+check_dropped()
+{
+    local label=$1 path=$2
+    check "$label size" "$(identify -format '%wx%h' "$path" 2>/dev/null)" "41x31"
+    if [ $# -gt 2 ]; then
+        check "$label top-left pixel" "$(convert "$path" -crop 1x1+0+0 -depth 8 txt:- 2>/dev/null |
+            sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p')" "255,0,0"
+    fi
+    check "$label type" "$(getfattr --only-values -n user.mime_type "$path" 2>/dev/null)" "image/png"
+}
+
 # Drags from a screen point to another with the primary button, through the
 # points given in between. The button rests a moment before the pointer
 # moves, and the pointer hovers over the target before the release: these
@@ -276,20 +301,14 @@ fi
 wait_for '[ -n "$(ls "$work/pcmanfm")" ]'
 file=$(ls "$work/pcmanfm" | head -1)
 check "pcmanfm-qt: a file arrived" "$file" "tavrin_img.png"
-check "pcmanfm-qt: its size" "$(identify -format '%wx%h' "$work/pcmanfm/$file" 2>/dev/null)" "41x31"
-check "pcmanfm-qt: its top-left pixel" "$(convert "$work/pcmanfm/$file" -crop 1x1+0+0 -depth 8 txt:- 2>/dev/null | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p')" "255,0,0"
-check "pcmanfm-qt: its type" "$(getfattr --only-values -n user.mime_type "$work/pcmanfm/$file" 2>/dev/null)" "image/png"
+check_dropped "pcmanfm-qt: its" "$work/pcmanfm/$file" pixel
 check "pcmanfm-qt: written in place, nothing in the cache" "$(ls -A "$drag_cache")" ""
 kill "$fm_pid"
 
 # The drag cache, with a target that takes a file from a list of URIs: a
 # private folder for the drag, gone with the next drag and at the end.
 mkdir -p "$work/uri1"
-"$SOURCE" "$work/uri1" accept uri >/dev/null 2>&1 &
-target=$!
-pids+=($target)
-id=$(wait_window "drop target" "$target") || fail "no drop target"
-place "$id" 600 300
+start_target "$work/uri1" uri
 select_area 100 120 20 20 60 50
 drag 130 150 400 250 650 350
 wait_for '[ -e "$work/uri1/from-uri" ]'
@@ -327,11 +346,7 @@ pid=$!
 pids+=($pid)
 win=$(wait_window "source.png[180x120]" "$pid") || fail "no window"
 place "$win" 100 100
-"$SOURCE" "$work/uri" accept uri >/dev/null 2>&1 &
-target=$!
-pids+=($target)
-id=$(wait_window "drop target" "$target") || fail "no drop target"
-place "$id" 600 300
+start_target "$work/uri" uri
 select_area 100 120 20 20 60 50
 drag 130 150 400 250 650 350
 wait_for '[ -e "$work/uri/offered.txt" ]'
@@ -371,9 +386,7 @@ for n in 1 2; do
 done
 check "Thunar: the files that arrived" "$(cd "$work/thunar" && ls | tr '\n' '|')" "tavrin_img 2.png|tavrin_img.png|"
 for file in "tavrin_img.png" "tavrin_img 2.png"; do
-    check "Thunar: $file size" "$(identify -format '%wx%h' "$work/thunar/$file" 2>/dev/null)" "41x31"
-    check "Thunar: $file top-left pixel" "$(convert "$work/thunar/$file" -crop 1x1+0+0 -depth 8 txt:- 2>/dev/null | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p')" "255,0,0"
-    check "Thunar: $file type" "$(getfattr --only-values -n user.mime_type "$work/thunar/$file" 2>/dev/null)" "image/png"
+    check_dropped "Thunar: $file" "$work/thunar/$file" pixel
 done
 check "Thunar: written in place, nothing in the cache" "$(ls -A "$drag_cache")" ""
 start_tavrin "blue.png[180x120]" "$work/blue.png"
@@ -396,11 +409,7 @@ kill "$pid" "$pid2" "$thunar_pid"
 wait "$pid" "$pid2" 2>/dev/null
 wait_for '[ -z "$(xdotool search --onlyvisible --class Thunar 2>/dev/null)" ]'
 mkdir -p "$work/xds"
-"$SOURCE" "$work/xds" accept xds >/dev/null 2>&1 &
-target=$!
-pids+=($target)
-id=$(wait_window "drop target" "$target") || fail "no drop target"
-place "$id" 600 300
+start_target "$work/xds" xds
 start_tavrin "source.png[180x120]" "$work/source.png"
 pid=$PID win=$WIN
 place "$win" 100 100
@@ -413,8 +422,7 @@ done
 check "direct save: both drops saved" "$(tr '\n' ' ' <"$work/xds/answers.txt")" "S S "
 check "direct save: the second kept the first" "$(cd "$work/xds" && ls *.png | tr '\n' '|')" "tavrin_img 2.png|tavrin_img.png|"
 for file in "tavrin_img.png" "tavrin_img 2.png"; do
-    check "direct save: $file size" "$(identify -format '%wx%h' "$work/xds/$file" 2>/dev/null)" "41x31"
-    check "direct save: $file type" "$(getfattr --only-values -n user.mime_type "$work/xds/$file" 2>/dev/null)" "image/png"
+    check_dropped "direct save: $file" "$work/xds/$file"
 done
 check "direct save: nothing in the cache" "$(ls "$drag_cache" | wc -l)" "$cached"
 

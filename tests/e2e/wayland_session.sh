@@ -38,16 +38,7 @@ if [ -z "${WAYLAND_TEST_INSIDE:-}" ]; then
         dbus-run-session --config-file="$HERE/wayland_session.conf" -- "$0" "$@"
 fi
 
-failures=0
-check()
-{
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: expected '$3', got '$2'" >&2
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
+. "$HERE/checks.sh"
 
 # Runs a command until it succeeds, for at most ten seconds.
 wait_for()

@@ -95,18 +95,9 @@ fail()
     exit 1
 }
 
-# Counts a failure in FAILURES when a value (name, got, expected) is not the
-# one expected; the script ends with `exit_checks NAME`.
-failures=0
-check()
-{
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: expected '$3', got '$2'" >&2
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
+# check NAME GOT EXPECTED counts failures; the script ends with
+# `exit_checks NAME`.
+. "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 exit_checks()
 {

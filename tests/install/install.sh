@@ -16,17 +16,7 @@ LIST_TYPES=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/xvfb.sh"
 
-failures=0
 skipped=()
-check()
-{
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: expected '$3', got '$2'" >&2
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
 skip()
 {
     echo "SKIP: $*"

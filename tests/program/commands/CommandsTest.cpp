@@ -8,6 +8,7 @@
 #include <Messenger.h>
 #include <TranslatorRoster.h>
 
+#include "MainWindow.h"
 #include "Pixels.h"
 #include "TestApp.h"
 #include "app/configwindow.h"
@@ -30,12 +31,7 @@ class CommandsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        test_app();
-        if (!tr)
-            tr = BTranslatorRoster::Default();
-        pic.Set(0, 0, -1, -1);
-        droppos.Set(0, 0);
-        window = new tavrinwindow(BRect(100, 100, 300, 250));
+        window = open_main_window();
         view = window->view;
         Settle();
     }

@@ -5,6 +5,7 @@
 #include <Messenger.h>
 #include <TranslatorRoster.h>
 
+#include "MainWindow.h"
 #include "TestApp.h"
 #include "app/tavrin.h"
 #include "view/tavrinview.h"
@@ -27,12 +28,7 @@ class FileTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        test_app();
-        if (!tr)
-            tr = BTranslatorRoster::Default();
-        pic.Set(0, 0, -1, -1);
-        droppos.Set(0, 0);
-        window = new tavrinwindow(BRect(100, 100, 300, 250));
+        window = open_main_window();
         view = window->view;
         Settle();
         ASSERT_TRUE(folder.isValid());

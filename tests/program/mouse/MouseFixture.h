@@ -7,6 +7,7 @@
 #include <Messenger.h>
 #include <TranslatorRoster.h>
 
+#include "MainWindow.h"
 #include "Pixels.h"
 #include "TestApp.h"
 #include "app/tavrin.h"
@@ -26,11 +27,7 @@ class MouseTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        test_app();
-        if (!tr)
-            tr = BTranslatorRoster::Default();
-        pic.Set(0, 0, -1, -1);
-        window = new tavrinwindow(BRect(100, 100, 300, 250));
+        window = open_main_window();
         view = window->view;
         BPrivate::DragBridge::SetObserver([this](const BMessage& offer, BRect rect) {
             drags.push_back(offer);

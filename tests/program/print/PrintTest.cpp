@@ -6,6 +6,7 @@
 #include <Messenger.h>
 #include <TranslatorRoster.h>
 
+#include "MainWindow.h"
 #include "TestApp.h"
 #include "app/tavrin.h"
 #include "view/tavrinview.h"
@@ -131,11 +132,7 @@ class PrintTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        test_app();
-        if (!tr)
-            tr = BTranslatorRoster::Default();
-        pic.Set(0, 0, -1, -1);
-        window = new tavrinwindow(BRect(100, 100, 300, 250));
+        window = open_main_window();
         settle(window);
         ASSERT_TRUE(dir.isValid());
         pdf = dir.filePath("out.pdf");

@@ -9,6 +9,7 @@
 #include <ScrollBar.h>
 #include <TranslatorRoster.h>
 
+#include "MainWindow.h"
 #include "Pixels.h"
 #include "TestApp.h"
 #include "app/tavrin.h"
@@ -26,11 +27,7 @@ class MainWindowTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        test_app();
-        if (!tr)
-            tr = BTranslatorRoster::Default();
-        pic.Set(0, 0, -1, -1);
-        window = new tavrinwindow(BRect(100, 100, 300, 250));
+        window = open_main_window();
         Settle();
     }
 
