@@ -11,22 +11,8 @@ set -eu
 
 build=${1:-build}
 runs=${2:-5}
-bin=$(cd "$build/bin" && pwd)
-for tool in "$bin/tavrin-convert" "$bin/translation_bench"; do
-    [ -x "$tool" ] || { echo "compare.sh: $tool is missing; build it first" >&2; exit 1; }
-done
-for tool in vips convert; do
-    command -v $tool >/dev/null || { echo "compare.sh: $tool is not installed" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# The translators run at their defaults: Targa without run-length coding.
-export XDG_CONFIG_HOME="$work/config"
-# TRANSLATORS from a test environment must not redirect the converter.
-unset TRANSLATORS
-
-"$bin/translation_bench" --write-images "$work"
+. "$(dirname "$0")/common.sh"
+bench_prepare compare.sh "$build" vips convert
 for picture in photo-24MP screenshot-4MP; do
     "$bin/tavrin-convert" "$work/$picture.ppm" "$work/$picture.tga"
 done

@@ -17,20 +17,8 @@ set -eu
 
 build=${1:-build}
 runs=${2:-1}
-bin=$(cd "$build/bin" && pwd)
-for tool in "$bin/tavrin-convert" "$bin/translation_bench"; do
-    [ -x "$tool" ] || { echo "compare_phone_formats.sh: $tool is missing; build it first" >&2; exit 1; }
-done
-for tool in vips convert heif-enc heif-convert avifenc avifdec cjxl djxl /usr/bin/time; do
-    command -v $tool >/dev/null || { echo "compare_phone_formats.sh: $tool is not installed" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config"
-unset TRANSLATORS
-
-"$bin/translation_bench" --write-images "$work"
+. "$(dirname "$0")/common.sh"
+bench_prepare compare_phone_formats.sh "$build" vips convert heif-enc heif-convert avifenc avifdec cjxl djxl /usr/bin/time
 ppm=$work/photo-24MP.ppm
 png=$work/photo-24MP.png
 convert "$ppm" "PNG24:$png"

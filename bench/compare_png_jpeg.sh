@@ -15,20 +15,8 @@ set -eu
 
 build=${1:-build}
 runs=${2:-5}
-bin=$(cd "$build/bin" && pwd)
-for tool in "$bin/tavrin-convert" "$bin/translation_bench"; do
-    [ -x "$tool" ] || { echo "compare_png_jpeg.sh: $tool is missing; build it first" >&2; exit 1; }
-done
-for tool in vips convert bc; do
-    command -v $tool >/dev/null || { echo "compare_png_jpeg.sh: $tool is not installed" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config"
-unset TRANSLATORS
-
-"$bin/translation_bench" --write-images "$work"
+. "$(dirname "$0")/common.sh"
+bench_prepare compare_png_jpeg.sh "$build" vips convert bc
 for picture in photo-24MP screenshot-4MP; do
     "$bin/tavrin-convert" "$work/$picture.ppm" "$work/$picture.png"
     "$bin/tavrin-convert" "$work/$picture.ppm" "$work/$picture.jpg"

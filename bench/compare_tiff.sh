@@ -11,21 +11,9 @@ set -eu
 
 build=${1:-build}
 runs=${2:-3}
-bin=$(cd "$build/bin" && pwd)
-for tool in "$bin/tavrin-convert" "$bin/translation_bench"; do
-    [ -x "$tool" ] || { echo "compare_tiff.sh: $tool is missing; build it first" >&2; exit 1; }
-done
-for tool in vips convert tiffcp bc; do
-    command -v $tool >/dev/null || { echo "compare_tiff.sh: $tool is not installed" >&2; exit 1; }
-done
+. "$(dirname "$0")/common.sh"
 [ -x /usr/bin/time ] || { echo "compare_tiff.sh: /usr/bin/time (Debian time) is needed" >&2; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config"
-unset TRANSLATORS
-
-"$bin/translation_bench" --write-images "$work"
+bench_prepare compare_tiff.sh "$build" vips convert tiffcp bc
 photo="$work/photo-24MP.ppm"
 vips copy "$photo" "$work/strips-lzw.tif[compression=lzw]"
 tiffcp -c none -r 0 "$work/strips-lzw.tif" "$work/one-strip.tif" 2>/dev/null ||

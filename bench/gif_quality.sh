@@ -12,20 +12,8 @@
 set -eu
 
 build=${1:-build}
-bin=$(cd "$build/bin" && pwd)
-for tool in "$bin/tavrin-convert" "$bin/translation_bench"; do
-    [ -x "$tool" ] || { echo "gif_quality.sh: $tool is missing; build it first" >&2; exit 1; }
-done
-for tool in vips convert compare; do
-    command -v $tool >/dev/null || { echo "gif_quality.sh: $tool is not installed" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config"
-unset TRANSLATORS
-
-"$bin/translation_bench" --write-images "$work"
+. "$(dirname "$0")/common.sh"
+bench_prepare gif_quality.sh "$build" vips convert compare
 convert "$work/photo-24MP.ppm" "$work/photo-24MP.png"
 convert rose: -resize 1400x900 "$work/rose.png"
 convert -seed 7 -size 1600x1200 plasma:fractal -blur 0x1 -depth 8 "$work/plasma.png"
