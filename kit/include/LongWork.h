@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 
+class BLooper;
 class BWindow;
 
 namespace BPrivate {
@@ -55,6 +56,9 @@ private:
     off_t fSize;
     std::atomic<off_t> fFurthest{0};
 };
+
+// Whether a handler of looper waits in run_long_work() now (on the GUI thread).
+bool looper_waits(BLooper* looper);
 
 // What a window shows of run_long_work(), for tests.
 bool window_shows_busy(BWindow* window);

@@ -4,6 +4,7 @@
 
 #include "app/LooperPrivate.h"
 #include "app/StrandScheduler.h"
+#include "interface/ViewPrivate.h"
 #include "interface/WindowPrivate.h"
 
 #include <QCoreApplication>
@@ -110,6 +111,9 @@ private:
     bool fCursorSet = false;
 };
 
+// The loopers whose handler waits for long work now, innermost last.
+std::vector<BLooper*> sWaiting;
+
 QWidget* waiting_window()
 {
     BWindow* window = dynamic_cast<BWindow*>(LooperPrivate::Current());
@@ -140,6 +144,8 @@ status_t run_long_work(const std::function<status_t()>& work,
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
 
+    BLooper* looper = LooperPrivate::Current();
+    sWaiting.push_back(looper);
     BusyState busy(waiting_window());
     QTimer busyTimer, progressTimer;
     busyTimer.setSingleShot(true);
@@ -156,7 +162,21 @@ status_t run_long_work(const std::function<status_t()>& work,
     while (!done)
         loop.exec();
     worker.join();
+    sWaiting.erase(std::find(sWaiting.begin(), sWaiting.end(), looper));
+    // Views that kept pixels of their own while their window waited (it
+    // changed size) go back to drawing into the window's buffer.
+    if (auto* window = dynamic_cast<BWindow*>(looper)) {
+        if (!looper_waits(window)) {
+            for (BView* view : WindowBridge::Data(window)->children)
+                ViewBridge::RefreshBacking(view);
+        }
+    }
     return status;
+}
+
+bool looper_waits(BLooper* looper)
+{
+    return looper && std::find(sWaiting.begin(), sWaiting.end(), looper) != sWaiting.end();
 }
 
 WatchedIO::WatchedIO(BPositionIO* source) : fSource(source), fSize(-1)

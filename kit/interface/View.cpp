@@ -120,8 +120,10 @@ void BView::AddChild(BView* child, BView* before)
     }
     children.insert(position, child);
     child->fData->parent = this;
-    if (fData->widget)
+    if (fData->widget) {
         ViewBridge::Realize(child, fData->widget);
+        ViewBridge::ChildrenChanged(this);
+    }
     if (fData->bitmapHost)
         child->fData->bitmapHost = fData->bitmapHost;
     if (fData->window) {
@@ -147,6 +149,8 @@ bool BView::RemoveChild(BView* child)
     child->fData->bitmapHost = nullptr;
     ViewBridge::SetWindow(child, nullptr);
     ViewBridge::Unrealize(child);
+    if (fData->widget)
+        ViewBridge::ChildrenChanged(this);
     return true;
 }
 
@@ -347,8 +351,8 @@ void BView::ScrollTo(BPoint where)
 
     // Move what was drawn with the content and redraw only what comes into view.
     // The store covers the same part of the widget before and after.
-    QImage& backing = fData->backing;
-    if (!backing.isNull()) {
+    if (QImage* pixels = ViewBridge::Pixels(this)) {
+        QImage& backing = *pixels;
         QRect area(QPoint(0, 0), fData->backingArea.size());
         int sx = (int)dx;
         int sy = (int)dy;
@@ -361,8 +365,7 @@ void BView::ScrollTo(BPoint where)
             ViewBridge::Invalidate(
                 this, BRect(inView.left(), inView.top(), inView.right(), inView.bottom()));
         }
-        if (fData->widget)
-            fData->widget->update(fData->backingArea);
+        ViewBridge::Show(this, fData->backingArea);
     }
     for (BView* child : fData->children)
         ViewBridge::SyncGeometry(child);

@@ -1,5 +1,6 @@
 #include <AppDefs.h>
 #include <Bitmap.h>
+#include <LongWork.h>
 #include <Message.h>
 #include <PixelSize.h>
 #include <Window.h>
@@ -9,6 +10,7 @@
 #include "app/LooperPrivate.h"
 #include "qt/DragBridge.h"
 
+#include <QBackingStore>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -16,6 +18,8 @@
 #include <QRegion>
 #include <QScreen>
 #include <QWheelEvent>
+#include <QWindow>
+#include <QtGui/qpa/qplatformbackingstore.h>
 
 #include <cmath>
 #include <cstring>
@@ -88,6 +92,53 @@ void copy_pixels(const QImage& from, QRect source, QImage& to, QPoint target)
     for (int y = 0; y < source.height(); y++)
         memcpy(to.scanLine(target.y() + y) + target.x() * 4,
                from.constScanLine(source.top() + y) + source.left() * 4, bytes);
+}
+
+bool sSharing = true;
+
+// Whether views may draw straight into their window's buffer on this
+// platform. The X11 and offscreen buffers are plain memory that stays put
+// until the window changes size; Wayland's are handed to the compositor and
+// taken back, so there the views keep pixels of their own.
+bool platform_shares()
+{
+    static const bool shares = [] {
+        QString name = QGuiApplication::platformName();
+        return name == "xcb" || name == "offscreen";
+    }();
+    return shares;
+}
+
+// The buffer the platform shows a widget's window from, when views can draw
+// into it: 32-bit pixels without alpha, one a point, as large as the window.
+// Null before the window is first painted, between a change of its size and
+// the next painting, and for buffers of any other kind.
+QImage* window_buffer(QWidget* widget)
+{
+    QWidget* window = widget->window();
+    QBackingStore* store = window->backingStore();
+    if (!store || !store->handle())
+        return nullptr;
+    QPaintDevice* device = store->handle()->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    QImage* image = static_cast<QImage*>(device);
+    // An opaque window's buffer may be premultiplied: its pixels are the
+    // same words as ours, alpha always full. A translucent one is cleared
+    // by the platform before each painting.
+    bool opaque = image->format() == QImage::Format_RGB32 ||
+                  (image->format() == QImage::Format_ARGB32_Premultiplied &&
+                   !window->testAttribute(Qt::WA_TranslucentBackground) &&
+                   !(window->windowHandle() && window->windowHandle()->format().hasAlpha()));
+    if (image->isNull() || !opaque || image->devicePixelRatio() != 1.0 ||
+        image->size() != window->size())
+        return nullptr;
+    return image;
+}
+
+inline uint32 clear_value(rgb_color color)
+{
+    return color == B_TRANSPARENT_32_BIT ? 0xff000000u : pixel_value(color);
 }
 
 // The part of a widget that can be seen, in its own pixels: its rectangle
@@ -200,7 +251,7 @@ bool ViewBridge::MakeTarget(BView* view, DrawTarget* target)
         target->clip = to_qrect(view->Bounds()).translated(target->dx, target->dy) & wrapped.rect();
         return true;
     }
-    if (data->backing.isNull())
+    if (!Pixels(view))
         return false;
     const QRect& area = data->backingArea;
     target->image = &data->backing;
@@ -213,8 +264,18 @@ bool ViewBridge::MakeTarget(BView* view, DrawTarget* target)
 void ViewBridge::Touched(BView* view, const QRect& imageRect)
 {
     ViewData* data = view->fData;
-    if (data->widget && !data->bitmapHost && !data->printPainter && !imageRect.isEmpty())
-        data->widget->update(imageRect.translated(data->backingArea.topLeft()));
+    if (!data->bitmapHost && !data->printPainter && !imageRect.isEmpty())
+        Show(view, imageRect.translated(data->backingArea.topLeft()));
+}
+
+void ViewBridge::Show(BView* view, const QRect& widgetRect)
+{
+    ViewData* data = view->fData;
+    if (!data->widget || widgetRect.isEmpty())
+        return;
+    if (data->shared)
+        data->unshown += widgetRect;
+    data->widget->update(widgetRect);
 }
 
 void ViewBridge::Realize(BView* view, QWidget* parent)
@@ -246,6 +307,9 @@ void ViewBridge::Unrealize(BView* view)
     data->native = nullptr;
     data->backing = QImage();
     data->backingArea = QRect();
+    data->shared = false;
+    data->sharedBits = nullptr;
+    data->unshown = QRegion();
 }
 
 void ViewBridge::SyncGeometry(BView* view)
@@ -281,11 +345,50 @@ void ViewBridge::RefreshBacking(BView* view)
         RefreshBacking(child);
 }
 
+void ViewBridge::SetSharing(bool on)
+{
+    sSharing = on;
+}
+
+void ViewBridge::ChildrenChanged(BView* view)
+{
+    _FitBacking(view);
+}
+
+QImage* ViewBridge::Pixels(BView* view)
+{
+    ViewData* data = view->fData;
+    if (data->shared && data->widget) {
+        // The platform may have replaced its buffer since the store was made:
+        // then the store is made again, and everything in it is drawn anew.
+        QImage* buffer = window_buffer(data->widget);
+        if (!buffer || buffer->constBits() != data->sharedBits ||
+            buffer->size() != data->sharedSize || buffer->bytesPerLine() != data->sharedStride)
+            _FitShared(view);
+    }
+    return data->backing.isNull() ? nullptr : &data->backing;
+}
+
 void ViewBridge::_FitBacking(BView* view)
 {
     ViewData* data = view->fData;
     if (!data->widget || !(data->flags & B_WILL_DRAW) || data->native)
         return;
+    // A view with children keeps pixels of its own: drawn straight into the
+    // window's buffer, it would paint over theirs.
+    bool shares = sSharing && platform_shares() && data->children.empty();
+    // A window that waits for long work cannot draw: when it changes size,
+    // and the platform is about to replace its buffer, the view takes a copy
+    // of what it shows there and keeps it until the work is done.
+    bool waits = data->window && looper_waits(data->window);
+    if (shares && waits && data->shared && !window_buffer(data->widget))
+        _Unshare(view);
+    if (shares && !(waits && !data->shared)) {
+        _FitShared(view);
+        return;
+    }
+    if (data->shared)
+        _Unshare(view);
     QRect area = visible_area(data->widget);
     QImage& backing = data->backing;
     QRect old = backing.isNull() ? QRect() : data->backingArea;
@@ -321,14 +424,82 @@ void ViewBridge::_FitBacking(BView* view)
         backing = std::move(fresh);
     }
     data->backingArea = area;
+    Expose(view, QRegion(area) - QRegion(kept));
+}
 
+void ViewBridge::_Unshare(BView* view)
+{
+    ViewData* data = view->fData;
+    // The store still lies in the buffer it was made on, if the platform
+    // holds that buffer still: then its pixels are copied out.
+    QImage own;
+    QBackingStore* store = data->widget ? data->widget->window()->backingStore() : nullptr;
+    QPaintDevice* device = store && store->handle() ? store->handle()->paintDevice() : nullptr;
+    if (data->shared && !data->backing.isNull() && device &&
+        device->devType() == QInternal::Image) {
+        auto* buffer = static_cast<QImage*>(device);
+        if (buffer->constBits() == data->sharedBits && buffer->size() == data->sharedSize &&
+            buffer->bytesPerLine() == data->sharedStride) {
+            own = QImage(data->backing.size(), QImage::Format_RGB32);
+            if (!own.isNull())
+                copy_pixels(data->backing, data->backing.rect(), own, QPoint(0, 0));
+        }
+    }
+    data->shared = false;
+    data->sharedBits = nullptr;
+    data->unshown = QRegion();
+    data->backing = std::move(own);
+    if (data->backing.isNull())
+        data->backingArea = QRect();
+}
+
+void ViewBridge::_FitShared(BView* view)
+{
+    ViewData* data = view->fData;
+    QWidget* widget = data->widget;
+    QImage* buffer = window_buffer(widget);
+    QPoint offset = widget->mapTo(widget->window(), QPoint(0, 0));
+    QRect area;
+    if (buffer)
+        area = visible_area(widget) & buffer->rect().translated(-offset);
+    bool same = data->shared && buffer && !data->backing.isNull() &&
+                buffer->constBits() == data->sharedBits && buffer->size() == data->sharedSize &&
+                buffer->bytesPerLine() == data->sharedStride && offset == data->sharedOffset;
+    QRect old = same ? data->backingArea : QRect();
+    if (same && area == old)
+        return;
+    data->shared = true;
+    data->backing = QImage();
+    data->backingArea = QRect();
+    data->sharedBits = nullptr;
+    if (!same)
+        data->unshown = QRegion();
+    if (area.isEmpty())
+        return;
+    // The store is the view's part of the buffer: what is kept of it from
+    // the same buffer at the same place holds what the view drew there.
+    qsizetype stride = buffer->bytesPerLine();
+    uchar* bits = const_cast<uchar*>(buffer->constBits()) +
+                  (qsizetype)(offset.y() + area.top()) * stride +
+                  (qsizetype)(offset.x() + area.left()) * 4;
+    data->backing = QImage(bits, area.width(), area.height(), stride, QImage::Format_RGB32);
+    data->backingArea = area;
+    data->sharedBits = buffer->constBits();
+    data->sharedSize = buffer->size();
+    data->sharedStride = stride;
+    data->sharedOffset = offset;
+    Expose(view, QRegion(area) - QRegion(old & area));
+}
+
+void ViewBridge::Expose(BView* view, const QRegion& exposed)
+{
     // What comes into view is cleared at once, so that the screen never shows
     // stale memory, and is drawn on the window's strand.
-    rgb_color color = data->viewColor;
-    uint32 clear = color == B_TRANSPARENT_32_BIT ? 0xff000000u : pixel_value(color);
-    QRegion exposed = QRegion(area) - QRegion(kept);
-    for (const QRect& part : exposed) {
-        fill_pixels(backing, part.translated(-area.topLeft()), clear);
+    ViewData* data = view->fData;
+    uint32 clear = clear_value(data->viewColor);
+    QRegion inStore = exposed & QRegion(data->backingArea);
+    for (const QRect& part : inStore) {
+        fill_pixels(data->backing, part.translated(-data->backingArea.topLeft()), clear);
         QRect inView =
             part.translated((int)std::floor(data->origin.x), (int)std::floor(data->origin.y));
         Invalidate(view, BRect(inView.left(), inView.top(), inView.right(), inView.bottom()));
@@ -421,17 +592,16 @@ void ViewBridge::ParentResized(BView* view, float dw, float dh)
 void ViewBridge::RunUpdates(BView* view)
 {
     ViewData* data = view->fData;
-    if (data->hasDirty) {
+    if (data->hasDirty && Pixels(view)) {
         BRect dirty = data->dirty & view->Bounds();
         data->hasDirty = false;
         // Only what can be seen is drawn; the rest is drawn when it comes into view.
-        if (dirty.IsValid() && !data->backing.isNull()) {
-            QPoint origin((int)std::floor(data->origin.x), (int)std::floor(data->origin.y));
+        QPoint origin((int)std::floor(data->origin.x), (int)std::floor(data->origin.y));
+        if (dirty.IsValid()) {
             QRect seen = data->backingArea.translated(origin);
             dirty = dirty & BRect(seen.left(), seen.top(), seen.right(), seen.bottom());
         }
-        if (dirty.IsValid() && !data->backing.isNull()) {
-            QPoint origin((int)std::floor(data->origin.x), (int)std::floor(data->origin.y));
+        if (dirty.IsValid()) {
             QRect inWidget = to_qrect(dirty).translated(-origin);
             rgb_color color = data->viewColor;
             if (color != B_TRANSPARENT_32_BIT) {
@@ -440,12 +610,28 @@ void ViewBridge::RunUpdates(BView* view)
             }
             if (data->flags & B_WILL_DRAW)
                 view->Draw(dirty);
-            if (data->widget)
-                data->widget->update(inWidget);
+            Show(view, inWidget);
         }
+    } else if (data->hasDirty) {
+        data->hasDirty = false;
     }
     for (BView* child : data->children)
         RunUpdates(child);
+}
+
+void ViewBridge::UpdateNow(BView* view)
+{
+    ViewData* data = view->fData;
+    BWindow* window = data->window;
+    if (!data->hasDirty || !window)
+        return;
+    // Only between messages: a window busy with one (waiting for long work,
+    // say) draws when it is done, as it would for any update.
+    LooperState& state = LooperPrivate::State(window);
+    if (!state.running || state.dispatching || !LooperPrivate::TryLock(window))
+        return;
+    RunUpdates(view);
+    LooperPrivate::Unlock(window);
 }
 
 void ViewBridge::RunPulse(BView* view)
@@ -502,6 +688,25 @@ void ViewWidget::dropEvent(QDropEvent* event)
 void ViewWidget::paintEvent(QPaintEvent* event)
 {
     ViewData* data = ViewBridge::Data(fView);
+    if (data->shared) {
+        QImage* pixels = ViewBridge::Pixels(fView);
+        QPaintDevice* device = redirected(nullptr);
+        if (pixels && device && device->devType() == QInternal::Image &&
+            static_cast<QImage*>(device)->constBits() == data->sharedBits) {
+            // The platform paints the window's buffer, where the view draws
+            // itself: what it drew and asked to show is there already. Any
+            // other part the platform painted over, or lost with an older
+            // buffer, and the view draws it again, at once if it can.
+            QRegion lost = event->region() - data->unshown;
+            data->unshown -= event->region();
+            if (!lost.isEmpty()) {
+                ViewBridge::Expose(fView, lost);
+                ViewBridge::UpdateNow(fView);
+            }
+            return;
+        }
+        // Painted anywhere else (a grab), it is copied from the buffer below.
+    }
     // Only what can be seen is painted. The window's own buffer is as large as
     // the window, however far it reaches off the screens; pixels of it that
     // are never painted take no memory.
@@ -517,6 +722,16 @@ void ViewWidget::paintEvent(QPaintEvent* event)
         if (color != B_TRANSPARENT_32_BIT && !shown.isEmpty())
             painter.fillRect(shown, QColor(color.red, color.green, color.blue));
     }
+}
+
+bool ViewWidget::event(QEvent* event)
+{
+    // A view's pixels are its own drawing, whatever the palette: a window
+    // that becomes active or inactive does not paint it again.
+    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) &&
+        ViewBridge::Data(fView)->shared)
+        return true;
+    return QWidget::event(event);
 }
 
 bool ViewWidget::eventFilter(QObject* watched, QEvent* event)

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
@@ -59,6 +60,21 @@ struct ViewData
     QPointer<QWidget> widget;
     QImage backing;
     QRect backingArea;
+    // A view without children in a window whose platform buffer is plain
+    // 32-bit memory keeps no pixels of its own: its backing store is a window
+    // onto that buffer, at the widget's place in it. The platform replaces the
+    // buffer when the window changes size; the memory, size and row length
+    // recorded here tell when that has happened, and the store is made again
+    // before anything touches it (ViewBridge::Pixels).
+    bool shared = false;
+    const uchar* sharedBits = nullptr;
+    QSize sharedSize;
+    qsizetype sharedStride = 0;
+    QPoint sharedOffset;
+    // What the view drew into the shared buffer and asked the platform to
+    // show, in widget pixels. Whatever else of the view the platform paints,
+    // it painted over or never had: the view draws that again.
+    QRegion unshown;
     // Subclasses built on a Qt control put it inside the view's widget.
     std::function<QWidget*(QWidget* parent)> makeNative;
     QPointer<QWidget> native;
@@ -84,12 +100,23 @@ public:
     static QWidget* Widget(BView* view) { return view->fData->widget; }
     static bool MakeTarget(BView* view, DrawTarget* target);
     static void Touched(BView* view, const QRect& imageRect);
+    // Asks the platform to show what the view drew in part of its widget.
+    static void Show(BView* view, const QRect& widgetRect);
 
     // Builds the widgets of a view subtree inside parent.
     static void Realize(BView* view, QWidget* parent);
     static void Unrealize(BView* view);
     static void SyncGeometry(BView* view);
     static void ResizeBacking(BView* view, BRect oldBounds);
+    // The view's backing store, checked against the window's buffer when it
+    // shares that: null when the view has no pixels now.
+    static QImage* Pixels(BView* view);
+    // Children came or went: a view with children keeps pixels of its own.
+    static void ChildrenChanged(BView* view);
+    // Whether views may share their window's buffer (on by default where the
+    // platform allows it); tests of the stores of the views' own turn it off.
+    static void SetSharing(bool on);
+    static bool Shares(BView* view) { return view->fData->shared; }
     // Fits the backing stores of a view subtree to what can be seen now.
     static void RefreshBacking(BView* view);
     // The backing store's place in the widget and its memory, for tests.
@@ -101,11 +128,18 @@ public:
     static void CallAttached(BView* view);
     static void CallDetached(BView* view);
     static void RunUpdates(BView* view);
+    // Clears what came into view, in widget pixels, and asks for it to be drawn.
+    static void Expose(BView* view, const QRegion& exposed);
+    // Draws what the view has waiting now, if its window's strand is free.
+    static void UpdateNow(BView* view);
     static void RunPulse(BView* view);
     static BView* FindView(BView* view, const char* name);
 
 private:
     static void _FitBacking(BView* view);
+    static void _FitShared(BView* view);
+    // Gives the view pixels of its own, with what it shows, if it can.
+    static void _Unshare(BView* view);
     static void _WatchWindow(BView* view, QWidget* window);
 };
 
@@ -138,6 +172,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -1,11 +1,14 @@
-// A view keeps pixels only for what can be seen of it: its window on the
-// screen, scrolling included. What comes into view is drawn exactly.
+// A view that keeps pixels of its own (a view with children, or any view where
+// the platform's window buffers cannot be drawn into) keeps them only for what
+// can be seen of it: its window on the screen, scrolling included. What comes
+// into view is drawn exactly.
 
 #include <Bitmap.h>
 #include <Messenger.h>
 #include <View.h>
 #include <Window.h>
 
+#include "PatternView.h"
 #include "Pixels.h"
 #include "TestApp.h"
 #include "interface/ViewPrivate.h"
@@ -22,34 +25,6 @@
 namespace {
 
 using BPrivate::ViewBridge;
-
-// The colour the pattern view shows at view point (x, y).
-uint32 pattern_at(int x, int y)
-{
-    return 0xff000000u | ((uint32)(x & 0xff) << 16) | ((uint32)(y & 0xff) << 8) |
-           (uint32)(((x >> 8) * 16 + (y >> 8)) & 0xff);
-}
-
-// Draws the pattern for every update, as a picture viewer draws its picture.
-class PatternView : public BView
-{
-public:
-    PatternView(BRect frame) : BView(frame, "pattern", B_FOLLOW_ALL_SIDES, B_WILL_DRAW) {}
-    void Draw(BRect update) override
-    {
-        updates.push_back(update);
-        int left = (int)update.left, top = (int)update.top;
-        BBitmap piece(BRect(0, 0, update.IntegerWidth(), update.IntegerHeight()), B_RGB32);
-        uint32* bits = static_cast<uint32*>(piece.Bits());
-        int width = update.IntegerWidth() + 1;
-        for (int y = 0; y <= update.IntegerHeight(); y++) {
-            for (int x = 0; x < width; x++)
-                bits[y * width + x] = pattern_at(left + x, top + y);
-        }
-        DrawBitmap(&piece, piece.Bounds(), update);
-    }
-    std::vector<BRect> updates;
-};
 
 QRect screen_rect()
 {
@@ -71,23 +46,20 @@ long rss_kb()
 // scrolled to the view's bounds.
 int mismatches(BView* view, QRect seen)
 {
-    QImage shown = grab_view(view);
-    BRect bounds = view->Bounds();
-    int wrong = 0;
-    for (int y = seen.top(); y <= seen.bottom(); y++) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
-        for (int x = seen.left(); x <= seen.right(); x++)
-            wrong += row[x] != pattern_at(x + (int)bounds.left, y + (int)bounds.top);
-    }
-    return wrong;
+    return wrong_pixels(grab_view(view), view->Bounds(), seen);
 }
 
 class BackingTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { test_app(); }
+    void SetUp() override
+    {
+        test_app();
+        ViewBridge::SetSharing(false);
+    }
     void TearDown() override
     {
+        ViewBridge::SetSharing(true);
         if (!window)
             return;
         BMessenger messenger(window);

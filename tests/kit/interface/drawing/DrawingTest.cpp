@@ -156,12 +156,16 @@ TEST_F(DrawingTest, ExposedAreasAreClearedToTheViewColourThenDrawn)
     ASSERT_TRUE(run_until([&] { return canvas->draws > before; }));
     EXPECT_EQ(At(5, 5), qRgb(200, 0, 0));
 
-    // Growing the window draws only what it uncovered.
+    // Growing the window draws what it uncovered, cleared to the view colour.
+    // The platform shows the larger window from a new buffer of its own, so
+    // the view is drawn whole again (a view that keeps pixels of its own
+    // draws only the new part: BackingTest).
     canvas->SetViewColor(0, 0, 0);
     before = canvas->draws;
     window->ResizeTo(129, 49);
     ASSERT_TRUE(run_until([&] { return canvas->draws > before; }));
-    EXPECT_EQ(canvas->lastUpdate, BRect(100, 0, 129, 49));
+    EXPECT_TRUE(canvas->lastUpdate.Contains(BRect(100, 0, 129, 49)));
+    EXPECT_EQ(At(120, 40), qRgb(0, 0, 0));
 }
 
 TEST_F(DrawingTest, TextIsDrawnAtItsBaseline)
