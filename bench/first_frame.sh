@@ -64,7 +64,7 @@ first_frame() {
     done
     end=$(now)
     local peak cpu
-    peak=$(awk '/VmHWM/ {printf "%.0f", $2 / 1024}' "/proc/$pid/status" 2>/dev/null || echo "?")
+    peak=$(awk '/VmHWM/ {printf "%.1f", $2 / 1024}' "/proc/$pid/status" 2>/dev/null || echo "?")
     cpu=$(awk -v hz="$(getconf CLK_TCK)" '{printf "%.2f", ($14 + $15) / hz}' "/proc/$pid/stat" \
         2>/dev/null || echo "?")
     kill "$pid" 2>/dev/null
@@ -104,7 +104,7 @@ for picture in photo-14.7MP.png photo-24MP.jpg; do
             # 4 bytes a pixel.
             case $picture in photo-14.7MP.png) pixels=$((4704 * 3136)) ;; *) pixels=$((6000 * 4000)) ;; esac
             limit=$(echo "$baseline + 1.25 * $pixels * 4 / 1048576" | bc -l)
-            line+=$(printf '   (memory limit %.0f MB)' "$limit")
+            line+=$(printf '   (memory limit %.1f MB)' "$limit")
         fi
         summary+="$line"$'\n'
     done

@@ -20,6 +20,7 @@
 #include <new>
 #include <thread>
 
+#include <malloc.h>
 #include <unistd.h>
 
 namespace BPrivate {
@@ -162,6 +163,9 @@ status_t run_long_work(const std::function<status_t()>& work,
     while (!done)
         loop.exec();
     worker.join();
+    // What the work allocated and freed (a codec's rows and tables) stays in
+    // the malloc arena of its thread, which is gone: give it back.
+    malloc_trim(0);
     sWaiting.erase(std::find(sWaiting.begin(), sWaiting.end(), looper));
     // Views that kept pixels of their own while their window waited (it
     // changed size) go back to drawing into the window's buffer.
