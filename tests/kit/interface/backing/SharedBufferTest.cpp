@@ -141,6 +141,19 @@ TEST_F(SharedBufferTest, WhatThePlatformPaintsAgainIsDrawnAgain)
         {"the view scrolls", [&] { view->ScrollTo(37, 11); }, QSize(300, 200), false, false},
         {"the platform repaints the view", [&] { widget->repaint(); }, QSize(300, 200), true, true},
         {"the view scrolls back", [&] { view->ScrollTo(0, 0); }, QSize(300, 200), false, false},
+        {"the window goes partly off the screen and comes back",
+         [&] {
+             QRect screen = widget->screen()->geometry();
+             window->MoveTo(screen.right() - 99, screen.bottom() - 49);
+             settle_window(window);
+             // About 100 x 50 can be seen, less the platform's frame.
+             QRect seen = ViewBridge::BackingArea(view);
+             EXPECT_TRUE(seen.width() > 90 && seen.width() <= 100 && seen.height() > 40 &&
+                         seen.height() <= 50)
+                 << seen.width() << "x" << seen.height();
+             window->MoveTo(40, 30);
+         },
+         QSize(300, 200), false, false},
     };
     for (auto& c : cases) {
         // Something the pattern never has, drawn over the view outside Draw:
