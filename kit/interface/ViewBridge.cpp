@@ -372,7 +372,11 @@ QImage* ViewBridge::Pixels(BView* view)
 void ViewBridge::_FitBacking(BView* view)
 {
     ViewData* data = view->fData;
-    if (!data->widget || !(data->flags & B_WILL_DRAW) || data->native)
+    if (data->widget && data->native) {
+        _ClipNative(view);
+        return;
+    }
+    if (!data->widget || !(data->flags & B_WILL_DRAW))
         return;
     // A view with children keeps pixels of its own: drawn straight into the
     // window's buffer, it would paint over theirs.
@@ -425,6 +429,25 @@ void ViewBridge::_FitBacking(BView* view)
     }
     data->backingArea = area;
     Expose(view, QRegion(area) - QRegion(kept));
+}
+
+void ViewBridge::_ClipNative(BView* view)
+{
+    // A control paints all of itself into the window's buffer, however far
+    // it reaches off the screens: a scroll bar along a window stretched far
+    // past them would touch a page of the buffer for each of its rows. A mask
+    // keeps it to the part that can be seen (a control nowhere on a screen
+    // keeps one pixel, as a mask of nothing is no mask).
+    QWidget* native = view->fData->native;
+    QRect area = visible_area(native);
+    if (area == native->rect()) {
+        if (!native->mask().isEmpty())
+            native->clearMask();
+        return;
+    }
+    QRegion mask = area.isEmpty() ? QRegion(0, 0, 1, 1) : QRegion(area);
+    if (native->mask() != mask)
+        native->setMask(mask);
 }
 
 void ViewBridge::_Unshare(BView* view)

@@ -138,6 +138,8 @@ public:
 private:
     static void _FitBacking(BView* view);
     static void _FitShared(BView* view);
+    // Keeps a view's platform control to what can be seen of it.
+    static void _ClipNative(BView* view);
     // Gives the view pixels of its own, with what it shows, if it can.
     static void _Unshare(BView* view);
     static void _WatchWindow(BView* view, QWidget* window);

@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 
 #include <atomic>
+#include <fstream>
+#include <string>
 #include <vector>
 
 TestApplication::TestApplication() : BApplication("application/x-vnd.tavrin-test")
@@ -93,4 +95,15 @@ bool settle(BLooper* looper, int timeoutMs)
 bool settle_window(BLooper* window)
 {
     return settle(window) && settle(window);
+}
+
+long resident_kb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
 }

@@ -39,4 +39,7 @@ bool settle(BLooper* looper, int timeoutMs = 5000);
 // posted back to it (a resize, an update).
 bool settle_window(BLooper* window);
 
+// The process's resident memory now, in kB (-1 if it cannot be read).
+long resident_kb();
+
 #endif

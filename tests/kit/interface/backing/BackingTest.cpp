@@ -19,9 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <string>
-
 namespace {
 
 using BPrivate::ViewBridge;
@@ -29,17 +26,6 @@ using BPrivate::ViewBridge;
 QRect screen_rect()
 {
     return QGuiApplication::primaryScreen()->geometry();
-}
-
-long rss_kb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return -1;
 }
 
 // The view's pixels in the widget rectangle `seen` that differ from the pattern
@@ -100,14 +86,14 @@ TEST_F(BackingTest, AWindowAsLargeAsTheKitAllowsKeepsAtMostAScreensWorth)
         // Shown at its own size first, then hidden: the platform's buffer for a
         // shown window is as large as the window, which is not the kit's to keep.
         Open(BRect(c.corner.x, c.corner.y, c.corner.x + 199, c.corner.y + 149), false);
-        long before = rss_kb();
+        long before = resident_kb();
         window->ResizeTo(32766, 32766);
         ASSERT_EQ(view->Bounds(), BRect(0, 0, 32766, 32766));
         EXPECT_EQ(ViewBridge::BackingArea(view), c.area) << c.corner.x << "," << c.corner.y;
         EXPECT_LE(ViewBridge::BackingBytes(view), (qsizetype)screen.width() * screen.height() * 4);
         // However it is counted, the process grew by no more than a screen's worth
         // and some slack, not by the 4 GB a store of the whole view would take.
-        long grown = rss_kb() - before;
+        long grown = resident_kb() - before;
         EXPECT_LT(grown, (long)screen.width() * screen.height() * 4 / 1024 + 64 * 1024);
 
         // Drawing lands at once on what can be seen.
@@ -130,13 +116,13 @@ TEST_F(BackingTest, AShownWindowStretchedFarPastTheScreenPaintsOnlyWhatCanBeSeen
 {
     QRect screen = screen_rect();
     Open(BRect(0, 0, 199, 149));
-    long before = rss_kb();
+    long before = resident_kb();
     window->ResizeTo(32766, 32766);
     ASSERT_TRUE(run_until([this]() { return view->updates.back().right > 199; }));
     settle_window(window);
     // The platform's buffer for the window is as large as the window, but only
     // what is painted of it takes memory.
-    long grown = rss_kb() - before;
+    long grown = resident_kb() - before;
     EXPECT_LT(grown, (long)screen.width() * screen.height() * 4 * 3 / 1024 + 64 * 1024);
     // The store reaches the screen's far corner, wherever the platform put the window.
     const QImage& store = ViewBridge::Data(view)->backing;

@@ -6,6 +6,7 @@
 #include <Handler.h>
 #include <LongWork.h>
 #include <Messenger.h>
+#include <ScrollBar.h>
 #include <View.h>
 #include <Window.h>
 
@@ -52,6 +53,11 @@ std::pair<const uchar*, const uchar*> buffer_memory(BView* view)
         return {nullptr, nullptr};
     auto* image = static_cast<QImage*>(store->handle()->paintDevice());
     return {image->constBits(), image->constBits() + image->sizeInBytes()};
+}
+
+QRect widget_screen(BView* view)
+{
+    return ViewBridge::Widget(view)->screen()->geometry();
 }
 
 bool inside_buffer(BView* view)
@@ -224,6 +230,39 @@ TEST_F(SharedBufferTest, AViewWithChildrenKeepsPixelsOfItsOwn)
     EXPECT_TRUE(ViewBridge::Shares(view));
     EXPECT_TRUE(inside_buffer(view));
     EXPECT_TRUE(ShowsPattern());
+}
+
+TEST_F(SharedBufferTest, AControlInAWindowStretchedFarPastTheScreenPaintsOnlyWhatCanBeSeen)
+{
+    QRect screen = widget_screen(view);
+    window->Lock();
+    auto* bar = new BScrollBar(BRect(385, 0, 399, 299), "bar", view, 0, 1000, B_VERTICAL);
+    window->AddChild(bar);
+    window->Unlock();
+    settle_window(window);
+    window->ResizeTo(32766, 32766);
+    window->Lock();
+    bar->MoveTo(385, 0);
+    bar->ResizeTo(B_V_SCROLL_BAR_WIDTH, 32766);
+    window->Unlock();
+    settle_window(window);
+    // A column of the window's buffer 14 pixels wide and 32767 high would
+    // touch 128 MB, a page for each row: the control paints only the part
+    // on the screen (bench/backing_memory.sh measures it on X11).
+    QWidget* control = ViewBridge::Data(bar)->native;
+    ASSERT_NE(control, nullptr);
+    QRect onScreen = QRect(control->mapToGlobal(QPoint(0, 0)), control->size()) & screen;
+    EXPECT_EQ(control->mask().boundingRect(),
+              onScreen.translated(-control->mapToGlobal(QPoint(0, 0))));
+
+    // Back within the screen, all of it is seen and painted again.
+    window->ResizeTo(399, 299);
+    window->Lock();
+    bar->MoveTo(385, 0);
+    bar->ResizeTo(B_V_SCROLL_BAR_WIDTH, 299);
+    window->Unlock();
+    settle_window(window);
+    EXPECT_TRUE(control->mask().isEmpty());
 }
 
 // Waits in long work, as a save does, until released; before that it lets
