@@ -111,27 +111,39 @@ bool platform_shares()
 
 // The buffer the platform shows a widget's window from, when views can draw
 // into it: 32-bit pixels without alpha, one a point, as large as the window.
-// Null before the window is first painted, between a change of its size and
-// the next painting, and for buffers of any other kind.
-QImage* window_buffer(QWidget* widget)
+// Null before the window is first painted and between a change of its size
+// and the next painting; null and unsuitable for a buffer of any other kind
+// (a scaled or translucent window, a screen of another depth).
+QImage* window_buffer(QWidget* widget, bool* unsuitable = nullptr)
 {
     QWidget* window = widget->window();
+    if (window->devicePixelRatioF() != 1.0 || window->testAttribute(Qt::WA_TranslucentBackground)) {
+        if (unsuitable)
+            *unsuitable = true;
+        return nullptr;
+    }
     QBackingStore* store = window->backingStore();
     if (!store || !store->handle())
         return nullptr;
     QPaintDevice* device = store->handle()->paintDevice();
-    if (!device || device->devType() != QInternal::Image)
+    if (!device)
         return nullptr;
-    QImage* image = static_cast<QImage*>(device);
+    QImage* image = device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
+    if (image && image->isNull())
+        return nullptr;
     // An opaque window's buffer may be premultiplied: its pixels are the
     // same words as ours, alpha always full. A translucent one is cleared
     // by the platform before each painting.
-    bool opaque = image->format() == QImage::Format_RGB32 ||
+    bool opaque =
+        image && (image->format() == QImage::Format_RGB32 ||
                   (image->format() == QImage::Format_ARGB32_Premultiplied &&
-                   !window->testAttribute(Qt::WA_TranslucentBackground) &&
-                   !(window->windowHandle() && window->windowHandle()->format().hasAlpha()));
-    if (image->isNull() || !opaque || image->devicePixelRatio() != 1.0 ||
-        image->size() != window->size())
+                   !(window->windowHandle() && window->windowHandle()->format().hasAlpha())));
+    if (!opaque || image->devicePixelRatio() != 1.0) {
+        if (unsuitable)
+            *unsuitable = true;
+        return nullptr;
+    }
+    if (image->size() != window->size())
         return nullptr;
     return image;
 }
@@ -361,9 +373,12 @@ QImage* ViewBridge::Pixels(BView* view)
     if (data->shared && data->widget) {
         // The platform may have replaced its buffer since the store was made:
         // then the store is made again, and everything in it is drawn anew.
-        QImage* buffer = window_buffer(data->widget);
-        if (!buffer || buffer->constBits() != data->sharedBits ||
-            buffer->size() != data->sharedSize || buffer->bytesPerLine() != data->sharedStride)
+        bool unsuitable = false;
+        QImage* buffer = window_buffer(data->widget, &unsuitable);
+        if (unsuitable)
+            _FitBacking(view);
+        else if (!buffer || buffer->constBits() != data->sharedBits ||
+                 buffer->size() != data->sharedSize || buffer->bytesPerLine() != data->sharedStride)
             _FitShared(view);
     }
     return data->backing.isNull() ? nullptr : &data->backing;
@@ -380,7 +395,9 @@ void ViewBridge::_FitBacking(BView* view)
         return;
     // A view with children keeps pixels of its own: drawn straight into the
     // window's buffer, it would paint over theirs.
-    bool shares = sSharing && platform_shares() && data->children.empty();
+    bool unsuitable = false;
+    window_buffer(data->widget, &unsuitable);
+    bool shares = sSharing && platform_shares() && data->children.empty() && !unsuitable;
     // A window that waits for long work cannot draw: when it changes size,
     // and the platform is about to replace its buffer, the view takes a copy
     // of what it shows there and keeps it until the work is done.
@@ -711,8 +728,10 @@ void ViewWidget::dropEvent(QDropEvent* event)
 void ViewWidget::paintEvent(QPaintEvent* event)
 {
     ViewData* data = ViewBridge::Data(fView);
+    // Checked first: the store may have to be made again, or leave the
+    // window's buffer for pixels of its own.
+    QImage* pixels = ViewBridge::Pixels(fView);
     if (data->shared) {
-        QImage* pixels = ViewBridge::Pixels(fView);
         QPaintDevice* device = redirected(nullptr);
         if (pixels && device && device->devType() == QInternal::Image &&
             static_cast<QImage*>(device)->constBits() == data->sharedBits) {
