@@ -285,8 +285,13 @@ void ViewBridge::Show(BView* view, const QRect& widgetRect)
     ViewData* data = view->fData;
     if (!data->widget || widgetRect.isEmpty())
         return;
-    if (data->shared)
+    if (data->shared) {
         data->unshown += widgetRect;
+        // Many small pieces (a window that is not painted while it is
+        // hidden) become one, as the platform's own region would.
+        if (data->unshown.rectCount() > 64)
+            data->unshown = data->unshown.boundingRect();
+    }
     data->widget->update(widgetRect);
 }
 
