@@ -123,7 +123,7 @@ QImage* window_buffer(QWidget* widget, bool* unsuitable = nullptr)
         return nullptr;
     }
     QBackingStore* store = window->backingStore();
-    if (!store || !store->handle())
+    if (!store || !window->windowHandle() || !store->handle())
         return nullptr;
     QPaintDevice* device = store->handle()->paintDevice();
     if (!device)
@@ -400,9 +400,12 @@ void ViewBridge::_FitBacking(BView* view)
         return;
     // A view with children keeps pixels of its own: drawn straight into the
     // window's buffer, it would paint over theirs.
-    bool unsuitable = false;
-    window_buffer(data->widget, &unsuitable);
-    bool shares = sSharing && platform_shares() && data->children.empty() && !unsuitable;
+    bool shares = sSharing && platform_shares() && data->children.empty();
+    if (shares) {
+        bool unsuitable = false;
+        window_buffer(data->widget, &unsuitable);
+        shares = !unsuitable;
+    }
     // A window that waits for long work cannot draw: when it changes size,
     // and the platform is about to replace its buffer, the view takes a copy
     // of what it shows there and keeps it until the work is done.
@@ -478,10 +481,10 @@ void ViewBridge::_Unshare(BView* view)
     // The store still lies in the buffer it was made on, if the platform
     // holds that buffer still: then its pixels are copied out.
     QImage own;
-    QBackingStore* store = data->widget ? data->widget->window()->backingStore() : nullptr;
+    QBackingStore* store =
+        data->shared && data->widget ? data->widget->window()->backingStore() : nullptr;
     QPaintDevice* device = store && store->handle() ? store->handle()->paintDevice() : nullptr;
-    if (data->shared && !data->backing.isNull() && device &&
-        device->devType() == QInternal::Image) {
+    if (!data->backing.isNull() && device && device->devType() == QInternal::Image) {
         auto* buffer = static_cast<QImage*>(device);
         if (buffer->constBits() == data->sharedBits && buffer->size() == data->sharedSize &&
             buffer->bytesPerLine() == data->sharedStride) {
