@@ -109,6 +109,31 @@ bool platform_shares()
     return shares;
 }
 
+// The platform's buffer for a window, of whatever kind: null before the
+// window exists and is given one.
+QPaintDevice* platform_buffer(QWidget* window)
+{
+    QBackingStore* store = window->backingStore();
+    if (!store || !window->windowHandle() || !store->handle())
+        return nullptr;
+    return store->handle()->paintDevice();
+}
+
+// Whether buffer is the one a view's shared store was made on.
+bool holds_store(const QImage* buffer, const ViewData* data)
+{
+    return buffer && buffer->constBits() == data->sharedBits &&
+           buffer->size() == data->sharedSize && buffer->bytesPerLine() == data->sharedStride;
+}
+
+// A view's store leaves the window's buffer.
+void forget_buffer(ViewData* data)
+{
+    data->shared = false;
+    data->sharedBits = nullptr;
+    data->unshown = QRegion();
+}
+
 // The buffer the platform shows a widget's window from, when views can draw
 // into it: 32-bit pixels without alpha, one a point, as large as the window.
 // Null before the window is first painted and between a change of its size
@@ -122,10 +147,7 @@ QImage* window_buffer(QWidget* widget, bool* unsuitable = nullptr)
             *unsuitable = true;
         return nullptr;
     }
-    QBackingStore* store = window->backingStore();
-    if (!store || !window->windowHandle() || !store->handle())
-        return nullptr;
-    QPaintDevice* device = store->handle()->paintDevice();
+    QPaintDevice* device = platform_buffer(window);
     if (!device)
         return nullptr;
     QImage* image = device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
@@ -134,10 +156,9 @@ QImage* window_buffer(QWidget* widget, bool* unsuitable = nullptr)
     // An opaque window's buffer may be premultiplied: its pixels are the
     // same words as ours, alpha always full. A translucent one is cleared
     // by the platform before each painting.
-    bool opaque =
-        image && (image->format() == QImage::Format_RGB32 ||
-                  (image->format() == QImage::Format_ARGB32_Premultiplied &&
-                   !(window->windowHandle() && window->windowHandle()->format().hasAlpha())));
+    bool opaque = image && (image->format() == QImage::Format_RGB32 ||
+                            (image->format() == QImage::Format_ARGB32_Premultiplied &&
+                             !window->windowHandle()->format().hasAlpha()));
     if (!opaque || image->devicePixelRatio() != 1.0) {
         if (unsuitable)
             *unsuitable = true;
@@ -324,9 +345,7 @@ void ViewBridge::Unrealize(BView* view)
     data->native = nullptr;
     data->backing = QImage();
     data->backingArea = QRect();
-    data->shared = false;
-    data->sharedBits = nullptr;
-    data->unshown = QRegion();
+    forget_buffer(data);
 }
 
 void ViewBridge::SyncGeometry(BView* view)
@@ -382,8 +401,7 @@ QImage* ViewBridge::Pixels(BView* view)
         QImage* buffer = window_buffer(data->widget, &unsuitable);
         if (unsuitable)
             _FitBacking(view);
-        else if (!buffer || buffer->constBits() != data->sharedBits ||
-                 buffer->size() != data->sharedSize || buffer->bytesPerLine() != data->sharedStride)
+        else if (!holds_store(buffer, data))
             _FitShared(view);
     }
     return data->backing.isNull() ? nullptr : &data->backing;
@@ -481,21 +499,15 @@ void ViewBridge::_Unshare(BView* view)
     // The store still lies in the buffer it was made on, if the platform
     // holds that buffer still: then its pixels are copied out.
     QImage own;
-    QBackingStore* store =
-        data->shared && data->widget ? data->widget->window()->backingStore() : nullptr;
-    QPaintDevice* device = store && store->handle() ? store->handle()->paintDevice() : nullptr;
-    if (!data->backing.isNull() && device && device->devType() == QInternal::Image) {
-        auto* buffer = static_cast<QImage*>(device);
-        if (buffer->constBits() == data->sharedBits && buffer->size() == data->sharedSize &&
-            buffer->bytesPerLine() == data->sharedStride) {
-            own = QImage(data->backing.size(), QImage::Format_RGB32);
-            if (!own.isNull())
-                copy_pixels(data->backing, data->backing.rect(), own, QPoint(0, 0));
-        }
+    QPaintDevice* device =
+        data->shared && data->widget ? platform_buffer(data->widget->window()) : nullptr;
+    if (!data->backing.isNull() && device && device->devType() == QInternal::Image &&
+        holds_store(static_cast<QImage*>(device), data)) {
+        own = QImage(data->backing.size(), QImage::Format_RGB32);
+        if (!own.isNull())
+            copy_pixels(data->backing, data->backing.rect(), own, QPoint(0, 0));
     }
-    data->shared = false;
-    data->sharedBits = nullptr;
-    data->unshown = QRegion();
+    forget_buffer(data);
     data->backing = std::move(own);
     if (data->backing.isNull())
         data->backingArea = QRect();
@@ -510,9 +522,8 @@ void ViewBridge::_FitShared(BView* view)
     QRect area;
     if (buffer)
         area = visible_area(widget) & buffer->rect().translated(-offset);
-    bool same = data->shared && buffer && !data->backing.isNull() &&
-                buffer->constBits() == data->sharedBits && buffer->size() == data->sharedSize &&
-                buffer->bytesPerLine() == data->sharedStride && offset == data->sharedOffset;
+    bool same = data->shared && !data->backing.isNull() && holds_store(buffer, data) &&
+                offset == data->sharedOffset;
     QRect old = same ? data->backingArea : QRect();
     if (same && area == old)
         return;
