@@ -130,11 +130,42 @@ void Paste(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * (int64_t)w * h * 4);
 }
 
+// Redrawing the whole view over a 24-megapixel picture: at 100 %, at the
+// zoom that fits it into the window (from the reduced copy the view keeps),
+// and at fit with the copy made anew each time (the first frame after a
+// change of the picture or the zoom).
+void RedrawZoomed(benchmark::State& state)
+{
+    tavrinview* view = sWindow->view;
+    delete view->image;
+    view->image = make_image(6000, 4000);
+    view->fitting = false;
+    view->redraw(true);
+    int mode = (int)state.range(0);
+    if (mode > 0) {
+        view->fitting = true;
+        view->fitzoom();
+    }
+    settle();
+    BRect bounds = view->Bounds();
+    view->Draw(bounds);
+    for (auto _ : state) {
+        if (mode == 2)
+            view->image->UnlockBits();
+        view->Draw(bounds);
+    }
+    state.counters["zoom"] = view->zoom();
+    state.counters["device_pixels"] =
+        (bounds.Width() + 1) * (bounds.Height() + 1) * view->zoom() * view->zoom();
+    view->fitting = false;
+}
+
 } // namespace
 
 // 2000 x 1500: the bytes that the crop of 4000 x 3000 to its middle half copies.
 BENCHMARK(Memcpy)->Args({1920, 1080})->Args({2000, 1500})->Args({4000, 3000});
 BENCHMARK(DrawImage)->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(RedrawZoomed)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crop)->Args({4000, 3000})->Unit(benchmark::kMillisecond);
 BENCHMARK(CropRefit)->Args({4000, 3000})->Unit(benchmark::kMillisecond);
 BENCHMARK(Paste)->Args({1920, 1080})->Args({4000, 3000})->Unit(benchmark::kMillisecond);

@@ -226,11 +226,15 @@ void tavrinview::_PasteRows(const uint8* rows, int64 w, int64 h, int64 rowBytes,
     int64 bottom = std::min<int64>({h - 1, (int64)area.bottom - oy, imageRows - 1 - oy});
     bool pasted = left <= right && top <= bottom;
     if (pasted) {
+        // Written straight into the pixels: the bitmap is told when done, so
+        // that what the view keeps of it (a reduced copy) is made again.
+        image->LockBits();
         uint32* target = static_cast<uint32*>(image->Bits());
         for (int64 y = top; y <= bottom; y++) {
             memcpy(target + (size_t)(oy + y) * imageWidth + ox + left,
                    rows + (size_t)y * rowBytes + (size_t)left * 4, (size_t)(right - left + 1) * 4);
         }
+        image->UnlockBits();
     }
     if (created) {
         redraw(true);

@@ -17,25 +17,20 @@ void tavrinview::capture()
         return;
     window->Hide();
 
-    BRect frame;
+    // The monitor's own device pixels, however the desktop scales them: the
+    // picture starts at (0, 0), whatever monitor they come from.
+    BBitmap* shot = nullptr;
+    status_t status;
     {
         BScreen screen(window);
-        frame = screen.Frame();
+        status = screen.GetBitmap(&shot, false);
     }
-    // Every image the program makes starts at (0, 0), whatever monitor the
-    // pixels come from.
-    BRect bounds = frame.OffsetToCopy(0, 0);
-    BBitmap* shot = new BBitmap(bounds, B_RGB32, false, false);
-    status_t status = shot->InitCheck();
-    if (status == B_OK)
-        status = _get_screen_bitmap_(shot, frame, false);
 
     window->Show();
 
     if (status != B_OK) {
         // Where the screen cannot be read (a Wayland session, say) the old
         // picture stays rather than a black one; the user is told once.
-        delete shot;
         static bool told = false;
         if (!told) {
             told = true;
@@ -50,7 +45,7 @@ void tavrinview::capture()
     }
 
     delete image;
-    pic = bounds;
+    pic = shot->Bounds();
     image = shot;
     redraw(true);
 }

@@ -145,6 +145,41 @@ void tavrinview::MessageReceived(BMessage* message)
         print();
         break;
 
+    case kFitToWindow:
+        fitting = true;
+        fitzoom();
+        break;
+
+    case kActualSize:
+    case kZoomIn:
+    case kZoomOut: {
+        fitting = false;
+        BRect shown = Bounds() & pic;
+        BPoint centre((shown.left + shown.right + 1) / 2, (shown.top + shown.bottom + 1) / 2);
+        float wanted =
+            message->what == kActualSize ? 1 : next_zoom(zoom(), message->what == kZoomIn);
+        setzoom(wanted, centre);
+        break;
+    }
+
+    case B_MOUSE_WHEEL_CHANGED: {
+        // Control and the wheel zoom around the pointer; the wheel alone scrolls.
+        int32 keys = 0;
+        float delta = 0;
+        if (message->FindInt32("modifiers", &keys) != B_OK || !(keys & B_CONTROL_KEY) ||
+            message->FindFloat("be:wheel_delta_y", &delta) != B_OK || delta == 0 ||
+            !std::isfinite(delta)) {
+            BView::MessageReceived(message);
+            break;
+        }
+        BPoint pointer;
+        uint32 buttons;
+        GetMouse(&pointer, &buttons, false);
+        fitting = false;
+        setzoom(next_zoom(zoom(), delta < 0), pointer);
+        break;
+    }
+
     default:
         BView::MessageReceived(message);
         break;

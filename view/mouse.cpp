@@ -108,16 +108,18 @@ void tavrinview::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMe
         GetMouse(&where, &buttons, false);
         BRect b = Bounds();
         BPoint cur = where - b.LeftTop();
-        float dx = (int32)(anchor.x - cur.x);
-        float dy = (int32)(anchor.y - cur.y);
+        // Whole device pixels, which are fractions of a picture pixel when
+        // zoomed in: the view rounds its scroll position to them.
+        float dx = anchor.x - cur.x;
+        float dy = anchor.y - cur.y;
         if (pic.left > b.left + dx)
-            dx = (int32)(pic.left - b.left);
+            dx = pic.left - b.left;
         if (pic.right < b.right + dx)
-            dx = (int32)(pic.right - b.right);
+            dx = pic.right - b.right;
         if (pic.top > b.top + dy)
-            dy = (int32)(pic.top - b.top);
+            dy = pic.top - b.top;
         if (pic.bottom < b.bottom + dy)
-            dy = (int32)(pic.bottom - b.bottom);
+            dy = pic.bottom - b.bottom;
         anchor = cur;
         ScrollBy(dx, dy);
         return;
@@ -145,6 +147,7 @@ void tavrinview::MouseUp(BPoint where)
             return;
         }
         cursel.visible = false;
+        keepzoom = true;
         redraw(true);
     }
     mousemode = kGestureNone;

@@ -7,6 +7,8 @@
 #include "app/version.h"
 #include "window/resize.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -16,7 +18,7 @@ tavrinview::tavrinview(BRect frame)
     : BView(frame, "tavrinview", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_PULSE_NEEDED), image(nullptr),
       dragbitmap(nullptr), panel(nullptr), mousemode(kGestureNone),
       anchor(0, 0), oldsel{false, BRect(0, 0, -1, -1)}, cursel{false, BRect(0, 0, -1, -1)},
-      format_no(0)
+      format_no(0), fitting(false), keepzoom(false)
 {
     strcpy(title, kDefaultTitle);
 }
@@ -45,6 +47,7 @@ void tavrinview::Draw(BRect update)
         DrawBitmap(image, pic, update);
     } else if (image) {
         DrawBitmap(image, update, update);
+        _FillOutside(update);
     } else {
         SetFontSize(30);
         DrawString("tavrin", BPoint(45, 50));
@@ -56,16 +59,24 @@ void tavrinview::Draw(BRect update)
 void tavrinview::redraw(bool resize)
 {
     BWindow* window = Window();
+    // With a picture the view counts the screen's device pixels, so that it
+    // is shown pixel for pixel whatever the desktop's scale factor: a new
+    // picture at 100 % (or fitted, while fitting), a cropped one at the zoom
+    // it had. The empty view counts the desktop's units, as the window does.
+    if (!image)
+        SetPixelScale(0);
+    else if ((resize && !keepzoom) || PixelScale() == 0)
+        SetPixelScale(1);
+    keepzoom = false;
     if (image) {
         // The image covers the view: no clearing before each Draw.
         SetViewColor(B_TRANSPARENT_32_BIT);
         pic = image->Bounds();
         if (resize && window)
             resizeview(window, (int)(pic.right - pic.left), (int)(pic.bottom - pic.top));
-        char text[kTitleSize];
-        compose_title(text, sizeof(text), title, pixel_width(pic), pixel_height(pic));
-        if (window)
-            window->SetTitle(text);
+        if (resize && fitting)
+            fitzoom();
+        _Title();
         Draw(Bounds());
     } else {
         Hide();
@@ -91,12 +102,50 @@ size_t char_start(const char* s, size_t i)
 
 } // namespace
 
-void compose_title(char* out, size_t size, const char* name, int width, int height)
+void tavrinview::_Title()
+{
+    if (!Window() || !image)
+        return;
+    char text[kTitleSize];
+    compose_title(text, sizeof(text), title, pixel_width(pic), pixel_height(pic), zoom());
+    Window()->SetTitle(text);
+}
+
+void tavrinview::_FillOutside(BRect update)
+{
+    // Below the picture's size the view shows black around it, never what
+    // an earlier zoom left there.
+    if (pic.Contains(update))
+        return;
+    rgb_color high = HighColor();
+    SetHighColor(0, 0, 0);
+    BRect parts[] = {BRect(update.left, update.top, update.right, pic.top - 1),
+                     BRect(update.left, pic.bottom + 1, update.right, update.bottom),
+                     BRect(update.left, pic.top, pic.left - 1, pic.bottom),
+                     BRect(pic.right + 1, pic.top, update.right, pic.bottom)};
+    for (BRect part : parts) {
+        part = part & update;
+        if (part.IsValid())
+            FillRect(part);
+    }
+    SetHighColor(high);
+}
+
+void compose_title(char* out, size_t size, const char* name, int width, int height, float zoom)
 {
     if (size == 0)
         return;
-    char suffix[32];
-    snprintf(suffix, sizeof(suffix), "[%dx%d]", width, height);
+    char suffix[48];
+    if (zoom == 1 || !(zoom > 0)) {
+        snprintf(suffix, sizeof(suffix), "[%dx%d]", width, height);
+    } else {
+        // Whole percentages, or one decimal where that says more (12.5%).
+        double percent = std::round(zoom * 1000.0) / 10.0;
+        if (percent == std::floor(percent) || percent >= 100)
+            snprintf(suffix, sizeof(suffix), "[%dx%d] %.0f%%", width, height, percent);
+        else
+            snprintf(suffix, sizeof(suffix), "[%dx%d] %.1f%%", width, height, percent);
+    }
     size_t suffixLen = strlen(suffix);
     size_t nameLen = strlen(name);
     if (nameLen + suffixLen < size) {

@@ -66,6 +66,15 @@ public:
     // to date with image.
     void redraw(bool resize);
 
+    // The View menu. The view counts picture pixels; its zoom is how many
+    // device pixels of the screen one picture pixel covers (1: pixel for
+    // pixel, whatever the desktop's scale factor). setzoom keeps view point
+    // keep where it is on the screen; fitzoom shows the whole picture in the
+    // view, and goes on doing so as the window changes size while fitting.
+    void setzoom(float zoom, BPoint keep);
+    void fitzoom();
+    float zoom() const { return PixelScale(); }
+
     // File > Capture: the whole screen the window stands on becomes the image.
     void capture();
     // File > Print: the whole image stretched over one printed page.
@@ -81,6 +90,10 @@ public:
     int16 format_no;
     // The document name: a whole file name (up to 255 bytes) and its NUL.
     char title[256];
+    // View > Fit to window is in force.
+    bool fitting;
+    // The next redraw(true) keeps the zoom: the picture was cropped, not replaced.
+    bool keepzoom;
 
 private:
     void _Intake(BMessage* message);
@@ -92,6 +105,12 @@ private:
     // says the image was just made for them.
     void _PasteRows(const uint8* rows, int64 w, int64 h, int64 rowBytes, bool created);
     void _ForgetPanel();
+    // Shows the document name, the picture's size and the zoom in the title.
+    void _Title();
+    // The view scrolled to origin, kept within the picture.
+    void _ScrollWithin(BPoint origin);
+    // Paints the part of update that the picture does not cover.
+    void _FillOutside(BRect update);
     // Makes the selection fit the current image; false when nothing of it is left.
     bool _ClipSelection();
 
@@ -108,10 +127,16 @@ extern BPoint droppos;
 // source and is ignored.
 bool usable_drop_position(BPoint point);
 
-// Composes "name[WxH]" into out, which holds size bytes. A name too long for
-// it is shortened in the middle with "…", keeping its extension and the whole
+// Composes "name[WxH]" into out, which holds size bytes, followed by the
+// zoom as a percentage (" 25%") when it is not 1. A name too long for it is
+// shortened in the middle with "…", keeping its extension and the whole
 // size, and never cutting a UTF-8 character.
-void compose_title(char* out, size_t size, const char* name, int width, int height);
+void compose_title(char* out, size_t size, const char* name, int width, int height, float zoom = 1);
+
+// The zoom one step in or out from zoom, on a scale of whole and simple
+// fractions (1/64 … 1/2, 2/3, 1, 1.5, 2, 3, 4 … 64); a zoom between steps
+// goes to the next one in that direction, and the ends stay where they are.
+float next_zoom(float zoom, bool in);
 
 // The window title's capacity, its NUL included.
 const size_t kTitleSize = 64;

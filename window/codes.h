@@ -8,7 +8,11 @@ enum {
     kSaveAs = 'fiwr',
     kCapture = 'fica',
     kPrint = 'fipr',
-    kConfig = 'conf'
+    kConfig = 'conf',
+    kFitToWindow = 'vfit',
+    kActualSize = 'vact',
+    kZoomIn = 'vzin',
+    kZoomOut = 'vzou'
 };
 
 #endif

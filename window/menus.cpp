@@ -12,9 +12,9 @@
 
 namespace {
 
-BMenuItem* command_item(const char* label, uint32 what, BHandler* target)
+BMenuItem* command_item(const char* label, uint32 what, BHandler* target, char shortcut = 0)
 {
-    BMenuItem* item = new BMenuItem(label, new BMessage(what));
+    BMenuItem* item = new BMenuItem(label, new BMessage(what), shortcut);
     item->SetTarget(target);
     return item;
 }
@@ -49,6 +49,13 @@ void tavrinwindow::setupmenus()
     file->AddItem(command_item("About", B_ABOUT_REQUESTED, be_app));
     file->AddItem(command_item("Quit", B_QUIT_REQUESTED, be_app));
     bar->AddItem(file);
+
+    BMenu* zoom = new BMenu("View", B_ITEMS_IN_COLUMN);
+    zoom->AddItem(command_item("Fit to window", kFitToWindow, view, '0'));
+    zoom->AddItem(command_item("Actual size", kActualSize, view, '1'));
+    zoom->AddItem(command_item("Zoom in", kZoomIn, view, '+'));
+    zoom->AddItem(command_item("Zoom out", kZoomOut, view, '-'));
+    bar->AddItem(zoom);
 
     // Only formats whose translator has a settings panel get a Config item;
     // the probe's view is thrown away at once.

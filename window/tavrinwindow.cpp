@@ -69,27 +69,54 @@ tavrinwindow::~tavrinwindow() {}
 
 void tavrinwindow::FrameResized(float width, float height)
 {
+    // While the picture is fitted to the window it follows the window's size.
+    static bool fitting = false;
+    if (view->fitting && view->image && !fitting) {
+        fitting = true;
+        view->fitzoom();
+        fitting = false;
+    }
+
+    // The bars count the view's units (picture pixels, at any zoom and
+    // scale factor of the desktop); the bars' lengths are in the window's.
+    BRect frame = view->Frame();
+    BRect shown = view->Bounds();
+    float perUnitH = (shown.Width() + 1) / (frame.Width() + 1);
+    float perUnitV = (shown.Height() + 1) / (frame.Height() + 1);
+
     // Each bar is two units longer than the view along its axis, so these
     // maxima are the picture's extent less the view's.
-    float lenV = scrollv->Bounds().Height();
+    float lenV = scrollv->Bounds().Height() * perUnitV;
     float picH = pic.bottom - pic.top;
-    float maxV = picH - lenV + 2;
+    float maxV = picH - lenV + 2 * perUnitV;
     if (!(maxV > 0))
         maxV = 0;
     scrollv->SetRange(0, maxV);
 
-    float lenH = scrollh->Bounds().Width();
+    float lenH = scrollh->Bounds().Width() * perUnitH;
     float picW = pic.right - pic.left;
-    float maxH = picW - lenH + 2;
+    float maxH = picW - lenH + 2 * perUnitH;
     if (!(maxH > 0))
         maxH = 0;
     scrollh->SetRange(0, maxH);
 
-    scrollv->SetProportion(scrollv->Bounds().Height() / picH);
-    scrollh->SetProportion(scrollh->Bounds().Width() / picW);
+    scrollv->SetProportion(lenV / picH);
+    scrollh->SetProportion(lenH / picW);
 
-    scrollv->SetSteps(10, scrollv->Bounds().Height());
-    scrollh->SetSteps(10, scrollh->Bounds().Width());
+    scrollv->SetSteps(10, lenV);
+    scrollh->SetSteps(10, lenH);
+}
+
+void tavrinwindow::ScreenChanged(BRect screenFrame, color_space depth)
+{
+    // On a monitor of another scale the picture keeps its device pixels, and
+    // the window is fitted to it as a new picture would be there.
+    if (view->image) {
+        view->keepzoom = true;
+        view->redraw(true);
+    } else {
+        resizeview(0, 0);
+    }
 }
 
 void tavrinwindow::resizeview(int w, int h)
@@ -98,8 +125,11 @@ void tavrinwindow::resizeview(int w, int h)
         w = kEmptyWidth;
     if (h == 0)
         h = kEmptyHeight;
-    int maxW = (int)(w + kExtraWidth);
-    int maxH = (int)(h + kExtraHeight);
+    // The view's units are the picture's pixels: the window holds as many
+    // of its own as show all of them.
+    BRect shown = view->ConvertToParent(BRect(0, 0, w, h).OffsetToCopy(view->Bounds().LeftTop()));
+    int maxW = (int)(shown.Width() + kExtraWidth);
+    int maxH = (int)(shown.Height() + kExtraHeight);
     SetSizeLimits(kMinimumSize, maxW, kMinimumSize, maxH);
     SetZoomLimits(maxW, maxH);
     // A picture larger than the free part of the screen gets a window that

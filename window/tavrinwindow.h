@@ -17,6 +17,7 @@ public:
 
     bool QuitRequested() override;
     void FrameResized(float width, float height) override;
+    void ScreenChanged(BRect screenFrame, color_space depth) override;
 
     void setupmenus();
     void get_translator_for_output();

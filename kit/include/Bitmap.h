@@ -70,6 +70,14 @@ public:
     // the bounds.
     status_t CropTo(BRect rect);
 
+    // A number that no other bitmap, nor this one, has had before: it
+    // changes whenever the pixels change through the bitmap's own calls
+    // (SetBits, ImportBits, CropTo, drawing by an attached view) and on
+    // UnlockBits, which code that writes Bits() directly calls when done.
+    // A view that keeps a reduced copy of a bitmap knows by it when the copy
+    // is stale.
+    uint64 Generation() const;
+
     // The row length in bytes the kit gives a bitmap of this width and space; 0 for an unknown
     // space.
     static int32 BytesPerRowFor(color_space space, int32 width);
@@ -93,6 +101,7 @@ private:
     BRect fBounds;
     uint32 fFlags;
     status_t fInitStatus;
+    uint64 fGeneration;
     ViewHost* fViewHost;
 };
 

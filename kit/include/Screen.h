@@ -35,6 +35,14 @@ public:
     // where there is none.
     BRect AvailableFrame();
     color_space ColorSpace();
+    // A new B_RGB32 bitmap (the caller's) of the screen's pixels inside
+    // frame, the whole monitor when it is null: at the monitor's device
+    // resolution, pixel for pixel, whatever the desktop's scale factor, so a
+    // monitor at scale 2 gives twice the frame's width and height. Fails as
+    // _get_screen_bitmap_ does, with *bitmap null.
+    status_t GetBitmap(BBitmap** bitmap, bool drawCursor = true, BRect* frame = nullptr);
+    // The device pixels a frame of this monitor covers, across and down.
+    status_t GetDeviceSize(BRect frame, int32* width, int32* height);
 
 private:
     BScreen(const BScreen&) = delete;
@@ -50,8 +58,10 @@ private:
 
 // Copies the pixels of the screen inside frame (screen coordinates, within
 // one monitor) into bitmap, which must be a B_RGB32 or B_RGBA32 bitmap of
-// frame's size; the copy is opaque. Windows of this program that were hidden
-// are first waited for, bounded in time, until they have left the screen.
+// the frame's size in device pixels (BScreen::GetDeviceSize): the monitor's
+// own pixels, never rescaled. (A bitmap of the frame's size in screen units,
+// where the two differ, gets the picture reduced to it.) The copy is opaque. Windows of this
+// program that were hidden are first waited for, bounded in time, until they have left the screen.
 // drawCursor asks for the pointer in the picture, which the platform cannot
 // give: B_NOT_SUPPORTED. Where the display server lets no program read the
 // screen (Wayland, and XWayland beneath it) the picture comes from the

@@ -112,12 +112,29 @@ public:
     BPoint ConvertToParent(BPoint point) const;
     void ConvertFromParent(BPoint* point) const;
     BPoint ConvertFromParent(BPoint point) const;
+    void ConvertToParent(BRect* rect) const;
+    BRect ConvertToParent(BRect rect) const;
+    void ConvertFromParent(BRect* rect) const;
+    BRect ConvertFromParent(BRect rect) const;
 
     void MoveBy(float dx, float dy);
     void MoveTo(BPoint where);
     void MoveTo(float x, float y);
     void ResizeBy(float dw, float dh);
     void ResizeTo(float width, float height);
+
+    // The view's own units in the display's device pixels: with a pixel
+    // scale s, one unit covers s by s device pixels whatever the desktop's
+    // scale factor, so that at 1 a picture drawn unscaled is shown pixel for
+    // pixel; above 1 pixels are drawn as squares, below it reduced. 0, the
+    // default, keeps the parent's units (the desktop's logical pixels). The
+    // view's frame stays in its parent's units; Bounds(), drawing, the mouse
+    // and the conversions to and from its parent and the screen follow the
+    // scale. A rectangle converted to the parent becomes the parent's pixels
+    // that show the rectangle's pixels, so a window fitted to it shows all
+    // of them.
+    void SetPixelScale(float scale);
+    float PixelScale() const;
 
     void ScrollBy(float dx, float dy);
     void ScrollTo(float x, float y);

@@ -66,6 +66,8 @@ public:
     void Zoom();
     virtual void Minimize(bool minimize);
     virtual void WindowActivated(bool active);
+    // The window came to a screen of another size, depth or scale factor.
+    virtual void ScreenChanged(BRect screenFrame, color_space depth);
     virtual void MenusBeginning();
     virtual void MenusEnded();
     bool QuitRequested() override;

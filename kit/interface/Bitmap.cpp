@@ -5,6 +5,7 @@
 
 #include "ViewPrivate.h"
 
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -224,8 +225,24 @@ BBitmap::BBitmap(const BBitmap* source, bool acceptsViews, bool needsContiguous)
         memcpy(fBits, source->Bits(), fBitsLength);
 }
 
+namespace {
+
+uint64 next_generation()
+{
+    static std::atomic<uint64> sGenerations{0};
+    return ++sGenerations;
+}
+
+} // namespace
+
+uint64 BBitmap::Generation() const
+{
+    return fGeneration;
+}
+
 void BBitmap::_Init(BRect bounds, uint32 flags, color_space colorSpace, int32 bytesPerRow)
 {
+    fGeneration = next_generation();
     fBits = nullptr;
     fMappedLength = 0;
     fBitsLength = 0;
@@ -348,6 +365,7 @@ status_t BBitmap::CropTo(BRect rect)
     fBitsLength = (int32)length;
     fBytesPerRow = (int32)(width * 4);
     fBounds.Set(0, 0, width - 1, height - 1);
+    fGeneration = next_generation();
     return B_OK;
 }
 
@@ -366,7 +384,10 @@ status_t BBitmap::LockBits(uint32* state)
     return B_OK;
 }
 
-void BBitmap::UnlockBits() {}
+void BBitmap::UnlockBits()
+{
+    fGeneration = next_generation();
+}
 
 void* BBitmap::Bits() const
 {
@@ -414,6 +435,7 @@ status_t BBitmap::ImportBits(const void* data, int32 length, int32 bpr, int32 of
         length = fBitsLength - offset;
     if (length > 0)
         memcpy(fBits + offset, data, (size_t)length);
+    fGeneration = next_generation();
     return B_OK;
 }
 
@@ -424,6 +446,7 @@ status_t BBitmap::ImportBits(const BBitmap* bitmap)
     if (bitmap->ColorSpace() != fColorSpace || bitmap->Bounds() != fBounds)
         return B_BAD_VALUE;
     memcpy(fBits, bitmap->Bits(), (size_t)std::min(fBitsLength, bitmap->BitsLength()));
+    fGeneration = next_generation();
     return B_OK;
 }
 

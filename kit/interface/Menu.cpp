@@ -8,6 +8,7 @@
 #include "ViewPrivate.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -31,6 +32,26 @@ namespace {
 
 void fill_native(QWidget* native, BMenu* menu);
 
+// A menu item's shortcut as the platform's keys. The command key that every
+// shortcut implies is Control on Linux, as Linux programs have it; Shift
+// and Option (the Super key) add themselves. "+" also answers on the key
+// that carries it unshifted on common layouts ("="), as zooming does in
+// other programs.
+QList<QKeySequence> shortcut_keys(char shortcut, uint32 modifiers)
+{
+    QString prefix = "Ctrl+";
+    if (modifiers & B_SHIFT_KEY)
+        prefix += "Shift+";
+    if (modifiers & B_OPTION_KEY)
+        prefix += "Meta+";
+    QList<QKeySequence> keys;
+    keys << QKeySequence(prefix + QChar::fromLatin1(shortcut).toUpper(),
+                         QKeySequence::PortableText);
+    if (shortcut == '+')
+        keys << QKeySequence(prefix + "=", QKeySequence::PortableText);
+    return keys;
+}
+
 QAction* make_action(QWidget* parent, BMenuItem* item)
 {
     if (BMenu* submenu = item->Submenu()) {
@@ -45,6 +66,9 @@ QAction* make_action(QWidget* parent, BMenuItem* item)
     action->setEnabled(item->IsEnabled());
     action->setCheckable(item->IsMarked());
     action->setChecked(item->IsMarked());
+    uint32 modifiers = 0;
+    if (char shortcut = item->Shortcut(&modifiers))
+        action->setShortcuts(shortcut_keys(shortcut, modifiers));
     QObject::connect(action, &QAction::triggered, action, [item]() { item->Invoke(); });
     return action;
 }

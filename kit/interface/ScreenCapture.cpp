@@ -11,6 +11,7 @@
 #include <PixelSize.h>
 #include <Screen.h>
 
+#include "PixelMapping.h"
 #include "qt/Portal.h"
 #include "qt/X11.h"
 
@@ -21,6 +22,7 @@
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 #include <QtGui/qpa/qplatformnativeinterface.h>
+#include <QtGui/qpa/qplatformscreen.h>
 
 #include <wayland-client.h>
 #include <xcb/xcb.h>
@@ -325,6 +327,59 @@ QImage part_of_desktop(const QImage& desktop, const QRect& area)
     return desktop.copy(part);
 }
 
+// The monitor whose screen coordinates hold area, or null.
+QScreen* screen_holding(const QRect& area)
+{
+    for (QScreen* candidate : QGuiApplication::screens()) {
+        if (candidate->geometry().contains(area))
+            return candidate;
+    }
+    return nullptr;
+}
+
+// The device pixels of a monitor that an area of its screen coordinates
+// covers. Qt keeps each monitor's corner where the display server puts it
+// and divides its size by the monitor's scale.
+QRect device_area(QScreen* screen, const QRect& area)
+{
+    using BPrivate::PixelMapping;
+    QRect logical = screen->geometry();
+    double ratio = screen->devicePixelRatio();
+    // The X server's corner of the monitor (on Wayland there is none to
+    // read from, and only the size counts).
+    QPoint corner = screen->handle() ? screen->handle()->geometry().topLeft() : logical.topLeft();
+    QRect whole(corner,
+                PixelMapping::LogicalToDevice(QRect(QPoint(), logical.size()), ratio).size());
+    QRect inside = area.translated(-logical.topLeft());
+    return PixelMapping::LogicalToDevice(inside, ratio).translated(corner) & whole;
+}
+
+// A picture whose every pixel the compositor drew as a k by k block (a
+// monitor of a lower scale beside one of a higher) back at one pixel each;
+// any other size is reduced smoothly.
+QImage fit_picture(const QImage& image, QSize size)
+{
+    if (image.size() == size)
+        return image;
+    int kx = image.width() / std::max(1, size.width());
+    int ky = image.height() / std::max(1, size.height());
+    if (kx >= 1 && kx == ky && image.width() == kx * size.width() &&
+        image.height() == ky * size.height()) {
+        QImage picked(size, QImage::Format_RGB32);
+        if (picked.isNull())
+            return picked;
+        QImage source = image.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); y++) {
+            const uint32* in = reinterpret_cast<const uint32*>(source.constScanLine(y * ky));
+            uint32* out = reinterpret_cast<uint32*>(picked.scanLine(y));
+            for (int x = 0; x < size.width(); x++)
+                out[x] = in[x * kx];
+        }
+        return picked;
+    }
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 status_t portal_picture(const QRect& area, QImage* image)
 {
     QImage desktop;
@@ -337,6 +392,43 @@ status_t portal_picture(const QRect& area, QImage* image)
 
 } // namespace
 
+status_t BScreen::GetDeviceSize(BRect frame, int32* width, int32* height)
+{
+    if (!qGuiApp || !frame.IsValid() || !width || !height)
+        return B_BAD_VALUE;
+    QRect area((int)std::floor(frame.left), (int)std::floor(frame.top), pixel_width(frame),
+               pixel_height(frame));
+    QScreen* screen = screen_holding(area);
+    if (!screen)
+        return B_BAD_VALUE;
+    QRect device = device_area(screen, area);
+    *width = device.width();
+    *height = device.height();
+    return device.isEmpty() ? B_BAD_VALUE : B_OK;
+}
+
+status_t BScreen::GetBitmap(BBitmap** bitmap, bool drawCursor, BRect* frame)
+{
+    if (!bitmap)
+        return B_BAD_VALUE;
+    *bitmap = nullptr;
+    BRect area = frame ? *frame : Frame();
+    int32 width, height;
+    status_t status = GetDeviceSize(area, &width, &height);
+    if (status != B_OK)
+        return status;
+    BBitmap* shot = new BBitmap(BRect(0, 0, width - 1, height - 1), B_RGB32);
+    status = shot->InitCheck();
+    if (status == B_OK)
+        status = _get_screen_bitmap_(shot, area, drawCursor);
+    if (status != B_OK) {
+        delete shot;
+        return status;
+    }
+    *bitmap = shot;
+    return B_OK;
+}
+
 status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
 {
     if (!bitmap || bitmap->InitCheck() != B_OK || !frame.IsValid())
@@ -346,23 +438,21 @@ status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
     color_space space = bitmap->ColorSpace();
     if (space != B_RGB32 && space != B_RGBA32)
         return B_BAD_VALUE;
-    int width = pixel_width(frame);
-    int height = pixel_height(frame);
-    BRect bounds = bitmap->Bounds();
-    if (pixel_width(bounds) != width || pixel_height(bounds) != height)
-        return B_BAD_VALUE;
     if (!qGuiApp)
         return B_NO_INIT;
-
+    int width = pixel_width(frame);
+    int height = pixel_height(frame);
     QRect area((int)std::floor(frame.left), (int)std::floor(frame.top), width, height);
-    QScreen* screen = nullptr;
-    for (QScreen* candidate : QGuiApplication::screens()) {
-        if (candidate->geometry().contains(area)) {
-            screen = candidate;
-            break;
-        }
-    }
+    QScreen* screen = screen_holding(area);
     if (!screen)
+        return B_BAD_VALUE;
+    // The bitmap takes the monitor's own pixels, or, the size of the frame
+    // in screen units, the picture reduced to that.
+    QRect device = device_area(screen, area);
+    BRect bounds = bitmap->Bounds();
+    QSize wanted(pixel_width(bounds), pixel_height(bounds));
+    bool exact = wanted == device.size();
+    if (!exact && wanted != area.size())
         return B_BAD_VALUE;
 
     QImage image;
@@ -379,8 +469,8 @@ status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
     } else {
         if (c)
             wait_until_hidden_windows_left(c, screen);
-        // At one device pixel to the pixel, straight from the server.
-        if (c && screen->devicePixelRatio() == 1.0 && read_root(c, area, bitmap) == B_OK)
+        // Straight from the server, which counts device pixels.
+        if (c && exact && read_root(c, device, bitmap) == B_OK)
             return B_OK;
         // The offset is relative to the monitor's own corner.
         QPoint corner = area.topLeft() - screen->geometry().topLeft();
@@ -395,20 +485,18 @@ status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
     }
     if (status != B_OK)
         return status;
-    // A scaled monitor hands out device pixels; the frame counts logical ones.
-    if (image.size() != QSize(width, height))
-        image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image = fit_picture(image, wanted);
     if (image.format() != QImage::Format_RGB32)
         image = image.convertToFormat(QImage::Format_RGB32);
-    if (image.size() != QSize(width, height))
+    if (image.size() != wanted)
         return B_NO_MEMORY;
 
     uint8* bits = static_cast<uint8*>(bitmap->Bits());
     int32 bytesPerRow = bitmap->BytesPerRow();
-    for (int y = 0; y < height; y++) {
+    for (int y = 0; y < wanted.height(); y++) {
         const uint32* in = reinterpret_cast<const uint32*>(image.constScanLine(y));
         uint32* out = reinterpret_cast<uint32*>(bits + (size_t)y * bytesPerRow);
-        for (int x = 0; x < width; x++)
+        for (int x = 0; x < wanted.width(); x++)
             out[x] = in[x] | 0xff000000u;
     }
     return B_OK;

@@ -196,11 +196,57 @@ BWindow* BView::Window() const
     return fData->window;
 }
 
+namespace {
+
+// Parent units per unit of a view: 1 unless the view counts device pixels.
+double parent_units(const ViewData* data)
+{
+    if (data->pixelScale <= 0 || data->bitmapHost)
+        return 1;
+    return data->pixelScale / data->ratio;
+}
+
+// A conversion through a scale lands a hair off the whole unit it came
+// from; within a thousandth it lands on it, so that no pixel moves.
+float snapped(double value)
+{
+    double whole = std::round(value);
+    return (float)(std::fabs(value - whole) < 1e-3 ? whole : value);
+}
+
+} // namespace
+
 BRect BView::Bounds() const
 {
     BRect frame = fData->frame;
-    return BRect(fData->origin.x, fData->origin.y, fData->origin.x + frame.Width(),
-                 fData->origin.y + frame.Height());
+    BPoint origin = fData->origin;
+    if (fData->pixelScale <= 0 || fData->bitmapHost)
+        return BRect(origin.x, origin.y, origin.x + frame.Width(), origin.y + frame.Height());
+    // The units the device pixels of the view show, the last one in part.
+    QSize device = ViewBridge::DeviceSize(const_cast<BView*>(this));
+    double scale = fData->pixelScale;
+    auto units = [scale](int pixels) { return std::ceil(snapped(pixels / scale)); };
+    return BRect(origin.x, origin.y, (float)(origin.x + units(device.width()) - 1),
+                 (float)(origin.y + units(device.height()) - 1));
+}
+
+void BView::SetPixelScale(float scale)
+{
+    if (!(scale >= 0) || !std::isfinite(scale) || scale == fData->pixelScale)
+        return;
+    fData->pixelScale = scale;
+    // The scroll origin stays on a whole device pixel.
+    double unit = ViewBridge::UnitScale(this);
+    fData->origin.Set((float)(std::round(fData->origin.x * unit) / unit),
+                      (float)(std::round(fData->origin.y * unit) / unit));
+    for (BView* child : fData->children)
+        ViewBridge::SyncGeometry(child);
+    Invalidate();
+}
+
+float BView::PixelScale() const
+{
+    return fData->pixelScale;
 }
 
 BRect BView::Frame() const
@@ -210,8 +256,14 @@ BRect BView::Frame() const
 
 void BView::ConvertToParent(BPoint* point) const
 {
-    point->x += fData->frame.left - fData->origin.x;
-    point->y += fData->frame.top - fData->origin.y;
+    double k = parent_units(fData);
+    if (k == 1) {
+        point->x += fData->frame.left - fData->origin.x;
+        point->y += fData->frame.top - fData->origin.y;
+        return;
+    }
+    point->x = snapped(fData->frame.left + (point->x - (double)fData->origin.x) * k);
+    point->y = snapped(fData->frame.top + (point->y - (double)fData->origin.y) * k);
 }
 
 BPoint BView::ConvertToParent(BPoint point) const
@@ -222,8 +274,66 @@ BPoint BView::ConvertToParent(BPoint point) const
 
 void BView::ConvertFromParent(BPoint* point) const
 {
-    point->x -= fData->frame.left - fData->origin.x;
-    point->y -= fData->frame.top - fData->origin.y;
+    double k = parent_units(fData);
+    if (k == 1) {
+        point->x -= fData->frame.left - fData->origin.x;
+        point->y -= fData->frame.top - fData->origin.y;
+        return;
+    }
+    point->x = snapped(fData->origin.x + (point->x - (double)fData->frame.left) / k);
+    point->y = snapped(fData->origin.y + (point->y - (double)fData->frame.top) / k);
+}
+
+void BView::ConvertToParent(BRect* rect) const
+{
+    double k = parent_units(fData);
+    if (k == 1) {
+        rect->OffsetBy(fData->frame.left - fData->origin.x, fData->frame.top - fData->origin.y);
+        return;
+    }
+    // The parent's pixels that show any of the rectangle's pixels.
+    auto low = [k](double value, double origin, double frame) {
+        return (float)(frame + std::floor(snapped((std::floor(value) - origin) * k)));
+    };
+    auto high = [k](double value, double origin, double frame) {
+        return (float)(frame + std::ceil(snapped((std::floor(value) + 1 - origin) * k)) - 1);
+    };
+    BRect frame = fData->frame;
+    BPoint origin = fData->origin;
+    rect->Set(low(rect->left, origin.x, frame.left), low(rect->top, origin.y, frame.top),
+              high(rect->right, origin.x, frame.left), high(rect->bottom, origin.y, frame.top));
+}
+
+BRect BView::ConvertToParent(BRect rect) const
+{
+    ConvertToParent(&rect);
+    return rect;
+}
+
+void BView::ConvertFromParent(BRect* rect) const
+{
+    double k = parent_units(fData);
+    if (k == 1) {
+        rect->OffsetBy(fData->origin.x - fData->frame.left, fData->origin.y - fData->frame.top);
+        return;
+    }
+    // The view's units that the parent's pixels show, in part or whole.
+    auto low = [k](double value, double origin, double frame) {
+        return (float)(origin + std::floor(snapped((std::floor(value) - frame) / k)));
+    };
+    auto high = [k](double value, double origin, double frame) {
+        return (float)(origin + std::ceil(snapped((std::floor(value) + 1 - frame) / k)) - 1);
+    };
+    BRect frame = fData->frame;
+    BPoint origin = fData->origin;
+    rect->Set(low(rect->left, origin.x, frame.left), low(rect->top, origin.y, frame.top),
+              high(rect->right, origin.x, frame.left), high(rect->bottom, origin.y, frame.top));
+}
+
+BRect BView::ConvertFromParent(BRect rect) const
+{
+    ConvertFromParent(&rect);
+    return rect;
 }
 
 BPoint BView::ConvertFromParent(BPoint point) const
@@ -340,31 +450,30 @@ void BView::ScrollTo(float x, float y)
 
 void BView::ScrollTo(BPoint where)
 {
-    // Scroll offsets are whole pixels on this platform.
-    where.x = std::round(where.x);
-    where.y = std::round(where.y);
+    // Scroll offsets are whole device pixels on this platform.
+    double unit = ViewBridge::UnitScale(this);
+    where.x = (float)(std::round(where.x * unit) / unit);
+    where.y = (float)(std::round(where.y * unit) / unit);
     float dx = where.x - fData->origin.x;
     float dy = where.y - fData->origin.y;
     if (dx == 0 && dy == 0)
         return;
+    QPoint before = ViewBridge::Mapping(this).origin;
     fData->origin = where;
+    BPrivate::PixelMapping map = ViewBridge::Mapping(this);
 
     // Move what was drawn with the content and redraw only what comes into view.
     // The store covers the same part of the widget before and after.
     if (QImage* pixels = ViewBridge::Pixels(this)) {
         QImage& backing = *pixels;
         QRect area(QPoint(0, 0), fData->backingArea.size());
-        int sx = (int)dx;
-        int sy = (int)dy;
+        int sx = map.origin.x() - before.x();
+        int sy = map.origin.y() - before.y();
         QRect kept = area & area.translated(-sx, -sy);
         if (!kept.isEmpty())
             BPrivate::move_pixels(backing, kept.translated(sx, sy), kept.topLeft());
-        QPoint corner = fData->backingArea.topLeft() + QPoint((int)where.x, (int)where.y);
-        for (const QRect& part : QRegion(area) - QRegion(kept)) {
-            QRect inView = part.translated(corner);
-            ViewBridge::Invalidate(
-                this, BRect(inView.left(), inView.top(), inView.right(), inView.bottom()));
-        }
+        for (const QRect& part : QRegion(area) - QRegion(kept))
+            ViewBridge::Invalidate(this, map.ToView(part.translated(fData->backingArea.topLeft())));
         ViewBridge::Show(this, fData->backingArea);
     }
     for (BView* child : fData->children)

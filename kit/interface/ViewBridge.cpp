@@ -134,15 +134,50 @@ void forget_buffer(ViewData* data)
     data->unshown = QRegion();
 }
 
+// The widget's place in its window, in logical units.
+QPoint window_offset(QWidget* widget)
+{
+    return widget->mapTo(widget->window(), QPoint(0, 0));
+}
+
+// The device pixels a widget covers in its window's buffer.
+QRect device_rect(QWidget* widget, double ratio)
+{
+    return PixelMapping::LogicalToDevice(QRect(window_offset(widget), widget->size()), ratio);
+}
+
+// A region of a widget's logical units, in its device pixels.
+QRegion to_device(QWidget* widget, const QRegion& logical, double ratio)
+{
+    if (ratio == 1)
+        return logical;
+    QPoint offset = window_offset(widget);
+    QPoint corner = device_rect(widget, ratio).topLeft();
+    QRegion device;
+    for (const QRect& part : logical)
+        device += PixelMapping::LogicalToDevice(part.translated(offset), ratio).translated(-corner);
+    return device;
+}
+
+// A rectangle of a widget's device pixels, in the logical units that hold it.
+QRect to_logical(QWidget* widget, const QRect& device, double ratio)
+{
+    if (ratio == 1)
+        return device;
+    QPoint offset = window_offset(widget);
+    QPoint corner = device_rect(widget, ratio).topLeft();
+    return PixelMapping::DeviceToLogical(device.translated(corner), ratio).translated(-offset);
+}
+
 // The buffer the platform shows a widget's window from, when views can draw
-// into it: 32-bit pixels without alpha, one a point, as large as the window.
-// Null before the window is first painted and between a change of its size
-// and the next painting; null and unsuitable for a buffer of any other kind
-// (a scaled or translucent window, a screen of another depth).
+// into it: 32-bit pixels without alpha, in device pixels, as large as the
+// window. Null before the window is first painted and between a change of
+// its size and the next painting; null and unsuitable for a buffer of any
+// other kind (a translucent window, a screen of another depth).
 QImage* window_buffer(QWidget* widget, bool* unsuitable = nullptr)
 {
     QWidget* window = widget->window();
-    if (window->devicePixelRatioF() != 1.0 || window->testAttribute(Qt::WA_TranslucentBackground)) {
+    if (window->testAttribute(Qt::WA_TranslucentBackground)) {
         if (unsuitable)
             *unsuitable = true;
         return nullptr;
@@ -159,12 +194,13 @@ QImage* window_buffer(QWidget* widget, bool* unsuitable = nullptr)
     bool opaque = image && (image->format() == QImage::Format_RGB32 ||
                             (image->format() == QImage::Format_ARGB32_Premultiplied &&
                              !window->windowHandle()->format().hasAlpha()));
-    if (!opaque || image->devicePixelRatio() != 1.0) {
+    if (!opaque) {
         if (unsuitable)
             *unsuitable = true;
         return nullptr;
     }
-    if (image->size() != window->size())
+    double ratio = window->devicePixelRatioF();
+    if (image->size() != PixelMapping::LogicalToDevice(window->rect(), ratio).size())
         return nullptr;
     return image;
 }
@@ -201,6 +237,16 @@ QRect visible_area(QWidget* widget)
     }
     area &= screens.translated(-frame.topLeft());
     return area.isEmpty() ? QRect() : area.translated(-offset);
+}
+
+// The part of a widget that can be seen, in its own device pixels.
+QRect device_area(QWidget* widget, double ratio)
+{
+    QRect area = visible_area(widget);
+    if (ratio == 1 || area.isEmpty())
+        return area;
+    QRect whole(QPoint(0, 0), device_rect(widget, ratio).size());
+    return to_device(widget, area, ratio).boundingRect() & whole;
 }
 
 } // namespace
@@ -265,6 +311,8 @@ bool ViewBridge::MakeTarget(BView* view, DrawTarget* target)
     if (data->bitmapHost) {
         // Attached to a bitmap: the view's frame is in the bitmap's coordinates.
         BBitmap* bitmap = data->bitmapHost;
+        // The view is about to change the bitmap's pixels.
+        bitmap->UnlockBits();
         color_space space = bitmap->ColorSpace();
         if (space != B_RGB32 && space != B_RGBA32)
             return false;
@@ -274,23 +322,73 @@ bool ViewBridge::MakeTarget(BView* view, DrawTarget* target)
                          bitmap->BytesPerRow(),
                          space == B_RGBA32 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         target->image = &wrapped;
-        BPoint offset(data->frame.left - data->origin.x, data->frame.top - data->origin.y);
+        // A bitmap's pixels are the view's units, one for one.
+        BPoint offset(data->frame.left, data->frame.top);
         for (BView* p = data->parent; p; p = p->fData->parent) {
             offset.x += p->fData->frame.left - p->fData->origin.x;
             offset.y += p->fData->frame.top - p->fData->origin.y;
         }
+        target->map = PixelMapping::Make(1, 1, data->origin);
         target->dx = (int)std::floor(offset.x);
         target->dy = (int)std::floor(offset.y);
-        target->clip = to_qrect(view->Bounds()).translated(target->dx, target->dy) & wrapped.rect();
+        target->clip =
+            to_qrect(view->Bounds().OffsetToCopy(0, 0)).translated(target->dx, target->dy) &
+            wrapped.rect();
         return true;
     }
     if (!Pixels(view))
         return false;
     const QRect& area = data->backingArea;
     target->image = &data->backing;
-    target->dx = -(int)std::floor(data->origin.x) - area.left();
-    target->dy = -(int)std::floor(data->origin.y) - area.top();
+    target->map = Mapping(view);
+    target->dx = -area.left();
+    target->dy = -area.top();
     target->clip = QRect(QPoint(0, 0), area.size());
+    target->devicePixels = data->pixelScale > 0;
+    target->patternUnit = target->devicePixels ? 1 : target->map.scale;
+    return true;
+}
+
+double ViewBridge::UnitScale(BView* view)
+{
+    ViewData* data = view->fData;
+    return data->pixelScale > 0 ? data->pixelScale : data->ratio;
+}
+
+PixelMapping ViewBridge::Mapping(BView* view)
+{
+    ViewData* data = view->fData;
+    return PixelMapping::Make(UnitScale(view), data->ratio, data->origin);
+}
+
+QSize ViewBridge::DeviceSize(BView* view)
+{
+    ViewData* data = view->fData;
+    if (data->widget)
+        return device_rect(data->widget, data->ratio).size();
+    QRect frame(0, 0, pixel_width(data->frame), pixel_height(data->frame));
+    return PixelMapping::LogicalToDevice(frame, data->ratio).size();
+}
+
+BPoint ViewBridge::UnitAt(BView* view, QPointF inWindow)
+{
+    ViewData* data = view->fData;
+    PixelMapping map = Mapping(view);
+    QPoint device = map.DeviceAt(inWindow);
+    if (data->widget)
+        device -= device_rect(data->widget, data->ratio).topLeft();
+    return map.Hit(device.x(), device.y());
+}
+
+bool ViewBridge::UpdateRatio(BView* view)
+{
+    ViewData* data = view->fData;
+    if (!data->widget)
+        return false;
+    double ratio = data->widget->window()->devicePixelRatioF();
+    if (!(ratio > 0) || ratio == data->ratio)
+        return false;
+    data->ratio = ratio;
     return true;
 }
 
@@ -301,11 +399,12 @@ void ViewBridge::Touched(BView* view, const QRect& imageRect)
         Show(view, imageRect.translated(data->backingArea.topLeft()));
 }
 
-void ViewBridge::Show(BView* view, const QRect& widgetRect)
+void ViewBridge::Show(BView* view, const QRect& deviceRect)
 {
     ViewData* data = view->fData;
-    if (!data->widget || widgetRect.isEmpty())
+    if (!data->widget || deviceRect.isEmpty())
         return;
+    QRect widgetRect = to_logical(data->widget, deviceRect, data->ratio);
     if (data->shared) {
         data->unshown += widgetRect;
         // Many small pieces (a window that is not painted while it is
@@ -326,6 +425,7 @@ void ViewBridge::Realize(BView* view, QWidget* parent)
     } else {
         data->widget->setParent(parent);
     }
+    UpdateRatio(view);
     if (!data->parent)
         _WatchWindow(view, parent);
     SyncGeometry(view);
@@ -376,6 +476,19 @@ void ViewBridge::ResizeBacking(BView* view, BRect oldBounds)
 
 void ViewBridge::RefreshBacking(BView* view)
 {
+    ViewData* data = view->fData;
+    if (UpdateRatio(view)) {
+        // On a screen of another scale every device pixel of the store is
+        // somewhere else: it is made anew and drawn whole.
+        if (data->shared)
+            forget_buffer(data);
+        data->backing = QImage();
+        data->backingArea = QRect();
+        data->reduced.Clear();
+        Invalidate(view, view->Bounds());
+        if (!data->parent && data->window)
+            WindowBridge::ScreenChanged(data->window);
+    }
     _FitBacking(view);
     for (BView* child : view->fData->children)
         RefreshBacking(child);
@@ -436,7 +549,7 @@ void ViewBridge::_FitBacking(BView* view)
     }
     if (data->shared)
         _Unshare(view);
-    QRect area = visible_area(data->widget);
+    QRect area = device_area(data->widget, data->ratio);
     QImage& backing = data->backing;
     QRect old = backing.isNull() ? QRect() : data->backingArea;
     if (area == old)
@@ -518,10 +631,10 @@ void ViewBridge::_FitShared(BView* view)
     ViewData* data = view->fData;
     QWidget* widget = data->widget;
     QImage* buffer = window_buffer(widget);
-    QPoint offset = widget->mapTo(widget->window(), QPoint(0, 0));
+    QPoint offset = device_rect(widget, data->ratio).topLeft();
     QRect area;
     if (buffer)
-        area = visible_area(widget) & buffer->rect().translated(-offset);
+        area = device_area(widget, data->ratio) & buffer->rect().translated(-offset);
     bool same = data->shared && !data->backing.isNull() && holds_store(buffer, data) &&
                 offset == data->sharedOffset;
     QRect old = same ? data->backingArea : QRect();
@@ -557,11 +670,10 @@ void ViewBridge::Expose(BView* view, const QRegion& exposed)
     ViewData* data = view->fData;
     uint32 clear = clear_value(data->viewColor);
     QRegion inStore = exposed & QRegion(data->backingArea);
+    PixelMapping map = Mapping(view);
     for (const QRect& part : inStore) {
         fill_pixels(data->backing, part.translated(-data->backingArea.topLeft()), clear);
-        QRect inView =
-            part.translated((int)std::floor(data->origin.x), (int)std::floor(data->origin.y));
-        Invalidate(view, BRect(inView.left(), inView.top(), inView.right(), inView.bottom()));
+        Invalidate(view, map.ToView(part));
     }
 }
 
@@ -655,20 +767,16 @@ void ViewBridge::RunUpdates(BView* view)
         BRect dirty = data->dirty & view->Bounds();
         data->hasDirty = false;
         // Only what can be seen is drawn; the rest is drawn when it comes into view.
-        QPoint origin((int)std::floor(data->origin.x), (int)std::floor(data->origin.y));
-        if (dirty.IsValid()) {
-            QRect seen = data->backingArea.translated(origin);
-            dirty = dirty & BRect(seen.left(), seen.top(), seen.right(), seen.bottom());
-        }
-        if (dirty.IsValid()) {
-            QRect inWidget = to_qrect(dirty).translated(-origin);
+        PixelMapping map = Mapping(view);
+        QRect inWidget = dirty.IsValid() ? map.ToDevice(dirty) & data->backingArea : QRect();
+        if (!inWidget.isEmpty()) {
             rgb_color color = data->viewColor;
             if (color != B_TRANSPARENT_32_BIT) {
                 fill_pixels(data->backing, inWidget.translated(-data->backingArea.topLeft()),
                             pixel_value(color));
             }
             if (data->flags & B_WILL_DRAW)
-                view->Draw(dirty);
+                view->Draw(map.ToView(inWidget));
             Show(view, inWidget);
         }
     } else if (data->hasDirty) {
@@ -761,7 +869,7 @@ void ViewWidget::paintEvent(QPaintEvent* event)
             QRegion lost = event->region() - data->unshown;
             data->unshown -= event->region();
             if (!lost.isEmpty()) {
-                ViewBridge::Expose(fView, lost);
+                ViewBridge::Expose(fView, to_device(this, lost, data->ratio));
                 ViewBridge::UpdateNow(fView);
             }
             return;
@@ -773,10 +881,20 @@ void ViewWidget::paintEvent(QPaintEvent* event)
     // are never painted take no memory.
     QPainter painter(this);
     if (!data->backing.isNull()) {
+        // The store's device pixels go to the device pixels they belong on.
         const QRect& area = data->backingArea;
-        QRect shown = event->rect() & area;
-        if (!shown.isEmpty())
-            painter.drawImage(shown, data->backing, shown.translated(-area.topLeft()));
+        double ratio = data->ratio;
+        QPointF corner = device_rect(this, ratio).topLeft();
+        QPointF offset = window_offset(this);
+        for (const QRect& part : to_device(this, event->region(), ratio)) {
+            QRect shown = part & area;
+            if (shown.isEmpty())
+                continue;
+            QRectF target((shown.x() + corner.x()) / ratio - offset.x(),
+                          (shown.y() + corner.y()) / ratio - offset.y(), shown.width() / ratio,
+                          shown.height() / ratio);
+            painter.drawImage(target, data->backing, shown.translated(-area.topLeft()));
+        }
     } else if (!data->native) {
         rgb_color color = data->viewColor;
         QRect shown = event->rect() & visible_area(this);
@@ -819,9 +937,8 @@ void ViewWidget::resizeEvent(QResizeEvent* event)
 
 BMessage* ViewWidget::_MouseMessage(uint32 what, QMouseEvent* event)
 {
-    ViewData* data = ViewBridge::Data(fView);
-    BPoint where((float)std::floor(event->position().x()) + data->origin.x,
-                 (float)std::floor(event->position().y()) + data->origin.y);
+    // The device pixel under the pointer decides which unit of the view it is on.
+    BPoint where = ViewBridge::UnitAt(fView, event->scenePosition());
     BPoint screen = fView->ConvertToScreen(where);
 
     BMessage* message = new BMessage(what);

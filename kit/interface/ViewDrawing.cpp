@@ -6,6 +6,7 @@
 #include <PixelSize.h>
 #include <View.h>
 
+#include "BitmapScaling.h"
 #include "ViewPrivate.h"
 
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <cstring>
 
 using BPrivate::DrawTarget;
+using BPrivate::PixelMapping;
 using BPrivate::to_qrect;
 using BPrivate::ViewBridge;
 using BPrivate::ViewData;
@@ -34,6 +36,14 @@ inline bool is_solid(const pattern& p, uint8 value)
     return true;
 }
 
+// A device pixel of the view's space, counted in the pattern's cells.
+inline int pattern_coordinate(const DrawTarget& target, int device)
+{
+    if (target.patternUnit == 1)
+        return device;
+    return (int)std::floor((device + 1e-7) / target.patternUnit);
+}
+
 // Fills a rectangle of image pixels with a pattern aligned to view coordinates.
 void fill_pattern(DrawTarget& target, QRect area, const pattern& p, uint32 high, uint32 low)
 {
@@ -50,11 +60,12 @@ void fill_pattern(DrawTarget& target, QRect area, const pattern& p, uint32 high,
             std::fill(row + area.left(), row + area.right() + 1, value);
             continue;
         }
-        // Pattern bit for view pixel (x, y): row y mod 8, bit x mod 8, leftmost first.
-        int viewY = y - target.dy;
+        // Pattern bit for pixel (x, y) of the view: row y mod 8, bit x mod 8,
+        // leftmost first.
+        int viewY = pattern_coordinate(target, y - target.dy + target.map.origin.y());
         uint8 bits = p.data[((viewY % 8) + 8) % 8];
         for (int x = area.left(); x <= area.right(); x++) {
-            int viewX = x - target.dx;
+            int viewX = pattern_coordinate(target, x - target.dx + target.map.origin.x());
             bool set = bits & (0x80 >> (((viewX % 8) + 8) % 8));
             row[x] = set ? high : low;
         }
@@ -73,7 +84,16 @@ QBrush pattern_brush(const pattern& p, rgb_color high, rgb_color low)
 
 QRect to_image(const DrawTarget& target, BRect rect)
 {
-    return to_qrect(rect).translated(target.dx, target.dy);
+    return target.map.ToDevice(rect).translated(target.dx, target.dy);
+}
+
+// A painter on the target's image that takes view units.
+void begin_units(QPainter& painter, const DrawTarget& target)
+{
+    painter.begin(target.image);
+    painter.setClipRect(target.clip);
+    painter.translate(target.dx - target.map.origin.x(), target.dy - target.map.origin.y());
+    painter.scale(target.map.scale, target.map.scale);
 }
 
 QImage wrap_bitmap(const BBitmap* bitmap)
@@ -105,6 +125,25 @@ void BView::StrokeRect(BRect rect, const pattern& p)
 {
     if (!rect.IsValid())
         return;
+    DrawTarget target;
+    if (fData->pixelScale > 0 && fData->pixelScale != 1 && ViewBridge::MakeTarget(this, &target) &&
+        !target.painter) {
+        // A view that counts device pixels gets a frame one device pixel
+        // wide around the device pixels of the rectangle, at any scale.
+        QRect outline = to_image(target, rect);
+        uint32 high = pixel_of(fData->highColor);
+        uint32 low = pixel_of(fData->lowColor);
+        QRect edges[] = {QRect(outline.left(), outline.top(), outline.width(), 1),
+                         QRect(outline.left(), outline.bottom(), outline.width(), 1),
+                         QRect(outline.left(), outline.top(), 1, outline.height()),
+                         QRect(outline.right(), outline.top(), 1, outline.height())};
+        for (const QRect& edge : edges) {
+            QRect area = edge & target.clip;
+            fill_pattern(target, area, p, high, low);
+            ViewBridge::Touched(this, area);
+        }
+        return;
+    }
     FillRect(BRect(rect.left, rect.top, rect.right, rect.top), p);
     FillRect(BRect(rect.left, rect.bottom, rect.right, rect.bottom), p);
     FillRect(BRect(rect.left, rect.top, rect.left, rect.bottom), p);
@@ -131,9 +170,7 @@ void BView::StrokeLine(BPoint start, BPoint end, const pattern& p)
     QPainter* painter = target.painter;
     QPainter local;
     if (!painter) {
-        local.begin(target.image);
-        local.setClipRect(target.clip);
-        local.translate(target.dx, target.dy);
+        begin_units(local, target);
         painter = &local;
     }
     painter->setRenderHint(QPainter::Antialiasing, false);
@@ -182,6 +219,29 @@ void BView::DrawBitmap(const BBitmap* bitmap, BRect srcRect, BRect dstRect)
     }
 
     QRect destRect = to_image(target, dst);
+    bool unitForUnit = srcRect.Width() == dstRect.Width() && srcRect.Height() == dstRect.Height();
+    if (unitForUnit && target.map.scale != 1) {
+        // Each pixel of the bitmap is one unit of the view: the device
+        // pixels show the unit under them (above one device pixel a unit),
+        // or the average of the units they cover (below).
+        QRect area = destRect & target.clip;
+        if (area.isEmpty())
+            return;
+        // Device pixel (0, 0) of the view's space, in the bitmap's pixels.
+        QPointF unitsAtZero(src.left - dst.left - bounds.left, src.top - dst.top - bounds.top);
+        QRect inSpace = area.translated(target.map.origin - QPoint(target.dx, target.dy));
+        if (target.map.scale > 1) {
+            BPrivate::enlarge(source, target.map.scale, unitsAtZero, inSpace, *target.image,
+                              area.topLeft());
+        } else {
+            // Views that show pictures keep a reduced copy between drawings.
+            BPrivate::ReducedCache* cache = fData->pixelScale > 0 ? &fData->reduced : nullptr;
+            BPrivate::reduce(source, bitmap->Generation(), target.map.scale, unitsAtZero, inSpace,
+                             *target.image, area.topLeft(), cache);
+        }
+        ViewBridge::Touched(this, area);
+        return;
+    }
     if (destRect.size() == sourceRect.size()) {
         // Unscaled: a straight copy of the rows, alpha made opaque.
         QRect area = destRect & target.clip;
@@ -258,9 +318,7 @@ void BView::DrawString(const char* string, int32 length, BPoint location)
     QPainter* painter = target.painter;
     QPainter local;
     if (!painter) {
-        local.begin(target.image);
-        local.setClipRect(target.clip);
-        local.translate(target.dx, target.dy);
+        begin_units(local, target);
         painter = &local;
     }
     painter->save();

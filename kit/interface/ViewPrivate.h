@@ -4,6 +4,9 @@
 #include <Font.h>
 #include <View.h>
 
+#include "BitmapScaling.h"
+#include "PixelMapping.h"
+
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
@@ -23,17 +26,31 @@ struct DrawTarget
 {
     QImage* image = nullptr;
     QPainter* painter = nullptr;
-    // View coordinate (x, y) lands on pixel (x + dx, y + dy) of image.
+    // View units become device pixels of the view's area through map; device
+    // pixel (x, y) of the area is pixel (x + dx, y + dy) of image.
+    PixelMapping map;
     int dx = 0;
     int dy = 0;
     // The view's visible area on the image.
     QRect clip;
+    // Patterns repeat every 8 of these device pixels: one for a view that
+    // counts device pixels, so that its frames are one device pixel fine;
+    // the view's unit otherwise.
+    double patternUnit = 1;
+    // The view counts device pixels (it has a pixel scale).
+    bool devicePixels = false;
 };
 
 struct ViewData
 {
     BRect frame;
     BPoint origin;
+    // Device pixels per unit of the view's own coordinates, or 0 when it
+    // counts its parent's units (BView::SetPixelScale).
+    float pixelScale = 0;
+    // Device pixels per logical unit of the window the view stands in, as
+    // of the last look at its screen.
+    double ratio = 1;
     uint32 resizingMode = 0;
     uint32 flags = 0;
 
@@ -53,7 +70,7 @@ struct ViewData
 
     // The platform widget while the view is in a window. The backing store
     // holds what the view drew on the part of the widget that can be seen
-    // (backingArea, in the widget's own pixels): the widget clipped by its
+    // (backingArea, in the widget's own device pixels): the widget clipped by its
     // parents, its window and the screens. Its pixel (0, 0) is the area's
     // top-left corner; the image may be larger than the area, so that a store
     // that shrinks keeps its memory instead of copying.
@@ -72,9 +89,13 @@ struct ViewData
     qsizetype sharedStride = 0;
     QPoint sharedOffset;
     // What the view drew into the shared buffer and asked the platform to
-    // show, in widget pixels. Whatever else of the view the platform paints,
-    // it painted over or never had: the view draws that again.
+    // show, in the widget's logical units, as the platform's paint events
+    // count. Whatever else of the view the platform paints, it painted over
+    // or never had: the view draws that again.
     QRegion unshown;
+    // A reduced copy of the last bitmap drawn below one device pixel a pixel,
+    // kept while the same bitmap is drawn at the same scale and unchanged.
+    ReducedCache reduced;
     // Subclasses built on a Qt control put it inside the view's widget.
     std::function<QWidget*(QWidget* parent)> makeNative;
     QPointer<QWidget> native;
@@ -100,8 +121,22 @@ public:
     static QWidget* Widget(BView* view) { return view->fData->widget; }
     static bool MakeTarget(BView* view, DrawTarget* target);
     static void Touched(BView* view, const QRect& imageRect);
-    // Asks the platform to show what the view drew in part of its widget.
-    static void Show(BView* view, const QRect& widgetRect);
+    // Asks the platform to show what the view drew in part of its widget
+    // (device pixels).
+    static void Show(BView* view, const QRect& deviceRect);
+
+    // Device pixels per unit of the view's coordinates.
+    static double UnitScale(BView* view);
+    // The view's units on its device pixels, as of now.
+    static PixelMapping Mapping(BView* view);
+    // The view's size in device pixels.
+    static QSize DeviceSize(BView* view);
+    // The unit of the view under a point of its window (logical units, as
+    // the platform reports the pointer): the one its device pixel shows.
+    static BPoint UnitAt(BView* view, QPointF inWindow);
+    // Looks again at the screen the view's window stands on: true when its
+    // device pixel ratio changed.
+    static bool UpdateRatio(BView* view);
 
     // Builds the widgets of a view subtree inside parent.
     static void Realize(BView* view, QWidget* parent);
@@ -128,7 +163,8 @@ public:
     static void CallAttached(BView* view);
     static void CallDetached(BView* view);
     static void RunUpdates(BView* view);
-    // Clears what came into view, in widget pixels, and asks for it to be drawn.
+    // Clears what came into view, in the widget's device pixels, and asks
+    // for it to be drawn.
     static void Expose(BView* view, const QRegion& exposed);
     // Draws what the view has waiting now, if its window's strand is free.
     static void UpdateNow(BView* view);

@@ -204,6 +204,14 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
     case B_ZOOM:
         Zoom();
         break;
+    case B_SCREEN_CHANGED: {
+        BRect frame;
+        int32 space = B_NO_COLOR_SPACE;
+        message->FindRect("frame", &frame);
+        message->FindInt32("mode", &space);
+        ScreenChanged(frame, (color_space)space);
+        break;
+    }
     default:
         BLooper::DispatchMessage(message, handler);
         break;
@@ -227,6 +235,8 @@ void BWindow::Minimize(bool minimize)
         fWinData->widget->showNormal();
 }
 void BWindow::WindowActivated(bool active) {}
+
+void BWindow::ScreenChanged(BRect screenFrame, color_space depth) {}
 void BWindow::MenusBeginning() {}
 void BWindow::MenusEnded() {}
 
@@ -677,6 +687,15 @@ void WindowWidget::changeEvent(QEvent* event)
 void WindowBridge::PostViewEvent(BWindow* window, BView* view, uint32 what)
 {
     window->PostMessage(what, view);
+}
+
+void WindowBridge::ScreenChanged(BWindow* window)
+{
+    BScreen screen(window);
+    BMessage changed(B_SCREEN_CHANGED);
+    changed.AddRect("frame", screen.Frame());
+    changed.AddInt32("mode", (int32)screen.ColorSpace());
+    window->PostMessage(&changed);
 }
 
 void WindowBridge::ScheduleUpdate(BWindow* window)

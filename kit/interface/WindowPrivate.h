@@ -87,6 +87,8 @@ public:
     // older one.
     static void RepeatSizeRequest(BWindow* window);
     static void PlatformMoved(BWindow* window, int x, int y);
+    // Tells the window, on its strand, that its screen changed.
+    static void ScreenChanged(BWindow* window);
     static void ApplyLimits(BWindow* window);
 };
 

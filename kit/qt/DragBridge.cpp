@@ -472,8 +472,12 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
         return;
     QByteArray token = sDrag.token;
     BMessage offer(*message);
-    QPoint hotSpot((int)sDrag.offset.x, (int)sDrag.offset.y);
-    QSize size(pixel_width(rect), pixel_height(rect));
+    // The outline shows the rectangle where it is on the screen, in the
+    // window's units, whatever the view counts.
+    BRect shown = view->ConvertToParent(rect);
+    BPoint held = view->ConvertToParent(pointer);
+    QPoint hotSpot((int)(held.x - shown.left), (int)(held.y - shown.top));
+    QSize size(pixel_width(shown), pixel_height(shown));
     // The real drag starts once the handler that asked for it has returned.
     BPoint offset = sDrag.offset;
     BMessenger target = sDrag.replyTo;
@@ -557,10 +561,12 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
     const QMimeData* data = event->mimeData();
     if (!window || !data)
         return;
-    QPointF local = event->position();
-    BPoint where((float)local.x() + view->Bounds().left, (float)local.y() + view->Bounds().top);
-    BPoint screen = view->ConvertToScreen(where);
     QWidget* widget = ViewBridge::Widget(view);
+    // The unit of the view whose device pixel the drop landed on.
+    QPointF inWindow = event->position();
+    if (widget)
+        inWindow += widget->mapTo(widget->window(), QPoint(0, 0));
+    BPoint screen = view->ConvertToScreen(ViewBridge::UnitAt(view, inWindow));
     uint32 xwindow = widget ? (uint32)widget->window()->winId() : 0;
 
     if (data->hasFormat(kTokenType) && sDrag.message &&

@@ -7,6 +7,15 @@ set_tests_properties(e2e_capture PROPERTIES
     ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
     TIMEOUT 120 RUN_SERIAL TRUE)
 
+# The same at the desktop's scale factors: capture, display, crop and zoom
+# exact to the device pixel.
+add_test(NAME e2e_hidpi
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/hidpi.sh $<TARGET_FILE:tavrin>
+                 $<TARGET_FILE:screen_pattern>)
+set_tests_properties(e2e_hidpi PROPERTIES
+    ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    TIMEOUT 180 RUN_SERIAL TRUE)
+
 # A Wayland session: a headless compositor, the desktop portal on a session
 # bus of the tests' own, and the program as a native Wayland client (and as
 # an X client of XWayland). The tests skip only where packages are missing.

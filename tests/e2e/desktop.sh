@@ -135,7 +135,7 @@ frame_of "$main" >/dev/null
 seen=""
 for item in $(seq 12); do
     before=$(windows_of "$pid")
-    choose_item "$main" 55 "$item"
+    choose_item "$main" 100 "$item"
     panel=""
     for _ in $(seq 50); do
         for id in $(comm -13 <(echo "$before") <(windows_of "$pid")); do

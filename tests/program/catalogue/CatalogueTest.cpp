@@ -115,7 +115,7 @@ TEST_F(CatalogueTest, WithoutWritersTheMenusThatListFormatsAreEmpty)
     BMenu* file = bar->SubmenuAt(0);
     EXPECT_EQ(file->CountItems(), 7);
     EXPECT_EQ(file->SubmenuAt(2)->CountItems(), 0);
-    EXPECT_EQ(bar->SubmenuAt(1)->CountItems(), 0);
+    EXPECT_EQ(bar->SubmenuAt(2)->CountItems(), 0);
     EXPECT_EQ(window->Frame(), BRect(100, 100, 300, 250));
 
     // Save as has no format to offer: nothing opens.

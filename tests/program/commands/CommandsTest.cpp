@@ -128,7 +128,7 @@ TEST_F(CommandsTest, MenusCarryTheCatalogueIndex)
     }
 
     // Only formats whose translator has a settings panel; the index is the catalogue's.
-    BMenu* config = bar->SubmenuAt(1);
+    BMenu* config = bar->SubmenuAt(2);
     ASSERT_EQ(config->CountItems(), 5);
     for (int32 i = 0; i < config->CountItems(); i++) {
         int16 number = -1;

@@ -111,9 +111,28 @@ TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
 {
     BMenuBar* bar = dynamic_cast<BMenuBar*>(window->FindView("menubar"));
     ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(bar->CountItems(), 2);
+    ASSERT_EQ(bar->CountItems(), 3);
     EXPECT_STREQ(bar->ItemAt(0)->Label(), "File");
-    EXPECT_STREQ(bar->ItemAt(1)->Label(), "Config");
+    EXPECT_STREQ(bar->ItemAt(1)->Label(), "View");
+    EXPECT_STREQ(bar->ItemAt(2)->Label(), "Config");
+    // The View menu's zoom commands, each with its key, for the view.
+    struct
+    {
+        const char* label;
+        uint32 code;
+        char key;
+    } zoom[] = {{"Fit to window", 'vfit', '0'},
+                {"Actual size", 'vact', '1'},
+                {"Zoom in", 'vzin', '+'},
+                {"Zoom out", 'vzou', '-'}};
+    BMenu* view = bar->SubmenuAt(1);
+    ASSERT_EQ(view->CountItems(), 4);
+    for (int i = 0; i < 4; i++) {
+        EXPECT_STREQ(view->ItemAt(i)->Label(), zoom[i].label);
+        EXPECT_EQ(view->ItemAt(i)->Command(), zoom[i].code);
+        EXPECT_EQ(view->ItemAt(i)->Shortcut(), zoom[i].key);
+        EXPECT_EQ(view->ItemAt(i)->Target(nullptr), window->view);
+    }
     BMenu* file = bar->SubmenuAt(0);
     const char* expected[] = {"Open", "Close", "Save as", "Capture", "Print", "About", "Quit"};
     const uint32 codes[] = {'fiop', 'ficl', 0, 'fica', 'fipr', B_ABOUT_REQUESTED, B_QUIT_REQUESTED};
