@@ -3,8 +3,9 @@
 #include <Font.h>
 #include <View.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -59,29 +60,30 @@ int bounded_length(const char* s)
     return n;
 }
 
-// Whether a character of the postal code only separates digits: a hyphen,
-// dash or minus sign, or a space, in their ASCII or full-width forms.
-bool zip_separator(const char* c, int length)
+// Whether a character of the postal code takes no box: a hyphen, dash or
+// minus sign, or a space, in their ASCII, full-width and half-width forms, and
+// the postal mark (plain, circled or as a face) written before the code.
+bool zip_skipped(const char* c, int length)
 {
-    static const char* const kSeparators[] = {"-",      " ",      "\t",     "\u2010", "\u2011",
-                                              "\u2012", "\u2013", "\u2014", "\u2015", "\u2212",
-                                              "\u30fc", "\uff0d", "\u3000"};
-    for (const char* separator : kSeparators) {
-        if ((int)strlen(separator) == length && memcmp(separator, c, length) == 0)
+    static const char* const kSkipped[] = {
+        "-",      " ",      "\t",     "\u2010", "\u2011", "\u2012", "\u2013", "\u2014", "\u2015",
+        "\u2212", "\u30fc", "\uff0d", "\uff70", "\ufe63", "\u3000", "\u3012", "\u3036", "\u3020"};
+    for (const char* skipped : kSkipped) {
+        if ((int)strlen(skipped) == length && memcmp(skipped, c, length) == 0)
             return true;
     }
     return false;
 }
 
 // The characters of a postal code that go into the boxes, in order: up to
-// seven, separators skipped. Full-width digits become plain ones, so that
-// every way of writing a code draws the same card.
+// seven, separators and the postal mark skipped. Full-width digits become
+// plain ones, so that every way of writing a code draws the same card.
 int zip_digits(const char* zip, char boxes[7][4])
 {
     int count = 0;
     while (*zip && count < 7) {
         int length = bounded_length(zip);
-        if (!zip_separator(zip, length)) {
+        if (!zip_skipped(zip, length)) {
             const unsigned char* u = reinterpret_cast<const unsigned char*>(zip);
             if (length == 3 && u[0] == 0xef && u[1] == 0xbc && u[2] >= 0x90 && u[2] <= 0x99) {
                 boxes[count][0] = (char)('0' + (u[2] - 0x90));
@@ -161,6 +163,18 @@ int utf8_char(const char* s, int n, char* out)
     return 0;
 }
 
+size_t utf8_whole_length(const char* s, size_t length)
+{
+    size_t whole = 0;
+    while (whole < length) {
+        size_t next = whole + std::max(1, char_length(static_cast<unsigned char>(s[whole])));
+        if (next > length)
+            break;
+        whole = next;
+    }
+    return whole;
+}
+
 BBitmap* draw_card(const char* firstname, const char* lastname, const char* zip,
                    const char* address)
 {
@@ -179,9 +193,8 @@ BBitmap* draw_card(const char* firstname, const char* lastname, const char* zip,
     draw_zip(drawing, zip);
     draw_column(drawing, kAddressColumn, address);
     // The addressee's name and the honorific.
-    char name[68];
-    snprintf(name, sizeof(name), "%s %s %c%c%c", lastname, firstname, 0xe6, 0xa7, 0x98);
-    draw_column(drawing, kNameColumn, name);
+    std::string name = std::string(lastname) + " " + firstname + " \u69d8";
+    draw_column(drawing, kNameColumn, name.c_str());
 
     drawing->Sync();
     card->RemoveChild(drawing);

@@ -113,9 +113,13 @@ TEST_F(CardTest, HyphensAndSpacesInTheCodeTakeNoBox)
         {"100\xe2\x80\x90"
          "0001",
          "1000001"},
-        // Full-width digits and hyphen, as Japanese address books keep them
-        // (the attribute is read up to 15 bytes: five such characters).
-        {"\xef\xbc\x91\xef\xbc\x90\xef\xbc\x90\xef\xbc\x8d\xef\xbc\x90", "1000"},
+        // Full-width digits and hyphen, as Japanese address books keep them:
+        // 24 bytes, read whole.
+        {"\uff11\uff10\uff10\uff0d\uff10\uff10\uff10\uff11", "1000001"},
+        // The postal mark before the code takes no box.
+        {"\u3012100-0001", "1000001"},
+        {"\u3012 100-0001", "1000001"},
+        {"\u3012\uff11\uff10\uff10\u30fc\uff10\uff10\uff10\uff11", "1000001"},
     };
     for (auto& c : cases) {
         if (!Person("digits", nullptr, nullptr, c.digits, nullptr) ||
