@@ -25,16 +25,21 @@ const struct
     int width;
 } kZipBoxes[7] = {{180, 28}, {208, 28}, {236, 28}, {266, 27}, {293, 27}, {320, 27}, {347, 27}};
 
-// A column of characters, one a line: the size, the centre line, and the
-// first line's baseline.
+// A column of characters, one a line, centred on a vertical line: the
+// largest size, the centre line, the first line's baseline at that size, and
+// the lowest row the text may reach. A text too long for its column is drawn
+// smaller, as a printed card would, but not below kSmallestSize; past that
+// the rest is lost at the edge of the card.
 struct column
 {
-    float size;
+    float largest;
     int centre;
     int top;
+    int bottom;
 };
-const column kAddressColumn = {20, 320, 150};
-const column kNameColumn = {40, 200, 180};
+const column kAddressColumn = {20, 320, 150, 575};
+const column kNameColumn = {40, 200, 180, 575};
+const float kSmallestSize = 8;
 
 // Bytes in the character that starts with b; 0 at the end of the text.
 int char_length(unsigned char b)
@@ -124,18 +129,29 @@ void draw_zip(BView* drawing, const char* zip)
 
 void draw_column(BView* drawing, const column& where, const char* text)
 {
-    BFont font;
-    font_height height;
-    font.SetSize(where.size);
-    font.GetHeight(&height);
-    drawing->SetFont(&font, B_FONT_ALL);
-    char character[4];
     int count = utf8_length(text);
+    BFont font;
+    font_height largest;
+    font.SetSize(where.largest);
+    font.GetHeight(&largest);
+    // The column starts at the top of its first line at the largest size,
+    // and its last line's descenders stay above the bottom.
+    float room = where.bottom + 1 - (where.top - largest.ascent);
+    font_height height = largest;
+    for (float size = where.largest;
+         count * (height.ascent + height.descent) > room && size > kSmallestSize;) {
+        size -= 1;
+        font.SetSize(size);
+        font.GetHeight(&height);
+    }
+    drawing->SetFont(&font, B_FONT_ALL);
+    float first = where.top - (largest.ascent - height.ascent);
+    char character[4];
     for (int j = 0; j < count; j++) {
         utf8_char(text, j, character);
         int w = (int)drawing->StringWidth(character);
-        drawing->DrawString(character, BPoint(where.centre - w / 2,
-                                              where.top + j * (height.ascent + height.descent)));
+        drawing->DrawString(
+            character, BPoint(where.centre - w / 2, first + j * (height.ascent + height.descent)));
     }
 }
 
