@@ -14,8 +14,7 @@ const char* const kSignature = "application/x-vnd.Vesk-tavrin";
 const char* const kAboutText = "tavrin " TAVRIN_VERSION "\n"
                                "    Written by the tavrin developers\n"
                                "\n"
-                               " E-mail : tavrin@example.org\n"
-                               "   HP   : https://tavrin.example.org/";
+                               "Free software under the MIT licence.";
 
 tavrin::tavrin(int argc, char** argv) : BApplication(kSignature)
 {

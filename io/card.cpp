@@ -3,8 +3,9 @@
 #include <Font.h>
 #include <View.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -24,16 +25,21 @@ const struct
     int width;
 } kZipBoxes[7] = {{180, 28}, {208, 28}, {236, 28}, {266, 27}, {293, 27}, {320, 27}, {347, 27}};
 
-// A column of characters, one a line: the size, the centre line, and the
-// first line's baseline.
+// A column of characters, one a line, centred on a vertical line: the
+// largest size, the centre line, the first line's baseline at that size, and
+// the lowest row the text may reach. A text too long for its column is drawn
+// smaller, as a printed card would, but not below kSmallestSize; past that
+// the rest is lost at the edge of the card.
 struct column
 {
-    float size;
+    float largest;
     int centre;
     int top;
+    int bottom;
 };
-const column kAddressColumn = {20, 320, 150};
-const column kNameColumn = {40, 200, 180};
+const column kAddressColumn = {20, 320, 150, 575};
+const column kNameColumn = {40, 200, 180, 575};
+const float kSmallestSize = 8;
 
 // Bytes in the character that starts with b; 0 at the end of the text.
 int char_length(unsigned char b)
@@ -59,29 +65,30 @@ int bounded_length(const char* s)
     return n;
 }
 
-// Whether a character of the postal code only separates digits: a hyphen,
-// dash or minus sign, or a space, in their ASCII or full-width forms.
-bool zip_separator(const char* c, int length)
+// Whether a character of the postal code takes no box: a hyphen, dash or
+// minus sign, or a space, in their ASCII, full-width and half-width forms, and
+// the postal mark (plain, circled or as a face) written before the code.
+bool zip_skipped(const char* c, int length)
 {
-    static const char* const kSeparators[] = {"-",      " ",      "\t",     "\u2010", "\u2011",
-                                              "\u2012", "\u2013", "\u2014", "\u2015", "\u2212",
-                                              "\u30fc", "\uff0d", "\u3000"};
-    for (const char* separator : kSeparators) {
-        if ((int)strlen(separator) == length && memcmp(separator, c, length) == 0)
+    static const char* const kSkipped[] = {
+        "-",      " ",      "\t",     "\u2010", "\u2011", "\u2012", "\u2013", "\u2014", "\u2015",
+        "\u2212", "\u30fc", "\uff0d", "\uff70", "\ufe63", "\u3000", "\u3012", "\u3036", "\u3020"};
+    for (const char* skipped : kSkipped) {
+        if ((int)strlen(skipped) == length && memcmp(skipped, c, length) == 0)
             return true;
     }
     return false;
 }
 
 // The characters of a postal code that go into the boxes, in order: up to
-// seven, separators skipped. Full-width digits become plain ones, so that
-// every way of writing a code draws the same card.
+// seven, separators and the postal mark skipped. Full-width digits become
+// plain ones, so that every way of writing a code draws the same card.
 int zip_digits(const char* zip, char boxes[7][4])
 {
     int count = 0;
     while (*zip && count < 7) {
         int length = bounded_length(zip);
-        if (!zip_separator(zip, length)) {
+        if (!zip_skipped(zip, length)) {
             const unsigned char* u = reinterpret_cast<const unsigned char*>(zip);
             if (length == 3 && u[0] == 0xef && u[1] == 0xbc && u[2] >= 0x90 && u[2] <= 0x99) {
                 boxes[count][0] = (char)('0' + (u[2] - 0x90));
@@ -122,18 +129,29 @@ void draw_zip(BView* drawing, const char* zip)
 
 void draw_column(BView* drawing, const column& where, const char* text)
 {
-    BFont font;
-    font_height height;
-    font.SetSize(where.size);
-    font.GetHeight(&height);
-    drawing->SetFont(&font, B_FONT_ALL);
-    char character[4];
     int count = utf8_length(text);
+    BFont font;
+    font_height largest;
+    font.SetSize(where.largest);
+    font.GetHeight(&largest);
+    // The column starts at the top of its first line at the largest size,
+    // and its last line's descenders stay above the bottom.
+    float room = where.bottom + 1 - (where.top - largest.ascent);
+    font_height height = largest;
+    for (float size = where.largest;
+         count * (height.ascent + height.descent) > room && size > kSmallestSize;) {
+        size -= 1;
+        font.SetSize(size);
+        font.GetHeight(&height);
+    }
+    drawing->SetFont(&font, B_FONT_ALL);
+    float first = where.top - (largest.ascent - height.ascent);
+    char character[4];
     for (int j = 0; j < count; j++) {
         utf8_char(text, j, character);
         int w = (int)drawing->StringWidth(character);
-        drawing->DrawString(character, BPoint(where.centre - w / 2,
-                                              where.top + j * (height.ascent + height.descent)));
+        drawing->DrawString(
+            character, BPoint(where.centre - w / 2, first + j * (height.ascent + height.descent)));
     }
 }
 
@@ -161,6 +179,18 @@ int utf8_char(const char* s, int n, char* out)
     return 0;
 }
 
+size_t utf8_whole_length(const char* s, size_t length)
+{
+    size_t whole = 0;
+    while (whole < length) {
+        size_t next = whole + std::max(1, char_length(static_cast<unsigned char>(s[whole])));
+        if (next > length)
+            break;
+        whole = next;
+    }
+    return whole;
+}
+
 BBitmap* draw_card(const char* firstname, const char* lastname, const char* zip,
                    const char* address)
 {
@@ -179,9 +209,8 @@ BBitmap* draw_card(const char* firstname, const char* lastname, const char* zip,
     draw_zip(drawing, zip);
     draw_column(drawing, kAddressColumn, address);
     // The addressee's name and the honorific.
-    char name[68];
-    snprintf(name, sizeof(name), "%s %s %c%c%c", lastname, firstname, 0xe6, 0xa7, 0x98);
-    draw_column(drawing, kNameColumn, name);
+    std::string name = std::string(lastname) + " " + firstname + " \u69d8";
+    draw_column(drawing, kNameColumn, name.c_str());
 
     drawing->Sync();
     card->RemoveChild(drawing);

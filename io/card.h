@@ -3,6 +3,8 @@
 
 #include <Bitmap.h>
 
+#include <cstddef>
+
 // The address face of a postcard, drawn from a Person file's fields: the
 // postal code in its seven boxes at the top, the address down the right, the
 // addressee's name with an honorific down the middle, each one character a
@@ -16,5 +18,8 @@ BBitmap* draw_card(const char* firstname, const char* lastname, const char* zip,
 // is none.
 int utf8_length(const char* s);
 int utf8_char(const char* s, int n, char* out);
+// The length of the longest beginning of s's first length bytes that ends
+// with a whole character.
+size_t utf8_whole_length(const char* s, size_t length);
 
 #endif

@@ -12,17 +12,29 @@
 #include "io/convert.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
-// Reads a string attribute of at most limit bytes into text (limit + 1 long).
-bool read_attribute(BNode& node, const char* name, char* text, size_t limit)
+// A card shows a few dozen characters of each field; a longer value is read
+// this far and the rest left unread.
+const size_t kAttributeLimit = 1024;
+
+// Reads a string attribute whole, up to kAttributeLimit bytes; a value cut at
+// the limit loses the character the cut broke. Empty when there is none.
+bool read_attribute(BNode& node, const char* name, std::string* text)
 {
-    text[0] = '\0';
-    ssize_t n = node.ReadAttr(name, B_STRING_TYPE, 0, text, limit);
-    if (n <= 0)
+    text->assign(kAttributeLimit, '\0');
+    ssize_t n = node.ReadAttr(name, B_STRING_TYPE, 0, text->data(), kAttributeLimit);
+    if (n <= 0) {
+        text->clear();
         return false;
-    text[n] = '\0';
+    }
+    // A value written with its terminating NUL ends there.
+    text->resize(strnlen(text->c_str(), n));
+    if ((size_t)n == kAttributeLimit)
+        text->resize(utf8_whole_length(text->c_str(), text->size()));
     return true;
 }
 
@@ -50,20 +62,20 @@ void tavrinview::load(entry_ref& ref)
         redraw(true);
         return;
     }
-    char firstname[32], lastname[32], zip[16], address[128];
+    std::string firstname, lastname, zip, address;
     uint32 found = 0;
-    if (read_attribute(node, "META:firstname", firstname, 31))
+    if (read_attribute(node, "META:firstname", &firstname))
         found |= 0x1;
-    if (read_attribute(node, "META:lastname", lastname, 31))
+    if (read_attribute(node, "META:lastname", &lastname))
         found |= 0x2;
-    if (read_attribute(node, "META:zip", zip, 15))
+    if (read_attribute(node, "META:zip", &zip))
         found |= 0x4;
-    if (read_attribute(node, "META:address", address, 127))
+    if (read_attribute(node, "META:address", &address))
         found |= 0x8;
 
     if (found) {
         // An address card; the document name stays as it was.
-        image = draw_card(firstname, lastname, zip, address);
+        image = draw_card(firstname.c_str(), lastname.c_str(), zip.c_str(), address.c_str());
     } else {
         BFile file(&ref, B_READ_ONLY);
         snprintf(title, sizeof(title), "%s", ref.name ? ref.name : "");

@@ -128,7 +128,12 @@ BOptionPopUp* SettingsView::AddOptionPopUp(const char* label, const char* settin
     for (int32 i = 0; i < count; i++)
         popUp->AddOption(names[i], values[i]);
     TranslatorSettings* settings = fTranslator->Settings();
-    popUp->SetValue(settings != nullptr ? settings->GetInt32(setting, defaultValue) : defaultValue);
+    int32 value = settings != nullptr ? settings->GetInt32(setting, defaultValue) : defaultValue;
+    // A stored value that is none of the options is not used: the translator
+    // writes with the default, and so the pop-up shows it.
+    if (std::find(values, values + count, value) == values + count)
+        value = defaultValue;
+    popUp->SetValue(value);
     float width, height;
     popUp->GetPreferredSize(&width, &height);
     _Place(popUp, width, height);

@@ -10,6 +10,11 @@
 //     view->AddCheckBox("Compress (RLE)", "tga /rle", false);
 //     return view;
 //
+// Each control shows the value a translation uses, which for a stored value
+// out of range is not the stored one: a slider holds it to its limits, and a
+// pop-up shows its default for a value none of its options has. A translator
+// reads its settings by the same rules.
+//
 // The view holds a reference to its translator, so the settings outlive
 // neither.
 

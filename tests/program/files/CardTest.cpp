@@ -10,6 +10,9 @@
 
 #include <sys/xattr.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 class CardTest : public FileTest
@@ -47,6 +50,22 @@ protected:
                 count += (bits[y * stride + x] & 0xff) < 128;
         }
         return count;
+    }
+
+    // The runs of rows with ink between two columns of the card, top to
+    // bottom, as first and last row.
+    std::vector<std::pair<int, int>> InkedRows(int left, int right)
+    {
+        std::vector<std::pair<int, int>> runs;
+        for (int y = 0; y < 592; y++) {
+            if (Ink(left, y, right, y) == 0)
+                continue;
+            if (!runs.empty() && runs.back().second == y - 1)
+                runs.back().second = y;
+            else
+                runs.push_back({y, y});
+        }
+        return runs;
     }
 
     void Load(const char* name)
@@ -113,9 +132,13 @@ TEST_F(CardTest, HyphensAndSpacesInTheCodeTakeNoBox)
         {"100\xe2\x80\x90"
          "0001",
          "1000001"},
-        // Full-width digits and hyphen, as Japanese address books keep them
-        // (the attribute is read up to 15 bytes: five such characters).
-        {"\xef\xbc\x91\xef\xbc\x90\xef\xbc\x90\xef\xbc\x8d\xef\xbc\x90", "1000"},
+        // Full-width digits and hyphen, as Japanese address books keep them:
+        // 24 bytes, read whole.
+        {"\uff11\uff10\uff10\uff0d\uff10\uff10\uff10\uff11", "1000001"},
+        // The postal mark before the code takes no box.
+        {"\u3012100-0001", "1000001"},
+        {"\u3012 100-0001", "1000001"},
+        {"\u3012\uff11\uff10\uff10\u30fc\uff10\uff10\uff10\uff11", "1000001"},
     };
     for (auto& c : cases) {
         if (!Person("digits", nullptr, nullptr, c.digits, nullptr) ||
@@ -172,6 +195,34 @@ TEST_F(CardTest, TheHonorificFollowsTheNameDownTheCard)
     }
     EXPECT_GT(Ink(185, 180 - (int)height.ascent, 215, 180), 20) << "the Y of Yamada";
     EXPECT_GT(Ink(305, 130, 335, 150), 5) << "the address's first character";
+}
+
+TEST_F(CardTest, TheWholeNameFitsAboveTheBottomMargin)
+{
+    // A line holds its glyph's ascent and descent, so each character but the
+    // spaces is one run of inked rows down the name column: all of them drawn,
+    // the last one's descenders above the margin of 16 rows.
+    struct
+    {
+        const char* first;
+        const char* last;
+        int characters;
+    } cases[] = {
+        {"Ken", "Ono", 7},
+        {"Taro", "Yamada", 11},
+        {"Rupert", "Featherstonehaugh", 24},
+        {"\u592a\u90ce", "\u5c71\u7530", 5},
+    };
+    for (auto& c : cases) {
+        if (!Person("name", c.first, c.last, nullptr, nullptr))
+            GTEST_SKIP() << "this file system keeps no attributes";
+        Load("name");
+        ASSERT_NE(view->image, nullptr);
+        std::vector<std::pair<int, int>> runs = InkedRows(170, 230);
+        EXPECT_EQ((int)runs.size(), c.characters) << c.last;
+        ASSERT_FALSE(runs.empty());
+        EXPECT_LE(runs.back().second, 575) << c.last;
+    }
 }
 
 TEST_F(CardTest, AZeroLengthAttributeCountsAsMissing)

@@ -263,6 +263,67 @@ TEST_P(CodecPanelTest, ControlsShowAndChangeTheStoredSettings)
     }
 }
 
+// A settings file may hold a value no option of a pop-up has (written by hand
+// or by another version): the pop-up shows the option the translator writes
+// with instead, never a blank.
+TEST_P(CodecPanelTest, PopUpsShowTheOptionUsedForAnUnknownValue)
+{
+    test_app();
+    const PanelCase& c = GetParam();
+    std::vector<const ControlCase*> popUps;
+    for (const ControlCase& control : c.controls) {
+        if (control.kind == kPopUp)
+            popUps.push_back(&control);
+    }
+    if (popUps.empty())
+        GTEST_SKIP() << "this panel has no pop-up";
+
+    test::ScopedConfigHome config;
+    TranslatorSettings settings(c.settingsFile);
+    test::TranslatorModule module(c.module);
+    ASSERT_NE(module.Get(), nullptr) << module.Error();
+    Image original = test::make_image(
+        48, 32, B_RGB32, [](uint32 x, uint32 y) { return argb(255, x * 5, y * 7, 128); });
+    for (const ControlCase* control : popUps) {
+        for (int32 unknown : {99, -1}) {
+            SCOPED_TRACE(std::string(control->setting) + " = " + std::to_string(unknown));
+            store(settings, *control, unknown);
+            BView* view = nullptr;
+            BRect extent;
+            ASSERT_EQ(module.Get()->MakeConfigurationView(nullptr, &view, &extent), B_OK);
+            auto* popUp = dynamic_cast<BOptionPopUp*>(view->FindView(control->setting));
+            ASSERT_NE(popUp, nullptr);
+            BWindow* window = new BWindow(BRect(100, 100, 100, 100), "settings", B_TITLED_WINDOW,
+                                          B_NOT_RESIZABLE | B_NOT_ZOOMABLE);
+            window->AddChild(view);
+            window->ResizeTo(extent.Width(), extent.Height());
+            window->Show();
+            QComboBox* combo = nullptr;
+            ASSERT_TRUE(run_until([&] {
+                QWidget* box = native_of(popUp);
+                combo = box != nullptr ? box->findChild<QComboBox*>() : nullptr;
+                return combo != nullptr;
+            }));
+            const char* name = nullptr;
+            int32 shown = 0;
+            ASSERT_TRUE(popUp->GetOptionAt(combo->currentIndex(), &name, &shown));
+            EXPECT_EQ(combo->currentText().toStdString(), name);
+
+            // A file written with the stored value is the one written with
+            // the option shown.
+            std::vector<uint8> stored, chosen;
+            ASSERT_EQ(test::encode(module.Get(), original, c.type, &stored), B_OK);
+            BMessage option;
+            option.AddInt32(control->setting, shown);
+            ASSERT_EQ(test::encode(module.Get(), original, c.type, &chosen, &option), B_OK);
+            EXPECT_EQ(stored, chosen);
+
+            window->Lock();
+            window->Quit();
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Panel, CodecPanelTest, ::testing::ValuesIn(cases_for(TAVRIN_PANEL_MODULE)),
                          [](const ::testing::TestParamInfo<PanelCase>& info) {
                              std::string name = info.param.module;
