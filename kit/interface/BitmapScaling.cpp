@@ -10,7 +10,7 @@ namespace BPrivate {
 namespace {
 
 // Within this a scaled coordinate counts as whole (see PixelMapping).
-const double kSlack = 1e-7;
+const double kSlack = 1e-4;
 
 // Weights are fixed point: a whole pixel weighs this much.
 const uint32 kWhole = 256;
