@@ -345,13 +345,14 @@ QRect device_area(QScreen* screen, const QRect& area)
     using BPrivate::PixelMapping;
     QRect logical = screen->geometry();
     double ratio = screen->devicePixelRatio();
-    // The X server's corner of the monitor (on Wayland there is none to
-    // read from, and only the size counts).
-    QPoint corner = screen->handle() ? screen->handle()->geometry().topLeft() : logical.topLeft();
-    QRect whole(corner,
-                PixelMapping::LogicalToDevice(QRect(QPoint(), logical.size()), ratio).size());
+    // Where Qt scales an X server's pixels itself, the platform's geometry
+    // is the monitor's own, exact. Where the platform scales (Wayland), it
+    // is the logical one, and only the size counts: there is no root to read.
+    QRect whole = screen->handle() ? screen->handle()->geometry() : logical;
+    if (whole.size() == logical.size())
+        whole.setSize(PixelMapping::LogicalToDevice(QRect(QPoint(), logical.size()), ratio).size());
     QRect inside = area.translated(-logical.topLeft());
-    return PixelMapping::LogicalToDevice(inside, ratio).translated(corner) & whole;
+    return PixelMapping::LogicalToDevice(inside, ratio).translated(whole.topLeft()) & whole;
 }
 
 // A picture whose every pixel the compositor drew as a k by k block (a

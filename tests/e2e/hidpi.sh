@@ -8,7 +8,7 @@ set -u
 TAVRIN=$1
 PATTERN=$2
 . "$(dirname "$0")/xvfb.sh"
-XVFB_SIZE=1280x960x24 start_xvfb || exit 1
+XVFB_SIZE=2560x960x24 start_xvfb || exit 1
 pid=""
 trap 'kill $pid $XVFB_PID 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 "$PATTERN" paint || fail "cannot paint the screen"
@@ -50,14 +50,13 @@ for setting in "dpi 192 2" "factor 1.25 1.25" "dpi 144 1.5"; do
     "$TAVRIN" &
     pid=$!
     id=$(wait_window "tavrin ver.0.00" $pid) || fail "$setting: no window"
-    wait_framed "$id"
     read -r wx wy <<<"$(corner "$id")"
     # The File menu's title is at (18, 8) of the window, in its units.
     open_menu $pid $((wx + $(dev 18))) $((wy + $(dev 8)))
     xdotool key Down Down Down Down Return
-    id=$(wait_window "tavrin ver.0.00[1280x960]" $pid)
+    id=$(wait_window "tavrin ver.0.00[2560x960]" $pid)
     check "$setting: capture has the screen's device size" "$(xdotool getwindowname "$id")" \
-        "tavrin ver.0.00[1280x960]"
+        "tavrin ver.0.00[2560x960]"
     read -r wx wy <<<"$(corner "$id")"
     vx=$wx
     vy=$((wy + $(dev 20)))
@@ -94,6 +93,38 @@ for setting in "dpi 192 2" "factor 1.25 1.25" "dpi 144 1.5"; do
     kill $pid
     wait $pid 2>/dev/null
     pid=""
+done
+
+# Two monitors side by side, at scales 2 and 1: a window moved from one to
+# the other is fitted to its picture there, and captures the monitor it
+# stands on, pixel for pixel.
+xrdb -remove 2>/dev/null
+xrandr --setmonitor A 1280/338x960/254+0+0 none >/dev/null
+xrandr --setmonitor B 1280/338x960/254+1280+0 none >/dev/null
+export QT_SCREEN_SCALE_FACTORS="A=2;B=1"
+convert -size 400x300 xc:red "PNG24:$XDG_RUNTIME_DIR/red.png"
+"$TAVRIN" "$XDG_RUNTIME_DIR/red.png" &
+pid=$!
+id=$(wait_window "red.png[400x300]" $pid) || fail "no window on two monitors"
+width() { xwininfo -id "$id" | awk '/Width:/ {print $2}'; }
+# Fitted: the picture's 400 device pixels and the bar's 14 units.
+check "at scale 2" "$(width)" 428
+for monitor in "B 1400 414" "A 100 428"; do
+    read -r name x fitted <<<"$monitor"
+    xdotool windowmove "$id" "$x" 100
+    wait_for '[ "$(width)" = $fitted ]'
+    check "moved to monitor $name, fitted again" "$(width)" $fitted
+done
+for monitor in "B 1400 1280 1" "A 100 0 2"; do
+    read -r name x first s <<<"$monitor"
+    xdotool windowmove "$id" "$x" 100
+    wait_for '[ "$(corner "$id")" = "$x 100" ]'
+    read -r wx wy <<<"$(corner "$id")"
+    open_menu $pid $((wx + 18 * s)) $((wy + 8 * s))
+    xdotool key Down Down Down Down Return
+    "$PATTERN" wait "$wx" $((wy + 20 * s)) 300 200 "$first" 0 5000 >/dev/null
+    check "monitor $name's capture shows it pixel for pixel" $? 0
+    check "capture on monitor $name" "$(xdotool getwindowname "$id")" "red.png[1280x960]"
 done
 
 exit_checks hidpi
