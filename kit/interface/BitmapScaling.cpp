@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace BPrivate {
@@ -47,20 +48,18 @@ struct Spans
     }
 };
 
-// Reduces the device pixels of area into to at at.
-void reduce_area(const QImage& source, double scale, QPointF unitsAtZero, QRect area, QImage& to,
-                 QPoint at)
+// Reduces the device rows from first to last (of rows) of area into to at at.
+void reduce_rows(const QImage& source, const Spans& columns, const Spans& rows, int first, int last,
+                 QRect area, uchar* to, qsizetype stride, QPoint at)
 {
     const int width = area.width();
-    Spans columns(area.left(), width, scale, unitsAtZero.x(), source.width());
-    Spans rows(area.top(), area.height(), scale, unitsAtZero.y(), source.height());
 
     // One source row reduced across, kept for the next device row that
     // shares it; and the sums of the device row under way.
     std::vector<uint32> across(width * 3);
     int acrossRow = -1;
     std::vector<uint64> sums(width * 3);
-    for (int j = 0; j < area.height(); j++) {
+    for (int j = first; j < last; j++) {
         std::fill(sums.begin(), sums.end(), 0);
         for (int k = rows.start[j]; k < rows.start[j + 1]; k++) {
             int p = rows.pixel[k];
@@ -85,7 +84,7 @@ void reduce_area(const QImage& source, double scale, QPointF unitsAtZero, QRect 
             for (int i = 0; i < width * 3; i++)
                 sums[i] += across[i] * w;
         }
-        uint32* out = reinterpret_cast<uint32*>(to.scanLine(at.y() + j)) + at.x();
+        uint32* out = reinterpret_cast<uint32*>(to + (at.y() + j) * stride) + at.x();
         for (int i = 0; i < width; i++) {
             uint64 total = (uint64)columns.total[i] * rows.total[j];
             if (total == 0) {
@@ -99,6 +98,35 @@ void reduce_area(const QImage& source, double scale, QPointF unitsAtZero, QRect 
             out[i] = 0xff000000u | (r << 16) | (g << 8) | b;
         }
     }
+}
+
+// Reduces the device pixels of area into to at at. A large picture is
+// shared out among the processors by bands of rows: each reads its own
+// part of the source and writes its own rows.
+void reduce_area(const QImage& source, double scale, QPointF unitsAtZero, QRect area, QImage& to,
+                 QPoint at)
+{
+    Spans columns(area.left(), area.width(), scale, unitsAtZero.x(), source.width());
+    Spans rows(area.top(), area.height(), scale, unitsAtZero.y(), source.height());
+    const qint64 kPixelsPerBand = 2 << 20;
+    qint64 read = (qint64)columns.pixel.size() * rows.pixel.size();
+    int bands = (int)std::clamp<qint64>(read / kPixelsPerBand, 1,
+                                        std::max(1u, std::thread::hardware_concurrency()));
+    bands = std::min(bands, area.height());
+    // The rows are reached through one pointer: QImage::scanLine() may not
+    // be called from several threads at once.
+    uchar* bits = to.bits();
+    qsizetype stride = to.bytesPerLine();
+    std::vector<std::thread> helpers;
+    for (int b = 1; b < bands; b++) {
+        int first = area.height() * b / bands, last = area.height() * (b + 1) / bands;
+        helpers.emplace_back([&, first, last] {
+            reduce_rows(source, columns, rows, first, last, area, bits, stride, at);
+        });
+    }
+    reduce_rows(source, columns, rows, 0, area.height() / bands, area, bits, stride, at);
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 } // namespace
