@@ -46,6 +46,14 @@ if(WAYLAND_SCANNER AND E2E_WAYLAND_FOUND)
         ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0:fast_unwind_on_malloc=0"
         SKIP_RETURN_CODE 77 TIMEOUT 180 RUN_SERIAL TRUE)
 
+    # The same at an output scale of 2.
+    add_test(NAME e2e_wayland_hidpi
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wayland_hidpi.sh $<TARGET_FILE:tavrin>
+                     $<TARGET_FILE:wayland_pointer> $<TARGET_FILE:wayland_pattern>)
+    set_tests_properties(e2e_wayland_hidpi PROPERTIES
+        ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0:fast_unwind_on_malloc=0"
+        SKIP_RETURN_CODE 77 TIMEOUT 180 RUN_SERIAL TRUE)
+
     # Drag and drop between native Wayland clients, with the same session.
     add_test(NAME e2e_wayland_dnd
              COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wayland_dnd.sh $<TARGET_FILE:tavrin>

@@ -73,7 +73,7 @@ cleanup()
 trap cleanup EXIT
 
 cat >"$WORK/sway.conf" <<EOF
-output HEADLESS-1 resolution ${WIDTH}x${HEIGHT} position 0 0 bg #000000 solid_color
+output HEADLESS-1 resolution ${WIDTH}x${HEIGHT} position 0 0 scale ${SCALE:-1} bg #000000 solid_color
 default_border none
 default_floating_border none
 for_window [app_id="tavrin"] floating enable

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# A Wayland output at scale 2: File > Capture gives the output's device
+# pixels, as grim reads them, and the view shows them one for one; the
+# window maps whole on the output.
+#
+#   wayland_hidpi.sh TAVRIN WAYLAND_POINTER WAYLAND_PATTERN
+set -u
+TAVRIN=$1
+POINTER=$2
+PATTERN=$3
+HERE=$(cd "$(dirname "$0")" && pwd)
+
+SCALE=2
+. "$HERE/wayland_session.sh"
+# The layout counts logical units: half the output's device pixels.
+LW=$((WIDTH / SCALE))
+LH=$((HEIGHT / SCALE))
+pointer extent $LW $LH
+
+"$PATTERN" >"$WORK/pattern.log" 2>&1 &
+wait_for window_rect pattern || fail "the pattern window did not show"
+wait_for grim "$WORK/reference.png" || fail "grim cannot read the screen"
+check "grim reads the output's device pixels" \
+    "$(identify -format %wx%h "$WORK/reference.png")" "${WIDTH}x${HEIGHT}"
+
+start_tavrin native XDG_SESSION_TYPE=wayland
+file_capture "tavrin ver.0.00"
+wait_for window_rect "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
+check "the capture has the output's device size" $? 0
+
+# The view's part on the output, in device pixels, against grim's picture
+# taken before: the same pixels, one for one.
+view_equals_grim()
+{
+    local rect x y w h
+    rect=($(window_rect "tavrin ver.0.00[${WIDTH}x${HEIGHT}]")) || return 1
+    x=$((rect[0] < 0 ? 0 : rect[0]))
+    y=$((rect[1] + 20))
+    w=$((rect[0] + rect[2] - 14 > LW ? LW - x : rect[0] + rect[2] - 14 - x))
+    h=$((rect[1] + rect[3] - 14 > LH ? LH - y : rect[1] + rect[3] - 14 - y))
+    grim -g "$x,$y ${w}x${h}" "$WORK/view.png" || return 1
+    convert "$WORK/reference.png" -crop "$((w * SCALE))x$((h * SCALE))+$(((x - rect[0]) * SCALE))+$(((y - rect[1] - 20) * SCALE))" \
+        +repage "$WORK/reference-part.png"
+    [ "$(compare -metric AE "$WORK/view.png" "$WORK/reference-part.png" null: 2>&1)" = 0 ]
+}
+wait_for view_equals_grim
+check "the view shows the capture pixel for pixel" $? 0
+rect=($(window_rect "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"))
+check "the window lies on the output" \
+    "$([ "${rect[0]}" -ge 0 ] && [ "${rect[1]}" -ge 0 ] && [ $((rect[0] + rect[2])) -le $LW ] &&
+        [ $((rect[1] + rect[3])) -le $LH ] && echo whole)" whole
+quit_tavrin native "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
+
+[ $failures -eq 0 ] || exit 1
+echo "wayland hidpi: all checks passed"
