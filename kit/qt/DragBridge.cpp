@@ -208,6 +208,10 @@ protected:
         // in whatever order it asks: each type is produced once per drag.
         if (fCache.contains(mime))
             return fCache.value(mime);
+        // Qt may end the drag, and delete it with this data, while the
+        // answer is made (on Wayland, when the target lets go of the drop):
+        // then nothing of this is touched again.
+        QPointer<const OfferMimeData> alive(this);
         QByteArray result;
         if (mime == "text/uri-list")
             result = _FetchFile();
@@ -215,7 +219,8 @@ protected:
             result = (QString::fromUtf8(fClipName) + "." + extension_for(_FileType())).toUtf8();
         else if (fImageTypes.contains(mime))
             result = _FetchData(mime);
-        fCache.insert(mime, result);
+        if (alive)
+            fCache.insert(mime, result);
         return result;
     }
 
