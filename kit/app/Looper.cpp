@@ -340,6 +340,22 @@ status_t LooperPrivate::Enqueue(BLooper* looper, BMessage* message, int32 handle
     return B_OK;
 }
 
+void LooperPrivate::WhenIdle(BLooper* looper, std::function<void()> then)
+{
+    looper->fData->whenIdle = std::move(then);
+    StrandScheduler::Get()->Wake();
+}
+
+void LooperPrivate::CheckIdle(BLooper* looper)
+{
+    BLooper::Data* data = looper->fData;
+    if (!data->whenIdle || !data->state.running || data->state.dispatching || HasMessages(looper))
+        return;
+    std::function<void()> then = std::move(data->whenIdle);
+    data->whenIdle = nullptr;
+    then();
+}
+
 status_t LooperPrivate::EnqueueCoalesced(BLooper* looper, BMessage* message, int32 handlerToken)
 {
     {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -42,6 +43,11 @@ public:
     static BLooper* Current();
     // Coalesces pointer motion: replaces a queued B_MOUSE_MOVED for the same handler.
     static status_t EnqueueCoalesced(BLooper* looper, BMessage* message, int32 handlerToken);
+    // Runs then once, on the GUI thread, the first time the looper has
+    // handled every message it was sent and is not in a handler.
+    static void WhenIdle(BLooper* looper, std::function<void()> then);
+    // Runs the looper's waiting WhenIdle, if it is idle now.
+    static void CheckIdle(BLooper* looper);
 };
 
 } // namespace BPrivate
@@ -56,6 +62,7 @@ struct BLooper::Data
     BPrivate::LooperState state;
     BMessage* current = nullptr;
     BHandler* preferred = nullptr;
+    std::function<void()> whenIdle;
     thread_id thread = 0;
 };
 

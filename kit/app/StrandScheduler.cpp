@@ -123,6 +123,19 @@ bool StrandScheduler::Drain(bigtime_t budget)
         }
     }
 
+    // Loopers that have handled all they were sent hear of it.
+    if (!progress) {
+        std::vector<Entry> snapshot;
+        {
+            std::lock_guard<std::mutex> guard(fLock);
+            snapshot = fLoopers;
+        }
+        for (const Entry& entry : snapshot) {
+            if (_IsRegistered(entry))
+                LooperPrivate::CheckIdle(entry.looper);
+        }
+    }
+
     if (retryLater && QCoreApplication::instance())
         QTimer::singleShot(1, QCoreApplication::instance(), [this]() { Wake(); });
     return handledAny;

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMoveEvent>
 #include <QResizeEvent>
 
@@ -380,20 +381,24 @@ void BWindow::Show()
 {
     if (--fWinData->showLevel > 0)
         return;
-    if (!fWinData->shownOnce) {
+    bool first = !fWinData->shownOnce;
+    if (first) {
         fWinData->shownOnce = true;
         Run();
         if (fWinData->pulseRate > 0)
             SetPulseRate(fWinData->pulseRate);
     }
-    if (fWinData->widget) {
-        BRect frame = fWinData->frame;
-        fWinData->widget->setGeometry((int)frame.left, (int)frame.top, pixel_span(0, frame.Width()),
-                                      pixel_span(0, frame.Height()));
-        fWinData->widget->show();
-    }
     for (BView* child : fWinData->children)
         ViewBridge::Invalidate(child, child->Bounds());
+    // A Wayland compositor places a window by the size it first shows with,
+    // and the program cannot move it afterwards: the first showing waits
+    // until the window has handled what it was sent before the event loop
+    // reached it (the command line's pictures), and so has its own size.
+    if (first && QGuiApplication::platformName() == QLatin1String("wayland")) {
+        BPrivate::LooperPrivate::WhenIdle(this, [this]() { WindowBridge::Map(this); });
+        return;
+    }
+    WindowBridge::Map(this);
 }
 
 void BWindow::Hide()
@@ -682,6 +687,17 @@ void WindowWidget::changeEvent(QEvent* event)
         activated.AddBool("active", isActiveWindow());
         fWindow->PostMessage(&activated);
     }
+}
+
+void WindowBridge::Map(BWindow* window)
+{
+    WindowData* data = window->fWinData;
+    if (!data->widget || window->IsHidden())
+        return;
+    BRect frame = data->frame;
+    data->widget->setGeometry((int)frame.left, (int)frame.top, pixel_span(0, frame.Width()),
+                              pixel_span(0, frame.Height()));
+    data->widget->show();
 }
 
 void WindowBridge::PostViewEvent(BWindow* window, BView* view, uint32 what)

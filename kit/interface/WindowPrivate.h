@@ -77,6 +77,8 @@ class WindowBridge
 {
 public:
     static WindowData* Data(BWindow* window) { return window->fWinData; }
+    // Shows the window on the platform at its frame, unless it is hidden.
+    static void Map(BWindow* window);
     static void PostViewEvent(BWindow* window, BView* view, uint32 what);
     static void ScheduleUpdate(BWindow* window);
     // The platform changed the window's size or place (the user, the window manager).

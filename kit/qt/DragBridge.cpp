@@ -12,13 +12,16 @@
 
 #include "DirectSave.h"
 #include "DragCache.h"
-#include "SelectionReader.h"
+#include "DropData.h"
+#include "WaylandDrop.h"
 #include "X11.h"
 #include "app/LooperPrivate.h"
 #include "app/MessagePrivate.h"
+#include "app/StrandScheduler.h"
 #include "interface/ViewPrivate.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QDrag>
 #include <QDropEvent>
 #include <QFile>
@@ -31,7 +34,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <LongWork.h>
 #include <TranslationDefs.h>
 
 #include <algorithm>
@@ -81,10 +83,8 @@ const qsizetype kMaxUriListBytes = 1 << 20;
 const int kMaxOffset = 1 << 30;
 // A drag's mark and offset are a few dozen characters.
 const qsizetype kMaxMarkBytes = 256;
-// A program that sends nothing for this long while it gives a drop's data,
-// or is not done after the second time, is given up.
-const int kDropIdleMs = 5 * 1000;
-const int kDropTotalMs = 60 * 1000;
+// How long a view may take to choose among a drop's types.
+const bigtime_t kChoiceTimeout = 5000000;
 
 // Folders of drags that are over, kept a while for their targets to copy.
 std::vector<std::string> sRetiredFolders;
@@ -208,6 +208,10 @@ protected:
         // in whatever order it asks: each type is produced once per drag.
         if (fCache.contains(mime))
             return fCache.value(mime);
+        // Qt may end the drag, and delete it with this data, while the
+        // answer is made (on Wayland, when the target lets go of the drop):
+        // then nothing of this is touched again.
+        QPointer<const OfferMimeData> alive(this);
         QByteArray result;
         if (mime == "text/uri-list")
             result = _FetchFile();
@@ -215,7 +219,8 @@ protected:
             result = (QString::fromUtf8(fClipName) + "." + extension_for(_FileType())).toUtf8();
         else if (fImageTypes.contains(mime))
             result = _FetchData(mime);
-        fCache.insert(mime, result);
+        if (alive)
+            fCache.insert(mime, result);
         return result;
     }
 
@@ -388,40 +393,11 @@ void watch_drop_times()
     qApp->installNativeEventFilter(sDropTimes);
 }
 
-// What another program gives for a drop in one type, at most limit bytes.
-// On X11 it is read through a connection of its own on a worker thread,
-// taking no more than the limit whatever the program claims or sends, and
-// giving up on a program that stalls; meanwhile every window goes on. Data
-// of this program's own drags comes straight from the drag. The request
-// comes from inside window, the window the drop landed on.
-QByteArray foreign_data(QDropEvent* event, uint32 window, const QString& type, qsizetype limit)
-{
-    const QMimeData* data = event->mimeData();
-    if (!data->hasFormat(type))
-        return QByteArray();
-    QByteArray bytes;
-    if (event->source() != nullptr || !sDropTimes) {
-        bytes = data->data(type);
-        return bytes.size() > limit ? QByteArray() : bytes;
-    }
-    QByteArray name = type.toUtf8();
-    QByteArray display = qgetenv("DISPLAY");
-    uint32 time = sDropTimes->LastDrop();
-    SelectionLimits limits = {(size_t)limit, kDropIdleMs, kDropTotalMs};
-    status_t status = run_long_work([&]() {
-        return read_x_selection(display.isEmpty() ? nullptr : display.constData(), window,
-                                "XdndSelection", name.constData(), time, limits, &bytes);
-    });
-    return status == B_OK ? bytes : QByteArray();
-}
-
 // A list of local files in text/uri-list, at most kMaxUriListBytes long.
-QList<QUrl> local_files(QDropEvent* event, uint32 window)
+QList<QUrl> local_files(DropData& dropped)
 {
     QList<QUrl> files;
-    QByteArray list = foreign_data(event, window, "text/uri-list", kMaxUriListBytes);
-    if (list.size() > kMaxUriListBytes)
-        return files;
+    QByteArray list = dropped.Read("text/uri-list", kMaxUriListBytes);
     for (const QByteArray& line : list.split('\n')) {
         QByteArray entry = line.trimmed();
         if (entry.isEmpty() || entry.startsWith('#'))
@@ -447,6 +423,79 @@ bool parse_offset(const QByteArray& text, BPoint* offset)
         return false;
     offset->Set((float)x, (float)y);
     return true;
+}
+
+// Collects the one answer to a message. An answer refers back to its
+// question, which refers to this: the answer is taken out, and one that
+// comes after the asker has stopped waiting is thrown away.
+class Answer : public MessageSink
+{
+public:
+    status_t Deliver(BMessage* message) override
+    {
+        if (fMessage || fClosed) {
+            delete message;
+            return B_DUPLICATE_REPLY;
+        }
+        fMessage.reset(message);
+        return B_OK;
+    }
+
+    bool Came() const { return fMessage != nullptr; }
+
+    std::unique_ptr<BMessage> Close()
+    {
+        fClosed = true;
+        return std::move(fMessage);
+    }
+
+private:
+    std::unique_ptr<BMessage> fMessage;
+    bool fClosed = false;
+};
+
+// The view's answer to a drop's offer. The window's strand runs on this
+// thread: it is run here, without Qt's events, so that the drop is still
+// whole when a view that answers at once has answered. A view that answers
+// later is waited for with events running, as long as the time allows.
+status_t ask_view(BView* view, const BMessage& offer, BMessage* choice)
+{
+    BWindow* window = view->Window();
+    // A window that waits further up the stack could never answer.
+    if (window->IsDispatching())
+        return B_MESSAGE_TO_SELF;
+    auto answer = std::make_shared<Answer>();
+    BMessenger replyTo(answer);
+    BMessage* copy = new BMessage(offer);
+    MessageDelivery::Reset(copy);
+    MessageDelivery::PrepareForDelivery(copy, &replyTo);
+    MessageDelivery::SetFlags(copy, MessageDelivery::Flags(copy) | MessageDelivery::kSourceWaiting);
+    LooperPrivate::Enqueue(window, copy, view->Token(), false);
+    bigtime_t deadline = system_time() + kChoiceTimeout;
+    while (!answer->Came() && system_time() < deadline && StrandScheduler::Get()->Drain()) {
+    }
+    while (!answer->Came() && system_time() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    std::unique_ptr<BMessage> got = answer->Close();
+    if (!got)
+        return B_TIMED_OUT;
+    *choice = *got;
+    return B_OK;
+}
+
+// Hands a dropped message to its view, when the view is still there after
+// the waits of the drop; the message is the view's or goes.
+bool deliver(const BMessenger& view, BMessage* message, const BMessenger* replyTo)
+{
+    BLooper* looper = nullptr;
+    if (!view.Target(&looper) || !looper) {
+        delete message;
+        return false;
+    }
+    MessageDelivery::PrepareForDelivery(message, replyTo);
+    return LooperPrivate::Enqueue(looper, message, MessageDelivery::TargetToken(view), false) ==
+           B_OK;
 }
 
 } // namespace
@@ -527,6 +576,7 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
 
 void DragBridge::Shutdown()
 {
+    WaylandDrop::Stop();
     end_drag();
     delete sDrag.message;
     sDrag.message = nullptr;
@@ -558,8 +608,7 @@ bool DragBridge::CanAccept(const QMimeData* data)
 void DragBridge::Drop(BView* view, QDropEvent* event)
 {
     BWindow* window = view->Window();
-    const QMimeData* data = event->mimeData();
-    if (!window || !data)
+    if (!window || !event->mimeData())
         return;
     QWidget* widget = ViewBridge::Widget(view);
     // The unit of the view whose device pixel the drop landed on.
@@ -568,28 +617,34 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
         inWindow += widget->mapTo(widget->window(), QPoint(0, 0));
     BPoint screen = view->ConvertToScreen(ViewBridge::UnitAt(view, inWindow));
     uint32 xwindow = widget ? (uint32)widget->window()->winId() : 0;
+    uint32 dropTime = sDropTimes ? sDropTimes->LastDrop() : 0;
+    DropData dropped(event, xwindow, sDropTimes ? &dropTime : nullptr);
+    // Reading the drop and asking the view let other handlers run, which may
+    // close the window.
+    BMessenger target(view);
 
-    if (data->hasFormat(kTokenType) && sDrag.message &&
-        foreign_data(event, xwindow, kTokenType, kMaxMarkBytes) == sDrag.token) {
-        // This program's own drag: the message itself, with where it landed.
-        BMessage* dropped = new BMessage(*sDrag.message);
-        MessageDelivery::Reset(dropped);
-        dropped->AddPoint("_drop_point_", screen);
-        dropped->AddPoint("_drop_offset_", sDrag.offset);
-        MessageDelivery::PrepareForDelivery(dropped, &sDrag.replyTo);
-        LooperPrivate::Enqueue(window, dropped, view->Token(), false);
-        event->acceptProposedAction();
+    // This program's own drag: the message itself, with where it landed. On
+    // Wayland Qt knows its own drags, and what comes through the kit's offer
+    // is another program's.
+    if (dropped.Has(kTokenType) && sDrag.message && !dropped.ThroughWayland() &&
+        dropped.ReadMark(kTokenType, kMaxMarkBytes) == sDrag.token) {
+        BMessage* message = new BMessage(*sDrag.message);
+        MessageDelivery::Reset(message);
+        message->AddPoint("_drop_point_", screen);
+        message->AddPoint("_drop_offset_", sDrag.offset);
+        if (deliver(target, message, &sDrag.replyTo))
+            event->acceptProposedAction();
         return;
     }
 
     // Files, unless the drag also offers the picture itself (another copy of
     // this program offers both): then the view chooses among the data types.
     bool offersImages = false;
-    for (const QString& format : data->formats())
+    for (const QString& format : dropped.Types())
         offersImages |= format.startsWith("image/");
-    if (data->hasUrls() && !offersImages) {
+    if (dropped.Has("text/uri-list") && !offersImages) {
         BMessage* refs = new BMessage(B_SIMPLE_DATA);
-        for (const QUrl& url : local_files(event, xwindow)) {
+        for (const QUrl& url : local_files(dropped)) {
             entry_ref ref;
             if (get_ref_for_path(url.toLocalFile().toUtf8().constData(), &ref) == B_OK)
                 refs->AddRef("refs", &ref);
@@ -597,9 +652,8 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
         if (!refs->IsEmpty()) {
             refs->AddPoint("_drop_point_", screen);
             refs->AddPoint("_drop_offset_", BPoint(0, 0));
-            MessageDelivery::PrepareForDelivery(refs, nullptr);
-            LooperPrivate::Enqueue(window, refs, view->Token(), false);
-            event->acceptProposedAction();
+            if (deliver(target, refs, nullptr))
+                event->acceptProposedAction();
             return;
         }
         delete refs;
@@ -608,38 +662,37 @@ void DragBridge::Drop(BView* view, QDropEvent* event)
     // Another program's data: offer its types and fetch the one the view asks
     // for, while the drop still holds them.
     BPoint offset(0, 0);
-    if (data->hasFormat(kOffsetType) &&
-        !parse_offset(foreign_data(event, xwindow, kOffsetType, kMaxMarkBytes), &offset))
+    if (dropped.Has(kOffsetType) &&
+        !parse_offset(dropped.ReadMark(kOffsetType, kMaxMarkBytes), &offset))
         offset.Set(0, 0);
     BMessage offer(B_SIMPLE_DATA);
     offer.AddString("be:clip_name", "dropped");
-    for (const QString& format : data->formats()) {
+    for (const QString& format : dropped.Types()) {
         if (format != kTokenType && format != kOffsetType)
             offer.AddString("be:types", format.toUtf8().constData());
     }
     offer.AddPoint("_drop_point_", screen);
     offer.AddPoint("_drop_offset_", offset);
     BMessage choice;
-    if (BMessenger(view).SendMessage(&offer, &choice, 5000000, 5000000) != B_OK ||
-        choice.what != B_COPY_TARGET)
+    if (!target.IsValid() || ask_view(view, offer, &choice) != B_OK || choice.what != B_COPY_TARGET)
         return;
     const char* wanted;
-    if (choice.FindString("be:types", &wanted) != B_OK || !data->hasFormat(wanted))
+    if (choice.FindString("be:types", &wanted) != B_OK || !dropped.Has(wanted))
         return;
-    // The data is copied once, from Qt's buffer into the message, which goes
-    // to the view as it is.
+    // A view that took its time may find the drop gone: then it gets nothing.
+    // The data is copied once, from what was read into the message, which
+    // goes to the view as it is.
     BMessage* answer = new BMessage(B_MIME_DATA);
     {
-        QByteArray bytes = foreign_data(event, xwindow, wanted, kMaxDropBytes);
+        QByteArray bytes = dropped.Read(wanted, kMaxDropBytes);
         if (bytes.isEmpty() || answer->AddData(wanted, B_MIME_TYPE, bytes.constData(), bytes.size(),
                                                true, 1) != B_OK) {
             delete answer;
             return;
         }
     }
-    MessageDelivery::PrepareForDelivery(answer, nullptr);
-    LooperPrivate::Enqueue(window, answer, view->Token(), false);
-    event->acceptProposedAction();
+    if (deliver(target, answer, nullptr))
+        event->acceptProposedAction();
 }
 
 } // namespace BPrivate

@@ -1,6 +1,7 @@
 #include "Platform.h"
 
 #include "DragBridge.h"
+#include "WaylandDrop.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -116,6 +117,9 @@ void Platform::CreateApplication()
     sApplication = new QApplication(sArgc, sArgv);
     QApplication::setQuitOnLastWindowClosed(false);
     DragBridge::SweepCache();
+    // Drops of other programs are followed from the start, before any drag
+    // comes near a window.
+    WaylandDrop::Start();
 }
 
 void Platform::DestroyApplication()

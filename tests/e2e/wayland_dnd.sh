@@ -2,7 +2,9 @@
 # Drag and drop in a Wayland session, through the compositor's data device:
 # tavrin, a native Wayland client, drags its selection to another native
 # program, which asks for PNG data in one drop and for a file in another;
-# and a file dragged from that program onto tavrin opens there.
+# a native program's PNG data and the selection of another copy of tavrin
+# dropped on an empty tavrin become its picture; and a file dragged from
+# that program onto tavrin opens there.
 #
 #   wayland_dnd.sh TAVRIN WAYLAND_POINTER DROP_TARGET
 set -u
@@ -41,15 +43,21 @@ wait_for placed || fail "tavrin's window was not placed: $(window_rect "$title")
 # starts in a fresh place each time.
 drag_out()
 {
-    local rect
-    wait_for placed || fail "tavrin's window left its place or size: $(window_rect "$title")"
-    rect=($(window_rect "$title")) || fail "no window titled '$title'"
-    local ox=${rect[0]} oy=$((rect[1] + 20))
     mkdir -p "$WORK/$7"
     env QT_QPA_PLATFORM=wayland "$DROP_TARGET" "$WORK/$7" accept "$7" >"$WORK/$7.log" 2>&1 &
     TARGET_PID=$!
     wait_for window_rect "drop target" || fail "the drop target did not show"
-    # The selection, then a drag that starts inside it.
+    drag_selection "$@"
+}
+
+# The pointer's part of drag_out: the selection, then a drag that starts
+# inside it and ends at screen point ($5, $6).
+drag_selection()
+{
+    local rect
+    wait_for placed || fail "tavrin's window left its place or size: $(window_rect "$title")"
+    rect=($(window_rect "$title")) || fail "no window titled '$title'"
+    local ox=${rect[0]} oy=$((rect[1] + 20))
     pointer move $((ox + $1 + 5)) $((oy + $2 + 5))
     pointer move $((ox + $1)) $((oy + $2))
     pointer press
@@ -94,6 +102,66 @@ check "a file reached the other program" "$(identify -format %m:%wx%h "$WORK/uri
     PNG:111x81
 check "its pixels are the selection's" "$(same_pixels 150 100 260 180 "$WORK/uri/from-uri")" 0
 stop_target
+
+# An empty tavrin at ($2, $3) ($1: a name for its files), clear of the
+# first one and of the point the other program is pressed at.
+empty_title="tavrin ver.0.00"
+start_empty()
+{
+    env XDG_SESSION_TYPE=wayland "$TAVRIN" >"$WORK/$1.out" 2>"$WORK/$1.err" &
+    EMPTY_PID=$!
+    wait_for window_rect "$empty_title" || fail "$1: no empty window"
+    swaymsg "[title=\"^$empty_title\$\"] move position $2 $3" >/dev/null
+    wait_for at "$empty_title" "$2" "$3" || fail "$1: the empty window was not placed"
+}
+at() { [ "$(window_rect "$1" | cut -d' ' -f1-2)" = "$2 $3" ]; }
+# Quits the empty tavrin, now titled $2, and checks how it ended.
+quit_empty()
+{
+    local first=$TAVRIN_PID
+    TAVRIN_PID=$EMPTY_PID
+    quit_tavrin "$1" "$2"
+    TAVRIN_PID=$first
+}
+# The screen's pixels at ($1, $2), $3 x $4, in the file $5.
+grab() { grim -g "$1,$2 $3x$4" "$5"; }
+
+# PNG data dragged from a native program becomes the picture of an empty
+# tavrin, whose view asks for it once the drop has landed.
+red=$WORK/red.png
+convert -size 40x30 gradient:yellow-red "PNG24:$red"
+start_empty png 450 330
+mkdir -p "$WORK/offer"
+env QT_QPA_PLATFORM=wayland "$DROP_TARGET" "$WORK/offer" offer image/png "$red" \
+    >"$WORK/offer.log" 2>&1 &
+TARGET_PID=$!
+wait_for window_rect "drop target" || fail "the drag source did not show"
+pointer move 605 305
+pointer move 600 300
+pointer press
+pointer glide 580 330 5
+pointer glide 550 400 20
+pointer glide 545 405 3
+pointer release
+wait_for window_rect "no title[40x30]"
+rect=($(window_rect "no title[40x30]")) || fail "dropped PNG data did not open: $(tail -5 "$WORK/png.err")"
+grab "${rect[0]}" $((rect[1] + 20)) 40 30 "$WORK/png-shown.png"
+check "the dropped PNG's pixels show" \
+    "$(compare -metric AE "$red" "$WORK/png-shown.png" null: 2>&1)" 0
+wait_for test -s "$WORK/offer/offered.txt"
+check "the native program saw its drop taken" "$(cat "$WORK/offer/offered.txt")" dropped
+stop_target
+quit_empty png "no title[40x30]"
+
+# The selection of one tavrin dropped on another: the data crosses between
+# the two programs as it would between any two.
+start_empty copy 450 330
+drag_selection 40 50 140 110 550 400
+wait_for window_rect "no title[101x61]"
+rect=($(window_rect "no title[101x61]")) || fail "the other tavrin's selection did not open: $(tail -5 "$WORK/copy.err")"
+grab "${rect[0]}" $((rect[1] + 20)) 101 61 "$WORK/copy-shown.png"
+check "the other tavrin's pixels show" "$(same_pixels 40 50 140 110 "$WORK/copy-shown.png")" 0
+quit_empty copy "no title[101x61]"
 
 # A file dragged from another program opens in tavrin.
 dropped=$WORK/green.png

@@ -3,7 +3,9 @@
 # picture (300 x 200, with the scroll bars and the menu bar 314 x 234) every
 # time, however the compositor's answer to the window's first showing and
 # the program's fitting it to the picture fall, and when it comes back from
-# another workspace.
+# another workspace. A window first shows with the size it keeps, so that
+# the compositor places it whole on the screen, a picture larger than the
+# screen's included.
 #
 #   wayland_size.sh TAVRIN WAYLAND_POINTER [STARTS]
 set -u
@@ -53,6 +55,36 @@ for run in $(seq "$STARTS"); do
     wait_quit "run$run"
     wait_for gone "$title" || fail "start $run: the window stays"
 done
+
+# The compositor's account of the windows, from before tavrin starts: the
+# subscription holds once the workspace change made for it shows.
+swaymsg -t subscribe -m -r '["window", "workspace"]' >"$WORK/events" 2>&1 &
+subscribed() { grep -q '"old"' "$WORK/events"; }
+for _ in $(seq 20); do
+    swaymsg workspace 2 >/dev/null
+    swaymsg workspace 1 >/dev/null
+    wait_for subscribed && break
+done
+subscribed || fail "sway's window events do not come"
+big=$WORK/big.png
+convert -size 1000x700 gradient:red-blue "PNG24:$big"
+env XDG_SESSION_TYPE=wayland "$TAVRIN" "$big" >"$WORK/big.out" 2>"$WORK/big.err" &
+TAVRIN_PID=$!
+wait_for window_rect "big.png[1000x700]" || fail "no window titled 'big.png[1000x700]'"
+rect=($(window_rect "big.png[1000x700]"))
+# The size the window first showed with, from its first event.
+first_size=$(python3 -c '
+import json, sys
+for line in open(sys.argv[1]):
+    event = json.loads(line) if line.startswith("{") else {}
+    geometry = event.get("container", {}).get("geometry")
+    if "container" in event and geometry:
+        print(geometry["width"], geometry["height"])
+        break' "$WORK/events")
+check "a large picture's window first shows with its size" "$first_size" "${rect[2]} ${rect[3]}"
+check "and lies on the screen" \
+    "$(((rect[0] >= 0 && rect[1] >= 0 && rect[0] + rect[2] <= WIDTH && rect[1] + rect[3] <= HEIGHT)))" 1
+quit_tavrin big "big.png[1000x700]"
 
 [ $failures -eq 0 ] || exit 1
 echo "wayland window size: all checks passed"

@@ -6,8 +6,12 @@
 
 #include "FileFixture.h"
 #include "Pixels.h"
+#include "interface/ViewPrivate.h"
 
 #include <QBuffer>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
 
 #include <cmath>
 #include <cstdio>
@@ -429,6 +433,36 @@ TEST_F(IntakeTest, ANegotiatedDragIsAskedForItsFirstImageType)
     }
     source->Lock();
     source->Quit();
+}
+
+TEST_F(IntakeTest, ADroppedPictureArrivesThoughItsDataGoesWhenEventsRun)
+{
+    // On Wayland Qt lets go of a drop's data as soon as its events run
+    // again: the view's choice and the data itself must not wait for them.
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(Pattern(30, 20).save(&buffer, "PNG"));
+    auto* data = new QMimeData;
+    data->setData("text/plain", "a picture");
+    data->setData("image/png", png);
+    QTimer::singleShot(0, data, [&data]() {
+        delete data;
+        data = nullptr;
+    });
+    QWidget* widget = BPrivate::ViewBridge::Widget(view);
+    ASSERT_NE(widget, nullptr);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(run_until([&] { return strcmp(window->Title(), "no title[30x20]") == 0; }, 20000))
+        << window->Title();
+    run_until([&] { return data == nullptr; });
+    ASSERT_TRUE(view->image);
+    EXPECT_EQ(Pixel(29, 19), Pattern(30, 20).pixel(29, 19));
 }
 
 } // namespace
