@@ -79,10 +79,11 @@ void tavrinwindow::FrameResized(float width, float height)
 
     // The bars count the view's units (picture pixels, at any zoom and
     // scale factor of the desktop); the bars' lengths are in the window's.
-    BRect frame = view->Frame();
-    BRect shown = view->Bounds();
-    float perUnitH = (shown.Width() + 1) / (frame.Width() + 1);
-    float perUnitV = (shown.Height() + 1) / (frame.Height() + 1);
+    BPoint corner = view->Frame().LeftTop();
+    BPoint near = view->ConvertFromParent(corner);
+    BPoint far = view->ConvertFromParent(corner + BPoint(100, 100));
+    float perUnitH = (far.x - near.x) / 100;
+    float perUnitV = (far.y - near.y) / 100;
 
     // Each bar is two units longer than the view along its axis, so these
     // maxima are the picture's extent less the view's.
@@ -103,8 +104,10 @@ void tavrinwindow::FrameResized(float width, float height)
     scrollv->SetProportion(lenV / picH);
     scrollh->SetProportion(lenH / picW);
 
-    scrollv->SetSteps(10, lenV);
-    scrollh->SetSteps(10, lenH);
+    // A small step is ten of the window's units, however many picture
+    // pixels they show: the wheel moves the picture as far at every zoom.
+    scrollv->SetSteps(10 * perUnitV, lenV);
+    scrollh->SetSteps(10 * perUnitH, lenH);
 }
 
 void tavrinwindow::ScreenChanged(BRect screenFrame, color_space depth)

@@ -82,6 +82,24 @@ TEST_F(ZoomTest, CropsTakeThePixelsUnderThePointer)
     }
 }
 
+// The wheel moves the picture as far on the screen at every zoom: a small
+// step is ten of the window's units, two device pixels each here.
+TEST_F(ZoomTest, ScrollStepsFollowTheZoom)
+{
+    GiveImage(600, 400);
+    for (float zoom : {0.25f, 0.5f, 1.f, 2.f, 8.f}) {
+        window->Lock();
+        view->setzoom(zoom, BPoint(0, 0));
+        window->Unlock();
+        Settle();
+        float small, large;
+        window->scrollv->GetSteps(&small, &large);
+        EXPECT_FLOAT_EQ(small, 20 / zoom) << zoom;
+        window->scrollh->GetSteps(&small, &large);
+        EXPECT_FLOAT_EQ(small, 20 / zoom) << zoom;
+    }
+}
+
 // At 100 % the window is fitted to the picture's device pixels, and the
 // view's device pixels are the picture's, one for one.
 TEST_F(ZoomTest, OnePicturePixelOnOneDevicePixel)
