@@ -371,10 +371,11 @@ QImage fit_picture(const QImage& image, QSize size)
             return picked;
         QImage source = image.convertToFormat(QImage::Format_RGB32);
         for (int y = 0; y < size.height(); y++) {
-            const uint32* in = reinterpret_cast<const uint32*>(source.constScanLine(y * ky));
+            const uint32* in =
+                reinterpret_cast<const uint32*>(source.constScanLine(y * ky + ky - 1));
             uint32* out = reinterpret_cast<uint32*>(picked.scanLine(y));
             for (int x = 0; x < size.width(); x++)
-                out[x] = in[x * kx];
+                out[x] = in[x * kx + kx - 1];
         }
         return picked;
     }

@@ -51,5 +51,40 @@ check "the window lies on the output" \
         [ $((rect[1] + rect[3])) -le $LH ] && echo whole)" whole
 quit_tavrin native "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
 
+# A second output at scale 1 beside it, the pattern all over it. The
+# portal's one picture of the desktop draws it at scale 2, filtered by the
+# compositor: its own pixels come back from every second one, all but the
+# few (under 1 %) that the compositor's filter blended; reduced smoothly,
+# every one of them would differ.
+swaymsg create_output >/dev/null
+swaymsg output HEADLESS-2 resolution 640x480 position $LW 0 scale 1 >/dev/null
+pointer extent $((LW + 640)) 480
+swaymsg '[title="pattern"] move to output HEADLESS-2' >/dev/null
+# Once the pattern is there: thousands of colours, not the background's one.
+second_reference() { grim -o HEADLESS-2 "$WORK/second-reference.png" &&
+    [ "$(identify -format %wx%h "$WORK/second-reference.png")" = 640x480 ] &&
+    [ "$(identify -format %k "$WORK/second-reference.png")" -gt 10000 ]; }
+wait_for second_reference || fail "grim cannot read the second output"
+swaymsg focus output HEADLESS-2 >/dev/null
+start_tavrin second XDG_SESSION_TYPE=wayland
+file_capture "tavrin ver.0.00"
+wait_for window_rect "tavrin ver.0.00[640x480]"
+check "second output: the capture has its size" $? 0
+second_equals_grim()
+{
+    local rect w h
+    rect=($(window_rect "tavrin ver.0.00[640x480]")) || return 1
+    w=$((rect[0] + rect[2] - 14 > LW + 640 ? LW + 640 - rect[0] : rect[2] - 14))
+    h=$((rect[1] + rect[3] - 14 > 480 ? 480 - rect[1] - 20 : rect[3] - 34))
+    grim -g "${rect[0]},$((rect[1] + 20)) ${w}x${h}" "$WORK/second-view.png" || return 1
+    convert "$WORK/second-reference.png" -crop "${w}x${h}+0+0" +repage "$WORK/second-part.png"
+    local differ
+    differ=$(compare -metric AE "$WORK/second-view.png" "$WORK/second-part.png" null: 2>&1)
+    [ "$differ" -lt $((w * h / 100)) ]
+}
+wait_for second_equals_grim
+check "second output: the view shows its own pixels" $? 0
+quit_tavrin second "tavrin ver.0.00[640x480]"
+
 [ $failures -eq 0 ] || exit 1
 echo "wayland hidpi: all checks passed"
