@@ -13,6 +13,7 @@
 
 #include "PixelMapping.h"
 #include "qt/Portal.h"
+#include "qt/Wayland.h"
 #include "qt/X11.h"
 
 #include <QGuiApplication>
@@ -21,7 +22,6 @@
 #include <QScreen>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
-#include <QtGui/qpa/qplatformnativeinterface.h>
 #include <QtGui/qpa/qplatformscreen.h>
 
 #include <wayland-client.h>
@@ -214,10 +214,7 @@ const wl_callback_listener kSyncListener = {sync_done};
 // is read on a queue of our own so that none of Qt's events run here.
 void wait_for_compositor()
 {
-    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
-    auto* display =
-        native ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))
-               : nullptr;
+    wl_display* display = BPrivate::wayland_display();
     if (!display)
         return;
     wl_event_queue* queue = wl_display_create_queue(display);

@@ -214,6 +214,20 @@ float snapped(double value)
     return (float)(std::fabs(value - whole) < 1e-3 ? whole : value);
 }
 
+// The pixels of one space (factor of them to a pixel of the other, its
+// corner at to) that cover the pixels of rect in the other (its corner at from).
+BRect covering_pixels(BRect rect, double factor, BPoint from, BPoint to)
+{
+    auto low = [factor](double value, double from, double to) {
+        return (float)(to + std::floor(snapped((std::floor(value) - from) * factor)));
+    };
+    auto high = [factor](double value, double from, double to) {
+        return (float)(to + std::ceil(snapped((std::floor(value) + 1 - from) * factor)) - 1);
+    };
+    return BRect(low(rect.left, from.x, to.x), low(rect.top, from.y, to.y),
+                 high(rect.right, from.x, to.x), high(rect.bottom, from.y, to.y));
+}
+
 } // namespace
 
 BRect BView::Bounds() const
@@ -292,16 +306,7 @@ void BView::ConvertToParent(BRect* rect) const
         return;
     }
     // The parent's pixels that show any of the rectangle's pixels.
-    auto low = [k](double value, double origin, double frame) {
-        return (float)(frame + std::floor(snapped((std::floor(value) - origin) * k)));
-    };
-    auto high = [k](double value, double origin, double frame) {
-        return (float)(frame + std::ceil(snapped((std::floor(value) + 1 - origin) * k)) - 1);
-    };
-    BRect frame = fData->frame;
-    BPoint origin = fData->origin;
-    rect->Set(low(rect->left, origin.x, frame.left), low(rect->top, origin.y, frame.top),
-              high(rect->right, origin.x, frame.left), high(rect->bottom, origin.y, frame.top));
+    *rect = covering_pixels(*rect, k, fData->origin, fData->frame.LeftTop());
 }
 
 BRect BView::ConvertToParent(BRect rect) const
@@ -318,16 +323,7 @@ void BView::ConvertFromParent(BRect* rect) const
         return;
     }
     // The view's units that the parent's pixels show, in part or whole.
-    auto low = [k](double value, double origin, double frame) {
-        return (float)(origin + std::floor(snapped((std::floor(value) - frame) / k)));
-    };
-    auto high = [k](double value, double origin, double frame) {
-        return (float)(origin + std::ceil(snapped((std::floor(value) + 1 - frame) / k)) - 1);
-    };
-    BRect frame = fData->frame;
-    BPoint origin = fData->origin;
-    rect->Set(low(rect->left, origin.x, frame.left), low(rect->top, origin.y, frame.top),
-              high(rect->right, origin.x, frame.left), high(rect->bottom, origin.y, frame.top));
+    *rect = covering_pixels(*rect, 1 / k, fData->frame.LeftTop(), fData->origin);
 }
 
 BRect BView::ConvertFromParent(BRect rect) const

@@ -1,11 +1,12 @@
 #include "WaylandDrop.h"
 
+#include "Wayland.h"
+
 #include <Errors.h>
 
 #include <QClipboard>
 #include <QEvent>
 #include <QGuiApplication>
-#include <qpa/qplatformnativeinterface.h>
 
 #include <wayland-client.h>
 
@@ -281,12 +282,9 @@ int WaylandDropOffer::Receive(const QString& type)
 
 void WaylandDrop::Start()
 {
-    if (sDevice || QGuiApplication::platformName() != QLatin1String("wayland"))
+    if (sDevice)
         return;
-    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
-    auto* display =
-        native ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))
-               : nullptr;
+    wl_display* display = wayland_display();
     if (!display)
         return;
     sDevice = new Device;
