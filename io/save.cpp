@@ -11,6 +11,7 @@
 #include "app/tavrin.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
+#include "window/tavrinwindow.h"
 
 #include <cstdio>
 #include <cstring>
@@ -91,8 +92,14 @@ void tavrinview::save(entry_ref& dir, char* name)
     BBitmapStream stream(image);
     status_t status = write_translated(dir, name, &stream, 0, record->type, record->MIME);
     stream.DetachBitmap(&image);
-    if (status == B_OK)
+    if (status == B_OK) {
+        if (lastformat != format_no) {
+            lastformat = format_no;
+            if (auto* window = dynamic_cast<tavrinwindow*>(Window()))
+                window->updatemenus();
+        }
         return;
+    }
     // The one failure that is shown: the user believes the picture is safe
     // and may quit next.
     const char* reason = save_failure_text(status);
