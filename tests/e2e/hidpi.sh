@@ -54,7 +54,7 @@ for setting in "dpi 192 2" "factor 1.25 1.25" "dpi 144 1.5"; do
     read -r wx wy <<<"$(corner "$id")"
     # The File menu's title is at (18, 8) of the window, in its units.
     open_menu $pid $((wx + $(dev 18))) $((wy + $(dev 8)))
-    xdotool key Down Down Down Down Return
+    xdotool key Down Down Down Down Down Return
     id=$(wait_window "tavrin ver.0.00[1280x960]" $pid)
     check "$setting: capture has the screen's device size" "$(xdotool getwindowname "$id")" \
         "tavrin ver.0.00[1280x960]"
