@@ -1,5 +1,6 @@
 #include "view/history.h"
 
+#include <algorithm>
 #include <set>
 
 void history::record(s_step before)
@@ -44,10 +45,21 @@ uint64 history::bytes() const
     return total;
 }
 
+uint64 history::budget(uint64 currentBytes) const
+{
+    uint64 last = 0;
+    if (!fUndo.empty() && fUndo.back().picture.source) {
+        BRect area = fUndo.back().picture.area;
+        last = (uint64)(area.Width() + 1) * (uint64)(area.Height() + 1) * 4;
+    }
+    return 2 * std::max(currentBytes, last);
+}
+
 void history::trim(uint64 currentBytes)
 {
     // The oldest undo steps go first; then the redo steps farthest away.
-    while (count() > 1 && bytes() > 2 * currentBytes) {
+    uint64 limit = budget(currentBytes);
+    while (count() > 1 && bytes() > limit) {
         if (!fUndo.empty())
             fUndo.pop_front();
         else

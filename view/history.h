@@ -40,9 +40,11 @@ struct s_step
     float zoom;
 };
 
-// Edit > Undo and Redo: the views's earlier and later states. The history
-// keeps its bitmaps within a budget of twice the current picture's bytes,
-// dropping the oldest steps first, but always keeps at least one step.
+// Edit > Undo and Redo: the view's earlier and later states. The history
+// keeps its bitmaps within a budget of twice the bytes of the larger of the
+// current picture and the last one before it (so that closing a picture or
+// cropping it to a pixel does not throw the steps before away), dropping
+// the oldest steps first, but always keeps at least one step.
 class history
 {
 public:
@@ -56,9 +58,10 @@ public:
     // it; false, and nothing changed, when there is none.
     bool undo(s_step now, s_step* earlier);
     bool redo(s_step now, s_step* later);
-    // Drops the oldest steps while the history holds more than twice
-    // currentBytes, keeping at least one.
+    // Drops the oldest steps while the history holds more than its budget,
+    // keeping at least one.
     void trim(uint64 currentBytes);
+    uint64 budget(uint64 currentBytes) const;
 
     // The bytes of the bitmaps the steps hold, each shared one counted once.
     uint64 bytes() const;

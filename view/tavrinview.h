@@ -110,8 +110,10 @@ public:
     // What the picture was before each change.
     history changes;
     // The part of a bitmap the history holds that the image is a copy of, as
-    // long as it is one (a crop, an undo); no source otherwise.
+    // long as it is one (a crop, an undo): only while image is still
+    // originof, the bitmap made from it.
     s_picture origin;
+    const BBitmap* originof;
     // The format of File > Save as ... (Ctrl+S): the last one used, PNG at first.
     int16 lastformat;
     int16 savingformat() const;
@@ -128,8 +130,9 @@ private:
     // A change that replaces the image (open, capture, drop, close).
     void _Replace(BBitmap* fresh);
     void _Restore(s_step& step);
-    // Keeps the history in its budget and the Edit menu up to date.
-    void _HistoryChanged();
+    // Keeps the history in its budget after a change, and the Edit menu up
+    // to date.
+    void _HistoryChanged(bool changed = true);
     // Arrow keys, Page Up/Down, Home and End.
     void _ScrollKey(char key);
     // Shift and the arrows: the selection's right-bottom corner by step pixels.

@@ -50,7 +50,7 @@ s_step tavrinview::_Now(bool keepimage)
     now.zoom = zoom();
     if (!image) {
         now.picture = s_picture{nullptr, BRect()};
-    } else if (origin.source) {
+    } else if (origin.source && originof == image) {
         // The image is a copy of this part of a source the history holds.
         now.picture = origin;
         if (!keepimage) {
@@ -65,6 +65,7 @@ s_step tavrinview::_Now(bool keepimage)
         image = nullptr;
     }
     origin = s_picture{nullptr, BRect()};
+    originof = nullptr;
     return now;
 }
 
@@ -94,8 +95,10 @@ void tavrinview::_Restore(s_step& step)
             source->bitmap = nullptr;
         } else {
             restored = copy_area(source->bitmap, step.picture.area);
-            if (restored)
+            if (restored) {
                 origin = step.picture;
+                originof = restored;
+            }
         }
     }
     image = restored;
@@ -118,7 +121,7 @@ void tavrinview::undo()
     s_step earlier;
     changes.undo(_Now(false), &earlier);
     _Restore(earlier);
-    _HistoryChanged();
+    _HistoryChanged(false);
 }
 
 void tavrinview::redo()
@@ -128,12 +131,15 @@ void tavrinview::redo()
     s_step later;
     changes.redo(_Now(false), &later);
     _Restore(later);
-    _HistoryChanged();
+    _HistoryChanged(false);
 }
 
-void tavrinview::_HistoryChanged()
+void tavrinview::_HistoryChanged(bool changed)
 {
-    changes.trim(image ? (uint64)image->BitsLength() : 0);
+    // Undo and redo only move steps and pictures between the history and
+    // the view; a change is what can take the history past its budget.
+    if (changed)
+        changes.trim(image ? (uint64)image->BitsLength() : 0);
     if (auto* window = dynamic_cast<tavrinwindow*>(Window()))
         window->updatemenus();
 }
@@ -151,6 +157,7 @@ void tavrinview::crop()
     s_picture before = _Remember(false);
     BPoint corner = before.area.LeftTop();
     origin = s_picture{before.source, rect.OffsetByCopy(corner.x, corner.y)};
+    originof = cropped;
     image = cropped;
     cursel.visible = false;
     keepzoom = true;

@@ -185,45 +185,6 @@ TEST_F(RosterTest, SourceIsRewoundBeforeEachTranslator)
     BMemoryIO unknown(other, sizeof(other));
     translator_info info;
     EXPECT_EQ(fRoster.Identify(&unknown, nullptr, &info), B_NO_TRANSLATOR);
-
-    // A translator that knows the format but refuses the source says why,
-    // and that is the answer when no other takes it.
-    class Refusing : public BTranslator
-    {
-    public:
-        const char* TranslatorName() const override { return "Refusing"; }
-        const char* TranslatorInfo() const override { return ""; }
-        int32 TranslatorVersion() const override { return 100; }
-        const translation_format* InputFormats(int32* count) const override
-        {
-            *count = 0;
-            return nullptr;
-        }
-        const translation_format* OutputFormats(int32* count) const override
-        {
-            *count = 0;
-            return nullptr;
-        }
-        status_t Identify(BPositionIO*, const translation_format*, BMessage*, translator_info*,
-                          uint32) override
-        {
-            return B_NO_MEMORY;
-        }
-        status_t Translate(BPositionIO*, const translator_info*, BMessage*, uint32,
-                           BPositionIO*) override
-        {
-            return B_NO_MEMORY;
-        }
-    };
-    // The roster takes a reference of its own.
-    Refusing* refusing = new Refusing;
-    ASSERT_EQ(fRoster.AddTranslator(refusing), B_OK);
-    refusing->Release();
-    EXPECT_EQ(fRoster.Identify(&unknown, nullptr, &info), B_NO_MEMORY);
-    BMallocIO out;
-    EXPECT_EQ(fRoster.Translate(&unknown, nullptr, nullptr, &out, 0), B_NO_MEMORY);
-    BMemoryIO fake(data, sizeof(data));
-    EXPECT_EQ(fRoster.Identify(&fake, nullptr, &info), B_OK) << "a translator that takes it wins";
 }
 
 TEST_F(RosterTest, HintsBreakTies)
