@@ -6,6 +6,7 @@
 
 #include "FileFixture.h"
 #include "Pixels.h"
+#include "window/codes.h"
 
 #include <QFile>
 
@@ -146,6 +147,32 @@ TEST_F(FileTest, AFileThatGivesNoPictureKeepsTheOneShownAndSaysWhy)
         EXPECT_EQ(TakeAlert("Open failed"), c.said);
     }
     EXPECT_EQ(view->changes.count(), steps) << "a failed open is no change";
+}
+
+TEST_F(FileTest, OpenAndCloseAreUndoneInTurn)
+{
+    ASSERT_TRUE(Pattern(30, 20).save(QString::fromStdString(Path("a.png"))));
+    ASSERT_TRUE(Pattern(50, 40).save(QString::fromStdString(Path("b.png"))));
+    for (const char* name : {"a.png", "b.png"}) {
+        entry_ref ref = Ref(name);
+        ASSERT_EQ(view->load(ref), B_OK);
+    }
+    BMessenger(view).SendMessage(kClose);
+    Settle();
+    const char* titles[] = {"b.png[50x40]", "a.png[30x20]", "tavrin ver.0.00"};
+    for (const char* title : titles) {
+        BMessenger(view).SendMessage(kUndo);
+        Settle();
+        EXPECT_STREQ(window->Title(), title);
+    }
+    EXPECT_EQ(view->image, nullptr);
+    for (int i = 0; i < 3; i++)
+        BMessenger(view).SendMessage(kRedo);
+    Settle();
+    EXPECT_STREQ(window->Title(), "tavrin ver.0.00");
+    BMessenger(view).SendMessage(kUndo);
+    Settle();
+    EXPECT_EQ(difference(Pattern(50, 40), view->image), 0);
 }
 
 TEST_F(FileTest, TheFirstReferenceThatLoadsIsShown)

@@ -450,12 +450,11 @@ TEST_F(IntakeTest, PastesAreUndoneWithinTheHistorysBudget)
     EXPECT_EQ(Pixel(20, 0), kBase);
     EXPECT_EQ(Pixel(10, 0), kDropped + 1);
 
-    // A crop to one pixel: the budget shrinks to 8 bytes, yet the step
-    // before the crop stays.
+    // A crop to one pixel keeps the budget of the picture it was made from.
     view->cursel = s_sel{true, BRect(0, 0, 0, 0)};
     view->crop();
-    EXPECT_EQ(view->changes.count(), 1);
-    EXPECT_EQ(view->changes.bytes(), bytes);
+    EXPECT_EQ(view->changes.count(), 2);
+    EXPECT_EQ(view->changes.bytes(), 2 * bytes);
     BMessenger(view).SendMessage(kUndo);
     Settle();
     ASSERT_EQ(pic, BRect(0, 0, 99, 99));

@@ -2,141 +2,113 @@
 // B_KEY_DOWN for the view, which scrolls, selects and crops.
 
 #include "MouseFixture.h"
+#include "window/codes.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 
+#include <map>
+#include <sstream>
 #include <string>
 
 namespace {
 
+// Scroll positions that depend on the view's size: the far edge, one page.
+const float kEnd = -1;
+const float kPage = -2;
+
 class KeysTest : public MouseTest
 {
 protected:
-    void Key(int key, Qt::KeyboardModifiers held = Qt::NoModifier, const QString& text = QString())
+    // Presses the keys named, in turn: "C-a S-Left CS-Up Return" (C- holds
+    // Control, S- Shift). "undo" is Edit > Undo, whose key the menu takes.
+    void Keys(const std::string& names)
     {
-        QWidget* widget = BPrivate::ViewBridge::Widget(view);
-        QKeyEvent press(QEvent::KeyPress, key, held, text);
-        QCoreApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, held, text);
-        QCoreApplication::sendEvent(widget, &release);
-        Settle();
+        static const std::map<std::string, int> kNamed = {
+            {"Left", Qt::Key_Left},     {"Right", Qt::Key_Right},  {"Up", Qt::Key_Up},
+            {"Down", Qt::Key_Down},     {"Home", Qt::Key_Home},    {"End", Qt::Key_End},
+            {"Next", Qt::Key_PageDown}, {"Prior", Qt::Key_PageUp}, {"Escape", Qt::Key_Escape},
+            {"Return", Qt::Key_Return}, {"Enter", Qt::Key_Enter}};
+        std::istringstream words(names);
+        std::string word;
+        while (words >> word) {
+            if (word == "undo") {
+                window->PostMessage(kUndo, view);
+                Settle();
+                continue;
+            }
+            Qt::KeyboardModifiers held;
+            size_t dash = word.find('-');
+            if (dash != std::string::npos && dash + 1 < word.size()) {
+                if (word.compare(0, dash, "C") == 0 || word.compare(0, dash, "CS") == 0)
+                    held |= Qt::ControlModifier;
+                if (word.compare(0, dash, "S") == 0 || word.compare(0, dash, "CS") == 0)
+                    held |= Qt::ShiftModifier;
+                word = word.substr(dash + 1);
+            }
+            int key = word.size() == 1 ? Qt::Key_A + (word[0] - 'a') : kNamed.at(word);
+            // Control and a letter come as its control character, as on X11.
+            QString text = held & Qt::ControlModifier && word.size() == 1
+                               ? QString(QChar(1 + word[0] - 'a'))
+                               : QString();
+            QWidget* widget = BPrivate::ViewBridge::Widget(view);
+            QKeyEvent press(QEvent::KeyPress, key, held, text);
+            QCoreApplication::sendEvent(widget, &press);
+            QKeyEvent release(QEvent::KeyRelease, key, held, text);
+            QCoreApplication::sendEvent(widget, &release);
+            Settle();
+        }
     }
 };
 
-const Qt::KeyboardModifiers kShift = Qt::ShiftModifier;
-const Qt::KeyboardModifiers kCtrl = Qt::ControlModifier;
-
 TEST_F(KeysTest, KeysScrollSelectAndCrop)
 {
-    struct key_press
-    {
-        int key;
-        Qt::KeyboardModifiers held;
-    };
+    // Scroll position; the selection shown (none: invalid); the picture's size.
     struct
     {
-        const char* what;
-        std::vector<key_press> keys;
-        // Expected scroll position (x, y; -1: the far edge), or the selection
-        // shown (none when its right is below its left), or the picture's size.
+        const char* keys;
         BPoint scroll;
         BRect selection;
-        BPoint size;
+        int width, height;
     } cases[] = {
-        {"Down", {{Qt::Key_Down, {}}}, {0, 30}, {0, 0, -1, -1}, {1000, 800}},
-        {"Right twice",
-         {{Qt::Key_Right, {}}, {Qt::Key_Right, {}}},
-         {60, 0},
-         {0, 0, -1, -1},
-         {1000, 800}},
-        {"Down then Up",
-         {{Qt::Key_Down, {}}, {Qt::Key_Up, {}}},
-         {0, 0},
-         {0, 0, -1, -1},
-         {1000, 800}},
-        {"End", {{Qt::Key_End, {}}}, {-1, -1}, {0, 0, -1, -1}, {1000, 800}},
-        {"End then Home",
-         {{Qt::Key_End, {}}, {Qt::Key_Home, {}}},
-         {0, 0},
-         {0, 0, -1, -1},
-         {1000, 800}},
-        {"Ctrl+A", {{Qt::Key_A, kCtrl}}, {0, 0}, {0, 0, 999, 799}, {1000, 800}},
-        {"Ctrl+A, Escape",
-         {{Qt::Key_A, kCtrl}, {Qt::Key_Escape, {}}},
-         {0, 0},
-         {0, 0, -1, -1},
-         {1000, 800}},
-        {"Shift+Right starts at the corner",
-         {{Qt::Key_Right, kShift}},
-         {0, 0},
-         {0, 0, 1, 0},
-         {1000, 800}},
-        {"Ctrl+A, Shift+Left, Ctrl+Shift+Up",
-         {{Qt::Key_A, kCtrl}, {Qt::Key_Left, kShift}, {Qt::Key_Up, kShift | kCtrl}},
-         {0, 0},
-         {0, 0, 998, 789},
-         {1000, 800}},
-        {"Shift+Down three times, Shift+Right, Enter crops",
-         {{Qt::Key_Down, kShift},
-          {Qt::Key_Down, kShift},
-          {Qt::Key_Down, kShift},
-          {Qt::Key_Right, kShift},
-          {Qt::Key_Return, {}}},
-         {0, 0},
-         {0, 0, -1, -1},
-         {2, 4}},
-        {"Enter without a selection does nothing",
-         {{Qt::Key_Enter, {}}},
-         {0, 0},
-         {0, 0, -1, -1},
-         {1000, 800}},
-        {"a crop by keys, Ctrl+Z, Ctrl+Y",
-         {{Qt::Key_A, kCtrl},
-          {Qt::Key_Left, kShift},
-          {Qt::Key_Return, {}},
-          {Qt::Key_Z, kCtrl},
-          {Qt::Key_Y, kCtrl}},
-         {0, 0},
-         {0, 0, -1, -1},
-         {999, 800}},
+        {"Down", {0, 30}, {}, 3000, 2000},
+        {"Right Right", {60, 0}, {}, 3000, 2000},
+        {"Down Up", {0, 0}, {}, 3000, 2000},
+        {"End", {kEnd, kEnd}, {}, 3000, 2000},
+        {"End Home", {0, 0}, {}, 3000, 2000},
+        {"Next Next Prior", {0, kPage}, {}, 3000, 2000},
+        {"C-a", {0, 0}, {0, 0, 2999, 1999}, 3000, 2000},
+        {"C-a Escape", {0, 0}, {}, 3000, 2000},
+        {"S-Right", {0, 0}, {0, 0, 1, 0}, 3000, 2000},
+        {"C-a S-Left CS-Up", {0, 0}, {0, 0, 2998, 1989}, 3000, 2000},
+        {"S-Down S-Down S-Down S-Right Return", {0, 0}, {}, 2, 4},
+        {"Enter", {0, 0}, {}, 3000, 2000},
+        {"C-a S-Left Return", {0, 0}, {}, 2999, 2000},
+        {"C-a S-Left Return undo", {0, 0}, {}, 3000, 2000},
+        {"C-a S-Left Return undo C-y", {0, 0}, {}, 2999, 2000},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        GiveImage(1000, 800);
+        SCOPED_TRACE(c.keys);
+        GiveImage(3000, 2000);
         view->ScrollTo(BPoint(0, 0));
         view->cursel.visible = false;
-        for (const key_press& press : c.keys) {
-            QString text;
-            if (press.held & kCtrl && press.key >= Qt::Key_A && press.key <= Qt::Key_Z)
-                text = QChar(1 + press.key - Qt::Key_A);
-            Key(press.key, press.held, text);
-        }
+        Keys(c.keys);
         ASSERT_NE(view->image, nullptr);
         BRect bounds = view->Bounds();
         BPoint expected = c.scroll;
-        if (expected.x < 0)
+        if (expected.x == kEnd)
             expected.x = pic.right - bounds.Width();
-        if (expected.y < 0)
+        if (expected.y == kEnd)
             expected.y = pic.bottom - bounds.Height();
+        if (expected.y == kPage)
+            expected.y = bounds.Height() + 1;
         EXPECT_EQ(bounds.LeftTop(), expected);
         EXPECT_EQ(view->cursel.visible, c.selection.IsValid());
         if (c.selection.IsValid()) {
             EXPECT_EQ(view->cursel.rect, c.selection);
         }
-        EXPECT_EQ(pic, BRect(0, 0, c.size.x - 1, c.size.y - 1));
+        EXPECT_EQ(pic, BRect(0, 0, c.width - 1, c.height - 1));
     }
-}
-
-TEST_F(KeysTest, PageDownAndUpScrollByWhatTheViewShows)
-{
-    GiveImage(1000, 3000);
-    float page = view->Bounds().Height() + 1;
-    Key(Qt::Key_PageDown);
-    Key(Qt::Key_PageDown);
-    EXPECT_EQ(view->Bounds().top, 2 * page);
-    Key(Qt::Key_PageUp);
-    EXPECT_EQ(view->Bounds().top, page);
 }
 
 } // namespace
