@@ -1,9 +1,7 @@
 #include "view/tavrinview.h"
 
-#include <Alert.h>
 #include <AppDefs.h>
 #include <FilePanel.h>
-#include <Invoker.h>
 #include <Message.h>
 #include <Window.h>
 
@@ -13,7 +11,6 @@
 #include "window/codes.h"
 
 #include <cmath>
-#include <cstring>
 #include <string>
 
 BPoint droppos(0, 0);
@@ -117,24 +114,9 @@ void tavrinview::MessageReceived(BMessage* message)
         break;
     }
 
-    case kSaveChoice: {
-        // The answer to "Save as PNG under wrong.jpg?": as typed, under the
-        // format's extension, or not at all.
-        entry_ref directory;
-        const char* name;
-        const char* fixed;
-        int32 which = -1;
-        int16 number;
-        if (message->FindRef("directory", &directory) != B_OK ||
-            message->FindString("name", &name) != B_OK ||
-            message->FindString("fixed", &fixed) != B_OK ||
-            message->FindInt16("format_no", &number) != B_OK ||
-            message->FindInt32("which", &which) != B_OK || !format_at(number) || which > 1)
-            break;
-        format_no = number;
-        save(directory, const_cast<char*>(which == 0 ? name : fixed));
+    case kSaveChoice:
+        _SaveChoice(message);
         break;
-    }
 
     case B_CANCEL:
         _ForgetPanel();
@@ -216,47 +198,6 @@ void tavrinview::MessageReceived(BMessage* message)
     default:
         BView::MessageReceived(message);
         break;
-    }
-}
-
-int16 tavrinview::savingformat() const
-{
-    if (format_at(lastformat))
-        return lastformat;
-    for (int32 i = 0; i < trc; i++) {
-        if (strcmp(format_at(i)->MIME, "image/png") == 0)
-            return (int16)i;
-    }
-    return 0;
-}
-
-void tavrinview::_SaveNamed(entry_ref& dir, const char* name)
-{
-    s_fmt* record = format_at(format_no);
-    if (!record || !name)
-        return;
-    std::string fixed;
-    switch (fit_name(name, record->MIME, &fixed)) {
-    case kNameFits:
-        save(dir, const_cast<char*>(name));
-        break;
-    case kNameGetsOne:
-        save(dir, fixed.data());
-        break;
-    case kNameOtherFormat: {
-        std::string word = format_word(record->MIME);
-        std::string question = "Save as " + word + " under " + name + "?";
-        std::string change = "Change to ." + fixed.substr(fixed.rfind('.') + 1);
-        BMessage* choice = new BMessage(kSaveChoice);
-        choice->AddRef("directory", &dir);
-        choice->AddString("name", name);
-        choice->AddString("fixed", fixed.c_str());
-        choice->AddInt16("format_no", format_no);
-        BAlert* alert = new BAlert("Save as", question.c_str(), "Save", change.c_str(), "Cancel",
-                                   B_WIDTH_AS_USUAL, B_WARNING_ALERT);
-        alert->Go(new BInvoker(choice, this));
-        break;
-    }
     }
 }
 

@@ -140,6 +140,10 @@ private:
     // Saves under name, with the format's extension added when it has none,
     // and asks first when it names another format.
     void _SaveNamed(entry_ref& dir, const char* name);
+    // Saves under a name the program made, asking before it replaces a file.
+    void _SaveMadeName(entry_ref& dir, const std::string& made);
+    // The answer to one of those questions.
+    void _SaveChoice(BMessage* message);
     // Opens the files of a B_SIMPLE_DATA message; the first that loads wins.
     void _OpenRefs(BMessage* message);
     void _Intake(BMessage* message);

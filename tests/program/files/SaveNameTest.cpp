@@ -37,16 +37,19 @@ TEST_F(FileTest, SaveAsNamesFollowTheFormat)
     {
         const char* mime;
         const char* typed;
-        const char* button; // pressed in the alert that asks, if one must ask
+        const char* question; // the alert's, if one must ask
+        const char* button;   // pressed in it
         const char* written;
     } cases[] = {
-        {"image/png", "photo.png", nullptr, "photo.png"},
-        {"image/png", "noext", nullptr, "noext.png"},
-        {"image/png", "shout.PNG", nullptr, "shout.PNG"},
-        {"image/png", "notes.v2", nullptr, "notes.v2.png"},
-        {"image/jpeg", "wrong.png", "Save", "wrong.png"},
-        {"image/jpeg", "changed.png", "Change to .jpg", "changed.jpg"},
-        {"image/jpeg", "kept.png", "Cancel", nullptr},
+        {"image/png", "photo.png", nullptr, nullptr, "photo.png"},
+        {"image/png", "noext", nullptr, nullptr, "noext.png"},
+        {"image/png", "noext", "noext.png already exists. Replace it?", "Replace", "noext.png"},
+        {"image/png", "shout.PNG", nullptr, nullptr, "shout.PNG"},
+        {"image/png", "notes.v2", nullptr, nullptr, "notes.v2.png"},
+        {"image/jpeg", "wrong.png", "Save as JPG under wrong.png?", "Save", "wrong.png"},
+        {"image/jpeg", "changed.png", "Save as JPG under changed.png?", "Change to .jpg",
+         "changed.jpg"},
+        {"image/jpeg", "kept.png", "Save as JPG under kept.png?", "Cancel", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -64,10 +67,9 @@ TEST_F(FileTest, SaveAsNamesFollowTheFormat)
         QWidget* alert = nullptr;
         for (QWidget* widget : QApplication::topLevelWidgets())
             alert = widget->isVisible() && widget->windowTitle() == "Save as" ? widget : alert;
-        ASSERT_EQ(alert != nullptr, c.button != nullptr);
+        ASSERT_EQ(alert != nullptr, c.question != nullptr);
         if (alert) {
-            EXPECT_EQ(alert->findChild<QLabel*>("text")->text().toStdString(),
-                      std::string("Save as JPG under ") + c.typed + "?");
+            EXPECT_EQ(alert->findChild<QLabel*>("text")->text().toStdString(), c.question);
             // The alert goes as its button is pressed.
             for (QPushButton* button : alert->findChildren<QPushButton*>()) {
                 if (button->text() == c.button) {
