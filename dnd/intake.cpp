@@ -252,8 +252,10 @@ void tavrinview::_PasteRows(const uint8* rows, int64 w, int64 h, int64 rowBytes,
     int64 right = std::min<int64>({w - 1, (int64)area.right - ox, imageWidth - 1 - ox});
     int64 bottom = std::min<int64>({h - 1, (int64)area.bottom - oy, imageRows - 1 - oy});
     bool pasted = left <= right && top <= bottom;
-    if (pasted && !created)
-        _Remember(true);
+    // The picture before the paste is kept for Undo; without memory for
+    // that, nothing is pasted.
+    if (pasted && !created && !_Remember(true).source)
+        return;
     if (pasted) {
         // Written straight into the pixels: the bitmap is told when done, so
         // that what the view keeps of it (a reduced copy) is made again.

@@ -125,7 +125,8 @@ private:
     // The state the view shows now, for the history. The image goes with it
     // unless keepimage; the history then holds a copy.
     s_step _Now(bool keepimage);
-    // Records the state before a change; returns the picture recorded.
+    // Records the state before a change; returns the picture recorded, which
+    // has no source when there is no memory to keep the image.
     s_picture _Remember(bool keepimage);
     // A change that replaces the image (open, capture, drop, close).
     void _Replace(BBitmap* fresh);

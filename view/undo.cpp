@@ -24,6 +24,7 @@ BBitmap* copy_area(const BBitmap* source, BRect area)
         delete copy;
         return nullptr;
     }
+    // The program's pictures are all of 32-bit pixels.
     int64 bytesPerPixel = 4;
     int64 from = source->BytesPerRow();
     int64 to = copy->BytesPerRow();
@@ -31,6 +32,11 @@ BBitmap* copy_area(const BBitmap* source, BRect area)
     int64 top = (int64)(area.top - source->Bounds().top);
     int64 width = (int64)area.Width() + 1;
     int64 height = (int64)area.Height() + 1;
+    if (left < 0 || top < 0 || (left + width) * bytesPerPixel > from ||
+        (top + height) * from > source->BitsLength() || width * bytesPerPixel > to) {
+        delete copy;
+        return nullptr;
+    }
     const uint8* rows =
         static_cast<const uint8*>(source->Bits()) + top * from + left * bytesPerPixel;
     uint8* target = static_cast<uint8*>(copy->Bits());
@@ -58,8 +64,10 @@ s_step tavrinview::_Now(bool keepimage)
             image = nullptr;
         }
     } else if (keepimage) {
+        // Without memory for the copy there is no picture to go back to.
         BBitmap* copy = copy_area(image, image->Bounds());
-        now.picture = s_picture{std::make_shared<s_source>(copy), image->Bounds()};
+        if (copy)
+            now.picture = s_picture{std::make_shared<s_source>(copy), image->Bounds()};
     } else {
         now.picture = s_picture{std::make_shared<s_source>(image), image->Bounds()};
         image = nullptr;
@@ -71,8 +79,11 @@ s_step tavrinview::_Now(bool keepimage)
 
 s_picture tavrinview::_Remember(bool keepimage)
 {
+    bool shown = image != nullptr;
     s_step before = _Now(keepimage);
     s_picture recorded = before.picture;
+    if (shown && !recorded.source)
+        return recorded;
     changes.record(std::move(before));
     return recorded;
 }
