@@ -92,7 +92,6 @@ void tavrinview::_Replace(BBitmap* fresh)
 {
     _Remember(false);
     image = fresh;
-    cursel.visible = false;
 }
 
 void tavrinview::_Restore(s_step& step)
