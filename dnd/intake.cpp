@@ -4,6 +4,7 @@
 
 #include "view/tavrinview.h"
 
+#include <Alert.h>
 #include <AppDefs.h>
 #include <BitmapStream.h>
 #include <LongWork.h>
@@ -18,22 +19,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 void tavrinview::_Intake(BMessage* message)
 {
     type_code type;
     int32 count = 0;
     if (message->GetInfo("refs", &type, &count) == B_OK) {
-        // The first reference that gives an image is the one shown.
-        entry_ref ref;
-        for (int32 i = 0; i < count; i++) {
-            if (message->FindRef("refs", i, &ref) != B_OK)
-                continue;
-            load(ref);
-            if (image)
-                break;
-        }
+        _OpenRefs(message);
         return;
     }
 
@@ -53,6 +48,35 @@ void tavrinview::_Intake(BMessage* message)
     }
 
     _TakeData(message);
+}
+
+void tavrinview::_OpenRefs(BMessage* message)
+{
+    // The first reference that gives an image is the one shown. When none
+    // does, the view keeps its picture and says why the first one failed.
+    entry_ref ref;
+    std::string firstName, firstWhy;
+    int32 failed = 0;
+    for (int32 i = 0; message->FindRef("refs", i, &ref) == B_OK; i++) {
+        std::string why;
+        if (load(ref, &why) == B_OK)
+            return;
+        if (failed++ == 0) {
+            firstName = ref.name ? ref.name : "";
+            firstWhy = why;
+        }
+    }
+    if (failed == 0)
+        return;
+    std::string text = "Cannot open " + firstName + ": " + firstWhy;
+    if (failed > 1)
+        text += " (nor " + std::to_string(failed - 1) +
+                (failed == 2 ? " other file)" : " other files)");
+    text += ".";
+    fprintf(stderr, "tavrin: %s\n", text.c_str());
+    BAlert* alert = new BAlert("Open failed", text.c_str(), "OK", nullptr, nullptr,
+                               B_WIDTH_AS_USUAL, B_STOP_ALERT);
+    alert->Go(nullptr);
 }
 
 namespace {
@@ -193,14 +217,15 @@ bool tavrinview::_NewImage(int32 w, int32 h)
     droppos.Set(0, 0);
     pic.Set(0, 0, w - 1, h - 1);
     // A new bitmap is black and transparent throughout.
-    image = new BBitmap(pic, B_RGB32, false, false);
-    if (!image->IsValid()) {
-        delete image;
-        image = nullptr;
+    BBitmap* fresh = new BBitmap(pic, B_RGB32, false, false);
+    if (!fresh->IsValid()) {
+        delete fresh;
         redraw(true);
         return false;
     }
+    _Replace(fresh);
     strcpy(title, "no title");
+    docname = "untitled";
     return true;
 }
 
@@ -208,6 +233,8 @@ void tavrinview::_PasteRows(const uint8* rows, int64 w, int64 h, int64 rowBytes,
 {
     // Whatever set droppos, a position past the checks pastes nothing.
     if (!usable_drop_position(droppos)) {
+        if (created)
+            _HistoryChanged();
         redraw(created);
         return;
     }
@@ -225,6 +252,10 @@ void tavrinview::_PasteRows(const uint8* rows, int64 w, int64 h, int64 rowBytes,
     int64 right = std::min<int64>({w - 1, (int64)area.right - ox, imageWidth - 1 - ox});
     int64 bottom = std::min<int64>({h - 1, (int64)area.bottom - oy, imageRows - 1 - oy});
     bool pasted = left <= right && top <= bottom;
+    // The picture before the paste is kept for Undo; without memory for
+    // that, nothing is pasted.
+    if (pasted && !created && !_Remember(true).source)
+        return;
     if (pasted) {
         // Written straight into the pixels: the bitmap is told when done, so
         // that what the view keeps of it (a reduced copy) is made again.
@@ -236,6 +267,8 @@ void tavrinview::_PasteRows(const uint8* rows, int64 w, int64 h, int64 rowBytes,
         }
         image->UnlockBits();
     }
+    if (created || pasted)
+        _HistoryChanged();
     if (created) {
         redraw(true);
     } else if (pasted) {

@@ -6,9 +6,11 @@
 #include <Screen.h>
 #include <Window.h>
 
+#include "io/savename.h"
 #include "view/tavrinview.h"
 
 #include <cstdio>
+#include <ctime>
 
 void tavrinview::capture()
 {
@@ -44,8 +46,9 @@ void tavrinview::capture()
         return;
     }
 
-    delete image;
     pic = shot->Bounds();
-    image = shot;
+    _Replace(shot);
+    docname = capture_name(time(nullptr));
     redraw(true);
+    _HistoryChanged();
 }

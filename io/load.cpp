@@ -1,6 +1,7 @@
 #include "view/tavrinview.h"
 
 #include <BitmapStream.h>
+#include <Entry.h>
 #include <File.h>
 #include <LongWork.h>
 #include <Node.h>
@@ -10,6 +11,7 @@
 #include "app/tavrin.h"
 #include "io/card.h"
 #include "io/convert.h"
+#include "io/load.h"
 
 #include <cstdio>
 #include <cstring>
@@ -50,17 +52,49 @@ int tavrinview::utf8chr(char* s, int n, char* out)
     return utf8_char(s, n, out);
 }
 
-void tavrinview::load(entry_ref& ref)
+const char* open_failure_text(status_t status)
 {
-    delete image;
-    image = nullptr;
+    switch (status) {
+    case B_IS_A_DIRECTORY:
+        return "is a folder";
+    case B_NOT_SUPPORTED:
+        return "is not a regular file";
+    case B_ENTRY_NOT_FOUND:
+        return "does not exist";
+    case B_PERMISSION_DENIED:
+        return "cannot be read (permission denied)";
+    case B_NO_TRANSLATOR:
+        return "no installed translator reads it";
+    case B_NO_MEMORY:
+        // The decoders refuse a picture whose pixels would pass their limit
+        // with this code, before they allocate anything.
+        return "is larger than the 1 GiB picture limit";
+    case B_BAD_TYPE:
+        return "its picture has a colour format the program cannot show";
+    case B_BAD_DATA:
+    case B_ILLEGAL_DATA:
+    case B_BAD_VALUE:
+    case B_ERROR:
+        return "the picture in it is damaged or cut short";
+    default:
+        return status_text(status);
+    }
+}
 
+status_t tavrinview::load(entry_ref& ref, std::string* why)
+{
     // Only a regular file loads. A FIFO, socket, device or folder is a file
     // that yields nothing: reading one may wait for ever or never end.
     BNode node(&ref);
-    if (!node.IsFile()) {
-        redraw(true);
-        return;
+    status_t status = node.InitCheck();
+    if (status == B_OK && !node.IsFile()) {
+        BEntry entry(&ref);
+        status = entry.IsDirectory() ? (status_t)B_IS_A_DIRECTORY : (status_t)B_NOT_SUPPORTED;
+    }
+    if (status != B_OK) {
+        if (why)
+            *why = open_failure_text(status);
+        return status;
     }
     std::string firstname, lastname, zip, address;
     uint32 found = 0;
@@ -73,36 +107,63 @@ void tavrinview::load(entry_ref& ref)
     if (read_attribute(node, "META:address", &address))
         found |= 0x8;
 
+    BBitmap* decoded = nullptr;
     if (found) {
         // An address card; the document name stays as it was.
-        image = draw_card(firstname.c_str(), lastname.c_str(), zip.c_str(), address.c_str());
+        decoded = draw_card(firstname.c_str(), lastname.c_str(), zip.c_str(), address.c_str());
+        status = decoded ? B_OK : B_NO_MEMORY;
     } else {
         BFile file(&ref, B_READ_ONLY);
-        snprintf(title, sizeof(title), "%s", ref.name ? ref.name : "");
+        status = file.InitCheck();
+        off_t size = 0;
+        if (status == B_OK && file.GetSize(&size) == B_OK && size == 0) {
+            if (why)
+                *why = "is empty";
+            return B_NO_TRANSLATOR;
+        }
         // Decoding a large picture takes a while: it runs off the GUI thread
         // while this window waits, and the window shows how far the
         // translator has read.
         BPrivate::WatchedIO watched(&file);
-        BBitmap* decoded = nullptr;
-        BPrivate::run_long_work(
-            [&]() -> status_t {
-                BBitmapStream stream;
-                // The name may have been given to something else since the
-                // node was looked at; the file opened is checked again.
-                if (!tr || !file.IsFile())
-                    return B_NO_INIT;
-                status_t status = tr->Translate(&watched, nullptr, nullptr, &stream,
-                                                B_TRANSLATOR_BITMAP, 0, nullptr);
-                if (status == B_OK)
-                    status = stream.DetachBitmap(&decoded);
-                // Every later pixel copy takes 32-bit words: convert anything
-                // else now.
-                if (status == B_OK)
-                    decoded = make_copyable(decoded);
-                return status;
-            },
-            [&]() { return watched.Fraction(); });
-        image = decoded;
+        if (status == B_OK) {
+            status = BPrivate::run_long_work(
+                [&]() -> status_t {
+                    BBitmapStream stream;
+                    // The name may have been given to something else since
+                    // the node was looked at; the file opened is checked again.
+                    if (!tr)
+                        return B_NO_INIT;
+                    if (!file.IsFile())
+                        return B_NOT_SUPPORTED;
+                    status_t result = tr->Translate(&watched, nullptr, nullptr, &stream,
+                                                    B_TRANSLATOR_BITMAP, 0, nullptr);
+                    if (result == B_OK)
+                        result = stream.DetachBitmap(&decoded);
+                    // Every later pixel copy takes 32-bit words: convert
+                    // anything else now.
+                    if (result == B_OK)
+                        decoded = make_copyable(decoded);
+                    if (result == B_OK && !decoded)
+                        result = B_BAD_TYPE;
+                    return result;
+                },
+                [&]() { return watched.Fraction(); });
+        }
+        if (status != B_OK) {
+            delete decoded;
+            decoded = nullptr;
+        }
     }
+    if (!decoded) {
+        if (why)
+            *why = open_failure_text(status);
+        return status;
+    }
+    _Replace(decoded);
+    if (!found)
+        snprintf(title, sizeof(title), "%s", ref.name ? ref.name : "");
+    docname = ref.name ? ref.name : "";
     redraw(true);
+    _HistoryChanged();
+    return B_OK;
 }

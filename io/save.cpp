@@ -3,14 +3,19 @@
 #include <Alert.h>
 #include <AppFileInfo.h>
 #include <BitmapStream.h>
+#include <Directory.h>
+#include <Invoker.h>
 #include <LongWork.h>
 #include <PathUtils.h>
 #include <ReplacementFile.h>
 #include <TranslatorRoster.h>
 
 #include "app/tavrin.h"
+#include "io/savename.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
+#include "window/codes.h"
+#include "window/tavrinwindow.h"
 
 #include <cstdio>
 #include <cstring>
@@ -91,8 +96,14 @@ void tavrinview::save(entry_ref& dir, char* name)
     BBitmapStream stream(image);
     status_t status = write_translated(dir, name, &stream, 0, record->type, record->MIME);
     stream.DetachBitmap(&image);
-    if (status == B_OK)
+    if (status == B_OK) {
+        if (lastformat != format_no) {
+            lastformat = format_no;
+            if (auto* window = dynamic_cast<tavrinwindow*>(Window()))
+                window->updatemenus();
+        }
         return;
+    }
     // The one failure that is shown: the user believes the picture is safe
     // and may quit next.
     const char* reason = save_failure_text(status);
@@ -118,4 +129,94 @@ void tavrinview::select_trans(const char* mime, ulong* id, ulong* type)
     }
     *id = 0;
     *type = 0;
+}
+
+int16 tavrinview::savingformat() const
+{
+    if (format_at(lastformat))
+        return lastformat;
+    for (int32 i = 0; i < trc; i++) {
+        if (strcmp(format_at(i)->MIME, "image/png") == 0)
+            return (int16)i;
+    }
+    return 0;
+}
+
+namespace {
+
+// Asks a question about saving with buttons; the answer comes back to the
+// view as kSaveChoice with the choice's fields and "which".
+void ask(BHandler* view, const std::string& question, const char* first, const char* second,
+         const char* third, BMessage* choice)
+{
+    BAlert* alert = new BAlert("Save as", question.c_str(), first, second, third, B_WIDTH_AS_USUAL,
+                               B_WARNING_ALERT);
+    alert->Go(new BInvoker(choice, view));
+}
+
+} // namespace
+
+void tavrinview::_SaveNamed(entry_ref& dir, const char* name)
+{
+    s_fmt* record = format_at(format_no);
+    if (!record || !name)
+        return;
+    std::string fixed;
+    switch (fit_name(name, record->MIME, &fixed)) {
+    case kNameFits:
+        save(dir, const_cast<char*>(name));
+        break;
+    case kNameGetsOne:
+        _SaveMadeName(dir, fixed);
+        break;
+    case kNameOtherFormat: {
+        BMessage* choice = new BMessage(kSaveChoice);
+        choice->AddRef("directory", &dir);
+        choice->AddString("name", name);
+        choice->AddString("fixed", fixed.c_str());
+        choice->AddInt16("format_no", format_no);
+        std::string change = "Change to ." + fixed.substr(fixed.rfind('.') + 1);
+        ask(this, "Save as " + format_word(record->MIME) + " under " + name + "?", "Save",
+            change.c_str(), "Cancel", choice);
+        break;
+    }
+    }
+}
+
+void tavrinview::_SaveMadeName(entry_ref& dir, const std::string& made)
+{
+    // The panel asked before replacing the name typed, not this one.
+    BDirectory folder(&dir);
+    BEntry existing(&folder, made.c_str());
+    if (!existing.Exists()) {
+        save(dir, const_cast<char*>(made.c_str()));
+        return;
+    }
+    BMessage* choice = new BMessage(kSaveChoice);
+    choice->AddRef("directory", &dir);
+    choice->AddString("name", made.c_str());
+    choice->AddInt16("format_no", format_no);
+    ask(this, made + " already exists. Replace it?", "Replace", "Cancel", nullptr, choice);
+}
+
+void tavrinview::_SaveChoice(BMessage* message)
+{
+    // Button 0 saves under the name asked about; button 1 of the question
+    // about another format's extension saves under the format's own.
+    entry_ref directory;
+    const char* name;
+    const char* fixed = nullptr;
+    int32 which = -1;
+    int16 number;
+    if (message->FindRef("directory", &directory) != B_OK ||
+        message->FindString("name", &name) != B_OK ||
+        message->FindInt16("format_no", &number) != B_OK ||
+        message->FindInt32("which", &which) != B_OK || !format_at(number))
+        return;
+    message->FindString("fixed", &fixed);
+    format_no = number;
+    if (which == 0)
+        save(directory, const_cast<char*>(name));
+    else if (which == 1 && fixed)
+        _SaveMadeName(directory, fixed);
 }

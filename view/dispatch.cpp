@@ -6,10 +6,12 @@
 #include <Window.h>
 
 #include "app/openconfig.h"
+#include "io/savename.h"
 #include "window/catalogue.h"
 #include "window/codes.h"
 
 #include <cmath>
+#include <string>
 
 BPoint droppos(0, 0);
 
@@ -69,25 +71,34 @@ void tavrinview::MessageReceived(BMessage* message)
     case kClose:
         if (!image)
             break;
-        delete image;
-        image = nullptr;
+        _Replace(nullptr);
         redraw(true);
+        _HistoryChanged();
         break;
 
+    case kUndo:
+        undo();
+        break;
+
+    case kRedo:
+        redo();
+        break;
+
+    case kSave:
     case kSaveAs: {
         if (!image || panel)
             break;
-        int16 number;
-        if (message->FindInt16("format_no", &number) == B_OK) {
-            if (!format_at(number))
-                break;
-            format_no = number;
-        }
-        s_fmt* record = format_at(format_no);
+        int16 number = message->what == kSave ? savingformat() : format_no;
+        if (message->what == kSaveAs && message->FindInt16("format_no", &number) == B_OK &&
+            !format_at(number))
+            break;
+        s_fmt* record = format_at(number);
         if (!record)
             break;
+        format_no = number;
         panel = make_panel(B_SAVE_PANEL);
         panel->Window()->SetTitle(record->name);
+        panel->SetSaveText(proposed_name(docname.empty() ? title : docname, record->MIME).c_str());
         panel->Show();
         break;
     }
@@ -97,11 +108,15 @@ void tavrinview::MessageReceived(BMessage* message)
         const char* name;
         if (message->FindRef("directory", &directory) == B_OK &&
             message->FindString("name", &name) == B_OK) {
-            save(directory, const_cast<char*>(name));
+            _SaveNamed(directory, name);
         }
         _ForgetPanel();
         break;
     }
+
+    case kSaveChoice:
+        _SaveChoice(message);
+        break;
 
     case B_CANCEL:
         _ForgetPanel();

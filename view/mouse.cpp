@@ -138,18 +138,8 @@ void tavrinview::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMe
 void tavrinview::MouseUp(BPoint where)
 {
     cursel.rect = normalised(cursel.rect);
-    if (mousemode == kGestureCrop && _ClipSelection()) {
-        // The rows of the selection move down within the picture's own
-        // memory, and the rest of it is given back: a crop needs no second
-        // picture, and costs about one pass over the pixels it keeps.
-        if (image->CropTo(cursel.rect) != B_OK) {
-            mousemode = kGestureNone;
-            return;
-        }
-        cursel.visible = false;
-        keepzoom = true;
-        redraw(true);
-    }
+    if (mousemode == kGestureCrop)
+        crop();
     mousemode = kGestureNone;
 }
 

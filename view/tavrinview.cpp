@@ -18,7 +18,8 @@ tavrinview::tavrinview(BRect frame)
     : BView(frame, "tavrinview", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_PULSE_NEEDED), image(nullptr),
       dragbitmap(nullptr), panel(nullptr), mousemode(kGestureNone),
       anchor(0, 0), oldsel{false, BRect(0, 0, -1, -1)}, cursel{false, BRect(0, 0, -1, -1)},
-      format_no(0), fitting(false), keepzoom(false)
+      format_no(0), fitting(false), keepzoom(false), origin{nullptr, BRect()}, originof(nullptr),
+      lastformat(-1)
 {
     strcpy(title, kDefaultTitle);
 }

@@ -5,8 +5,10 @@
 #include <Entry.h>
 #include <View.h>
 
+#include "view/history.h"
 #include "view/selection.h"
 
+#include <string>
 #include <vector>
 
 class BFilePanel;
@@ -51,8 +53,10 @@ public:
     BMessage* ddmessage();
     void ddcopy(BMessage* message);
 
-    // Replaces the image with a file: a picture, or a Person file's address card.
-    void load(entry_ref& ref);
+    // Replaces the image with a file: a picture, or a Person file's address
+    // card. When the file gives no image the view keeps what it showed and
+    // why receives the reason, a phrase that follows the file's name.
+    status_t load(entry_ref& ref, std::string* why = nullptr);
     // Writes the whole image in catalogue format format_no as name in dir.
     void save(entry_ref& dir, char* name);
     // The translator and type code of the first catalogue format with this MIME type.
@@ -75,6 +79,15 @@ public:
     void fitzoom();
     float zoom() const { return PixelScale(); }
 
+    // Edit > Undo and Redo: the picture before (or after) the last change.
+    void undo();
+    void redo();
+
+    // The keyboard: scrolling, the selection and the crop to it.
+    void KeyDown(const char* bytes, int32 numBytes) override;
+    // Crops the image to the selection shown, as a change that can be undone.
+    void crop();
+
     // File > Capture: the whole screen the window stands on becomes the image.
     void capture();
     // File > Print: the whole image stretched over one printed page.
@@ -94,8 +107,46 @@ public:
     bool fitting;
     // The next redraw(true) keeps the zoom: the picture was cropped, not replaced.
     bool keepzoom;
+    // What the picture was before each change.
+    history changes;
+    // The part of a bitmap the history holds that the image is a copy of, as
+    // long as it is one (a crop, an undo): only while image is still
+    // originof, the bitmap made from it.
+    s_picture origin;
+    const BBitmap* originof;
+    // The format of File > Save as ... (Ctrl+S): the last one used, PNG at first.
+    int16 lastformat;
+    int16 savingformat() const;
+    // What the Save panel proposes, before the format's extension: the
+    // file's name, or capture-YYYY-MM-DD-HHMMSS.png; empty: title.
+    std::string docname;
 
 private:
+    // The state the view shows now, for the history. The image goes with it
+    // unless keepimage; the history then holds a copy.
+    s_step _Now(bool keepimage);
+    // Records the state before a change; returns the picture recorded, which
+    // has no source when there is no memory to keep the image.
+    s_picture _Remember(bool keepimage);
+    // A change that replaces the image (open, capture, drop, close).
+    void _Replace(BBitmap* fresh);
+    void _Restore(s_step& step);
+    // Keeps the history in its budget after a change, and the Edit menu up
+    // to date.
+    void _HistoryChanged(bool changed = true);
+    // Arrow keys, Page Up/Down, Home and End.
+    void _ScrollKey(char key);
+    // Shift and the arrows: the selection's right-bottom corner by step pixels.
+    void _GrowSelection(char key, int32 step);
+    // Saves under name, with the format's extension added when it has none,
+    // and asks first when it names another format.
+    void _SaveNamed(entry_ref& dir, const char* name);
+    // Saves under a name the program made, asking before it replaces a file.
+    void _SaveMadeName(entry_ref& dir, const std::string& made);
+    // The answer to one of those questions.
+    void _SaveChoice(BMessage* message);
+    // Opens the files of a B_SIMPLE_DATA message; the first that loads wins.
+    void _OpenRefs(BMessage* message);
     void _Intake(BMessage* message);
     void _TakeData(BMessage* message);
     // A black w x h image for dropped data on an empty view; false (and the

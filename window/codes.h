@@ -12,7 +12,12 @@ enum {
     kFitToWindow = 'vfit',
     kActualSize = 'vact',
     kZoomIn = 'vzin',
-    kZoomOut = 'vzou'
+    kZoomOut = 'vzou',
+    kSave = 'fisv',
+    kUndo = 'edun',
+    kRedo = 'edre',
+    // The answer of the alert that asks about a name of another format.
+    kSaveChoice = 'fisq'
 };
 
 #endif

@@ -10,13 +10,32 @@
 #include "window/codes.h"
 #include "window/tavrinwindow.h"
 
+#include <string>
+
 namespace {
 
-BMenuItem* command_item(const char* label, uint32 what, BHandler* target, char shortcut = 0)
+// An item with its shortcut: Ctrl and the character, Shift with B_SHIFT_KEY.
+BMenuItem* command_item(const char* label, uint32 what, BHandler* target, char shortcut = 0,
+                        uint32 modifiers = 0)
 {
-    BMenuItem* item = new BMenuItem(label, new BMessage(what), shortcut);
+    BMenuItem* item = new BMenuItem(label, new BMessage(what), shortcut, modifiers);
     item->SetTarget(target);
     return item;
+}
+
+// The label of File > Save as in the last format used; "Save" when no
+// translator writes anything.
+std::string quick_save_label(int16 format)
+{
+    s_fmt* record = format_at(format);
+    return record ? std::string("Save as ") + record->name : std::string("Save");
+}
+
+void set_enabled(BMenuItem* item, bool enabled)
+{
+    // Each change rebuilds the platform's menus: only real ones are made.
+    if (item && item->IsEnabled() != enabled)
+        item->SetEnabled(enabled);
 }
 
 BMenuItem* format_item(const char* label, uint32 what, int16 index, BHandler* target)
@@ -36,18 +55,26 @@ void tavrinwindow::setupmenus()
                                  B_ITEMS_IN_ROW, true);
 
     BMenu* file = new BMenu("File", B_ITEMS_IN_COLUMN);
-    file->AddItem(command_item("Open", kOpen, view));
-    file->AddItem(command_item("Close", kClose, view));
+    file->AddItem(command_item("Open", kOpen, view, 'O'));
+    file->AddItem(command_item("Close", kClose, view, 'W'));
+    file->AddItem(command_item(quick_save_label(view->savingformat()).c_str(), kSave, view, 'S'));
 
     BMenu* saveAs = new BMenu("Save as", B_ITEMS_IN_COLUMN);
     for (int32 i = 0; i < trc; i++)
         saveAs->AddItem(format_item(format_at(i)->name, kSaveAs, (int16)i, view));
-    file->AddItem(saveAs);
+    BMenuItem* saveAsItem = new BMenuItem(saveAs);
+    saveAsItem->SetShortcut('S', B_SHIFT_KEY);
+    file->AddItem(saveAsItem);
 
-    file->AddItem(command_item("Capture", kCapture, view));
-    file->AddItem(command_item("Print", kPrint, view));
-    file->AddItem(command_item("About", B_ABOUT_REQUESTED, be_app));
-    file->AddItem(command_item("Quit", B_QUIT_REQUESTED, be_app));
+    // Print Screen captures too while the window has the keyboard.
+    BMenuItem* capture = command_item("Capture", kCapture, view, 'C', B_SHIFT_KEY);
+    capture->SetFunctionKey(B_PRINT_KEY);
+    file->AddItem(capture);
+    file->AddItem(command_item("Print", kPrint, view, 'P'));
+    BMenuItem* about = command_item("About", B_ABOUT_REQUESTED, be_app);
+    about->SetFunctionKey(B_F1_KEY);
+    file->AddItem(about);
+    file->AddItem(command_item("Quit", B_QUIT_REQUESTED, be_app, 'Q'));
     bar->AddItem(file);
 
     BMenu* zoom = new BMenu("View", B_ITEMS_IN_COLUMN);
@@ -56,6 +83,12 @@ void tavrinwindow::setupmenus()
     zoom->AddItem(command_item("Zoom in", kZoomIn, view, '+'));
     zoom->AddItem(command_item("Zoom out", kZoomOut, view, '-'));
     bar->AddItem(zoom);
+
+    // Ctrl+Y redoes too; the view takes that key (a menu item has one).
+    BMenu* edit = new BMenu("Edit", B_ITEMS_IN_COLUMN);
+    edit->AddItem(command_item("Undo", kUndo, view, 'Z'));
+    edit->AddItem(command_item("Redo", kRedo, view, 'Z', B_SHIFT_KEY));
+    bar->AddItem(edit);
 
     // Only formats whose translator has a settings panel get a Config item;
     // the probe's view is thrown away at once.
@@ -72,4 +105,20 @@ void tavrinwindow::setupmenus()
     bar->AddItem(config);
 
     AddChild(bar);
+    updatemenus();
+}
+
+void tavrinwindow::updatemenus()
+{
+    BMenuBar* bar = KeyMenuBar();
+    if (!bar)
+        return;
+    set_enabled(bar->FindItem(kUndo), view->changes.canundo());
+    set_enabled(bar->FindItem(kRedo), view->changes.canredo());
+    if (BMenuItem* save = bar->FindItem(kSave)) {
+        set_enabled(save, format_at(view->savingformat()) != nullptr);
+        std::string label = quick_save_label(view->savingformat());
+        if (label != save->Label())
+            save->SetLabel(label.c_str());
+    }
 }

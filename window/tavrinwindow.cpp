@@ -62,6 +62,8 @@ tavrinwindow::tavrinwindow(BRect frame)
     FrameResized(W, H);
     resizeview(0, 0);
     Show();
+    // The keys go to the view: scrolling, the selection, the crop.
+    view->MakeFocus();
     SetPulseRate(100000);
 }
 

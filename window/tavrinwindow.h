@@ -20,6 +20,9 @@ public:
     void ScreenChanged(BRect screenFrame, color_space depth) override;
 
     void setupmenus();
+    // The one place that decides what the menus offer: Undo and Redo
+    // enabled when there is a step, File > Save as in the last format used.
+    void updatemenus();
     void get_translator_for_output();
     // Fits the window to a view of w by h (0 picks the default size).
     void resizeview(int w, int h);

@@ -19,6 +19,12 @@ public:
     virtual void SetMarked(bool mark);
     virtual void SetShortcut(char shortcut, uint32 modifiers);
 
+    // A kit extra: a function key (B_F1_KEY ... B_F12_KEY, B_PRINT_KEY) as a
+    // further shortcut of the item. No command key is implied: modifiers are
+    // the keys held with it. 0 takes it away.
+    void SetFunctionKey(int32 key, uint32 modifiers = 0);
+    int32 FunctionKey(uint32* modifiers = nullptr) const;
+
     const char* Label() const;
     bool IsEnabled() const;
     bool IsMarked() const;
@@ -36,6 +42,8 @@ private:
     BMenu* fSuper;
     char fShortcut;
     uint32 fModifiers;
+    int32 fFunctionKey;
+    uint32 fFunctionModifiers;
     bool fEnabled;
     bool fMarked;
     void* fAction; // the platform's action, owned by the menu's widget

@@ -31,6 +31,10 @@ public:
     status_t AddTranslators(const char* path = nullptr);
     status_t AddTranslator(BTranslator* translator);
 
+    // When no translator takes the source: B_NO_TRANSLATOR, or the error of
+    // a translator that knew the format but refused this source (B_NO_MEMORY
+    // for a picture past the size limit, B_ILLEGAL_DATA for a damaged one).
+    // So do GetTranslators and Translate without a translator.
     virtual status_t Identify(BPositionIO* source, BMessage* ioExtension, translator_info* _info,
                               uint32 hintType = 0, const char* hintMIME = nullptr,
                               uint32 wantType = 0);

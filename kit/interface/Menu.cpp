@@ -8,9 +8,12 @@
 #include "ViewPrivate.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 
 #include <cstring>
 #include <vector>
@@ -52,12 +55,76 @@ QList<QKeySequence> shortcut_keys(char shortcut, uint32 modifiers)
     return keys;
 }
 
+// A function key as the platform's key, with the modifiers held with it.
+QKeySequence function_key(int32 key, uint32 modifiers)
+{
+    int qt = 0;
+    if (key >= B_F1_KEY && key <= B_F12_KEY)
+        qt = Qt::Key_F1 + (key - B_F1_KEY);
+    else if (key == B_PRINT_KEY)
+        qt = Qt::Key_Print;
+    else if (key == B_SCROLL_KEY)
+        qt = Qt::Key_ScrollLock;
+    else if (key == B_PAUSE_KEY)
+        qt = Qt::Key_Pause;
+    else
+        return QKeySequence();
+    int held = 0;
+    if (modifiers & B_SHIFT_KEY)
+        held |= Qt::SHIFT;
+    if (modifiers & (B_COMMAND_KEY | B_CONTROL_KEY))
+        held |= Qt::CTRL;
+    if (modifiers & B_OPTION_KEY)
+        held |= Qt::META;
+    return QKeySequence(qt | held);
+}
+
+// Every shortcut of an item: its character's, then its function key's.
+QList<QKeySequence> item_keys(BMenuItem* item)
+{
+    QList<QKeySequence> keys;
+    uint32 modifiers = 0;
+    if (char shortcut = item->Shortcut(&modifiers))
+        keys << shortcut_keys(shortcut, modifiers);
+    if (int32 key = item->FunctionKey(&modifiers)) {
+        QKeySequence sequence = function_key(key, modifiers);
+        if (!sequence.isEmpty())
+            keys << sequence;
+    }
+    return keys;
+}
+
+// Opens menu as the user would reach it: the bar's menu, and each submenu
+// on the way down.
+void open_menu(QMenu* menu)
+{
+    std::vector<QMenu*> chain;
+    QWidget* widget = menu;
+    while (auto* step = qobject_cast<QMenu*>(widget)) {
+        chain.push_back(step);
+        widget = step->parentWidget();
+    }
+    auto* bar = qobject_cast<QMenuBar*>(widget);
+    if (!bar || chain.empty())
+        return;
+    bar->setActiveAction(chain.back()->menuAction());
+    for (size_t i = chain.size() - 1; i > 0; i--)
+        chain[i]->setActiveAction(chain[i - 1]->menuAction());
+}
+
 QAction* make_action(QWidget* parent, BMenuItem* item)
 {
     if (BMenu* submenu = item->Submenu()) {
         auto* qmenu = new QMenu(QString::fromUtf8(item->Label()), parent);
         fill_native(qmenu, submenu);
         qmenu->setEnabled(item->IsEnabled() && submenu->IsEnabled());
+        // A submenu's shortcut opens it.
+        QList<QKeySequence> keys = item_keys(item);
+        if (!keys.isEmpty()) {
+            qmenu->menuAction()->setShortcuts(keys);
+            QObject::connect(qmenu->menuAction(), &QAction::triggered, qmenu,
+                             [qmenu]() { open_menu(qmenu); });
+        }
         return qmenu->menuAction();
     }
     // Labels are shown as they are: no '&' accelerators.
@@ -66,9 +133,7 @@ QAction* make_action(QWidget* parent, BMenuItem* item)
     action->setEnabled(item->IsEnabled());
     action->setCheckable(item->IsMarked());
     action->setChecked(item->IsMarked());
-    uint32 modifiers = 0;
-    if (char shortcut = item->Shortcut(&modifiers))
-        action->setShortcuts(shortcut_keys(shortcut, modifiers));
+    action->setShortcuts(item_keys(item));
     QObject::connect(action, &QAction::triggered, action, [item]() { item->Invoke(); });
     return action;
 }
@@ -86,6 +151,65 @@ void fill_native(QWidget* native, BMenu* menu)
         native->addAction(make_action(native, item));
     }
 }
+
+// F10, and Alt pressed and let go alone, open a window's menu bar, as in
+// other Linux programs; the arrow keys then move through it. Where the
+// platform's style does Alt itself, only F10 is added.
+class MenuKeys : public QObject
+{
+public:
+    explicit MenuKeys(QMenuBar* bar) : QObject(bar), fBar(bar) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || widget->window() != fBar->window() || !fBar->isVisible() ||
+            QApplication::activePopupWidget())
+            return false;
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            fAltAlone = key->key() == Qt::Key_Alt && key->modifiers() == Qt::AltModifier;
+            if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::NoModifier) {
+                _Open();
+                return true;
+            }
+            break;
+        }
+        case QEvent::KeyRelease: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Alt && fAltAlone && !key->isAutoRepeat()) {
+                fAltAlone = false;
+                if (!fBar->style()->styleHint(QStyle::SH_MenuBar_AltKeyNavigation, nullptr, fBar))
+                    _Open();
+            }
+            break;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+            fAltAlone = false;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void _Open()
+    {
+        for (QAction* action : fBar->actions()) {
+            if (action->isEnabled() && action->isVisible()) {
+                fBar->setActiveAction(action);
+                return;
+            }
+        }
+    }
+
+    QMenuBar* fBar;
+    bool fAltAlone = false;
+};
 
 } // namespace
 } // namespace BPrivate
@@ -306,6 +430,7 @@ BMenuBar::BMenuBar(BRect frame, const char* name, uint32 resizingMode, menu_layo
         auto* bar = new QMenuBar(parent);
         bar->setNativeMenuBar(false);
         fMenuData->bar = bar;
+        qApp->installEventFilter(new BPrivate::MenuKeys(bar));
         BPrivate::fill_native(bar, this);
         bar->show();
         return bar;

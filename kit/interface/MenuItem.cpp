@@ -11,14 +11,14 @@
 
 BMenuItem::BMenuItem(const char* label, BMessage* message, char shortcut, uint32 modifiers)
     : BInvoker(message, nullptr), fLabel(strdup(label ? label : "")), fSubmenu(nullptr),
-      fSuper(nullptr), fShortcut(shortcut), fModifiers(modifiers), fEnabled(true), fMarked(false),
-      fAction(nullptr)
+      fSuper(nullptr), fShortcut(shortcut), fModifiers(modifiers), fFunctionKey(0),
+      fFunctionModifiers(0), fEnabled(true), fMarked(false), fAction(nullptr)
 {}
 
 BMenuItem::BMenuItem(BMenu* menu, BMessage* message)
     : BInvoker(message, nullptr), fLabel(strdup(menu && menu->Name() ? menu->Name() : "")),
-      fSubmenu(menu), fSuper(nullptr), fShortcut(0), fModifiers(0), fEnabled(true), fMarked(false),
-      fAction(nullptr)
+      fSubmenu(menu), fSuper(nullptr), fShortcut(0), fModifiers(0), fFunctionKey(0),
+      fFunctionModifiers(0), fEnabled(true), fMarked(false), fAction(nullptr)
 {}
 
 BMenuItem::~BMenuItem()
@@ -55,6 +55,19 @@ void BMenuItem::SetShortcut(char shortcut, uint32 modifiers)
 {
     fShortcut = shortcut;
     fModifiers = modifiers;
+}
+
+void BMenuItem::SetFunctionKey(int32 key, uint32 modifiers)
+{
+    fFunctionKey = key;
+    fFunctionModifiers = modifiers;
+}
+
+int32 BMenuItem::FunctionKey(uint32* modifiers) const
+{
+    if (modifiers)
+        *modifiers = fFunctionModifiers;
+    return fFunctionKey;
 }
 
 const char* BMenuItem::Label() const

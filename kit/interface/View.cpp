@@ -102,8 +102,15 @@ void BView::WindowActivated(bool active) {}
 
 void BView::MakeFocus(bool focus)
 {
-    if (fData->widget && focus)
+    if (!fData->widget)
+        return;
+    // Keys go to the focus view as B_KEY_DOWN and B_KEY_UP.
+    if (focus) {
+        fData->widget->setFocusPolicy(Qt::StrongFocus);
         fData->widget->setFocus();
+    } else if (fData->widget->hasFocus()) {
+        fData->widget->clearFocus();
+    }
 }
 
 void BView::AddChild(BView* child, BView* before)

@@ -13,6 +13,7 @@
 #include <QBackingStore>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -24,6 +25,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 namespace BPrivate {
 
@@ -65,6 +67,97 @@ uint32 convert_modifiers(Qt::KeyboardModifiers modifiers)
     if (modifiers & Qt::MetaModifier)
         result |= B_OPTION_KEY | B_LEFT_OPTION_KEY;
     return result;
+}
+
+namespace {
+
+// A key that is no character: its byte, and the BeOS keyboard's code for it.
+struct special_key
+{
+    int qt;
+    char byte;
+    int32 code;
+};
+
+const special_key kSpecialKeys[] = {
+    {Qt::Key_Escape, B_ESCAPE, 0x01},
+    {Qt::Key_Left, B_LEFT_ARROW, 0x61},
+    {Qt::Key_Right, B_RIGHT_ARROW, 0x63},
+    {Qt::Key_Up, B_UP_ARROW, 0x57},
+    {Qt::Key_Down, B_DOWN_ARROW, 0x62},
+    {Qt::Key_Home, B_HOME, 0x20},
+    {Qt::Key_End, B_END, 0x35},
+    {Qt::Key_PageUp, B_PAGE_UP, 0x21},
+    {Qt::Key_PageDown, B_PAGE_DOWN, 0x36},
+    {Qt::Key_Insert, B_INSERT, 0x1f},
+    {Qt::Key_Delete, B_DELETE, 0x34},
+    {Qt::Key_Return, B_RETURN, 0x47},
+    {Qt::Key_Enter, B_ENTER, 0x5b},
+    {Qt::Key_Backspace, B_BACKSPACE, 0x1e},
+    {Qt::Key_Tab, B_TAB, 0x26},
+    {Qt::Key_Backtab, B_TAB, 0x26},
+    {Qt::Key_Space, B_SPACE, 0x5e},
+    {Qt::Key_Print, B_FUNCTION_KEY, B_PRINT_KEY},
+    {Qt::Key_ScrollLock, B_FUNCTION_KEY, B_SCROLL_KEY},
+    {Qt::Key_Pause, B_FUNCTION_KEY, B_PAUSE_KEY},
+};
+
+} // namespace
+
+BMessage* key_message(uint32 what, const QKeyEvent* event)
+{
+    int key = event->key();
+    if (key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+        key == Qt::Key_Meta || key == Qt::Key_AltGr || key == Qt::Key_CapsLock ||
+        key == Qt::Key_NumLock || key == 0 || key == Qt::Key_unknown)
+        return nullptr;
+    uint32 keys = convert_modifiers(event->modifiers());
+    std::string bytes;
+    int32 code = 0;
+    char raw = 0;
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
+        bytes = B_FUNCTION_KEY;
+        code = B_F1_KEY + (key - Qt::Key_F1);
+    } else {
+        for (const special_key& special : kSpecialKeys) {
+            if (special.qt == key) {
+                bytes = special.byte;
+                code = special.code;
+                break;
+            }
+        }
+    }
+    if (!bytes.empty()) {
+        raw = bytes[0];
+    } else {
+        // A character key: raw_char is the key's own character, as without
+        // modifiers; Control and a letter give the control character, as on
+        // BeOS.
+        if (key >= Qt::Key_A && key <= Qt::Key_Z)
+            raw = char('a' + (key - Qt::Key_A));
+        else if (key > 0x20 && key < 0x7f)
+            raw = char(key);
+        if ((keys & B_CONTROL_KEY) && key >= Qt::Key_A && key <= Qt::Key_Z)
+            bytes = char(1 + (key - Qt::Key_A));
+        else
+            bytes = event->text().toStdString();
+        if (bytes.empty() && raw)
+            bytes = raw;
+        if (bytes.empty())
+            return nullptr;
+        if (!raw)
+            raw = bytes[0];
+    }
+    BMessage* message = new BMessage(what);
+    message->AddInt64("when", system_time());
+    message->AddInt32("modifiers", (int32)keys);
+    message->AddInt32("key", code);
+    message->AddInt32("raw_char", (uint8)raw);
+    message->AddInt8("byte", (int8)bytes[0]);
+    message->AddString("bytes", bytes.c_str());
+    if (event->isAutoRepeat())
+        message->AddInt32("be:key_repeat", 1);
+    return message;
 }
 
 namespace {
@@ -1022,6 +1115,22 @@ void ViewWidget::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     _Post(message);
+}
+
+void ViewWidget::keyPressEvent(QKeyEvent* event)
+{
+    if (BMessage* message = key_message(B_KEY_DOWN, event))
+        _Post(message);
+    event->accept();
+}
+
+void ViewWidget::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->isAutoRepeat())
+        return;
+    if (BMessage* message = key_message(B_KEY_UP, event))
+        _Post(message);
+    event->accept();
 }
 
 void ViewWidget::wheelEvent(QWheelEvent* event)

@@ -18,6 +18,8 @@
 
 class QPainter;
 
+class QKeyEvent;
+
 namespace BPrivate {
 
 // Where a view's drawing calls land: the view's backing store in its window,
@@ -209,6 +211,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -237,6 +241,12 @@ struct PointerState
 
 uint32 convert_buttons(Qt::MouseButtons buttons);
 uint32 convert_modifiers(Qt::KeyboardModifiers modifiers);
+// A key event as the B_KEY_DOWN or B_KEY_UP message that BeOS sends: "bytes"
+// (the UTF-8 character, or B_LEFT_ARROW, B_FUNCTION_KEY, ...), "byte",
+// "raw_char", "key" (the BeOS keyboard's code for the keys that are no
+// character; B_F1_KEY ... for function keys; 0 for others) and "modifiers".
+// Null for a modifier key alone.
+BMessage* key_message(uint32 what, const QKeyEvent* event);
 QColor to_qcolor(rgb_color color);
 QFont to_qfont(const BFont& font);
 QRect to_qrect(BRect rect);

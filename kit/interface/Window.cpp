@@ -166,6 +166,17 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
         }
         break;
     }
+    case B_KEY_DOWN:
+    case B_KEY_UP: {
+        const char* bytes = nullptr;
+        if (!view || message->FindString("bytes", &bytes) != B_OK)
+            break;
+        if (message->what == B_KEY_DOWN)
+            view->KeyDown(bytes, (int32)strlen(bytes));
+        else
+            view->KeyUp(bytes, (int32)strlen(bytes));
+        break;
+    }
     case B_PULSE:
         fWinData->pulsePending = false;
         for (size_t i = 0; i < fWinData->children.size(); i++)
@@ -543,7 +554,10 @@ BView* BWindow::FindView(BPoint point) const
 
 BView* BWindow::CurrentFocus() const
 {
-    return nullptr;
+    if (!fWinData->widget)
+        return nullptr;
+    auto* focus = dynamic_cast<BPrivate::ViewWidget*>(fWinData->widget->focusWidget());
+    return focus ? focus->View() : nullptr;
 }
 
 BMenuBar* BWindow::KeyMenuBar() const

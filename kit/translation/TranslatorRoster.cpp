@@ -308,6 +308,10 @@ status_t BTranslatorRoster::GetTranslators(BPositionIO* source, BMessage* ioExte
 
     Snapshot snapshot(fData);
     std::vector<translator_info> found;
+    // A translator that knows the format but refuses this source (a picture
+    // past the size limit, a damaged one) says why; that beats "no
+    // translator" when no other takes it.
+    status_t refusal = B_NO_TRANSLATOR;
     for (const RosterEntry& entry : snapshot.Entries()) {
         if (!can_write(entry.translator, wantType))
             continue;
@@ -315,14 +319,19 @@ status_t BTranslatorRoster::GetTranslators(BPositionIO* source, BMessage* ioExte
             return B_BAD_VALUE;
         translator_info info;
         memset(&info, 0, sizeof(info));
-        if (entry.translator->Identify(source, nullptr, ioExtension, &info, wantType) != B_OK)
+        status_t identified =
+            entry.translator->Identify(source, nullptr, ioExtension, &info, wantType);
+        if (identified != B_OK) {
+            if (refusal == B_NO_TRANSLATOR)
+                refusal = identified;
             continue;
+        }
         info.translator = entry.id;
         found.push_back(info);
     }
     source->Seek(0, SEEK_SET);
     if (found.empty())
-        return B_NO_TRANSLATOR;
+        return refusal;
 
     // Best quality x capability first. The hints only break ties: an answer
     // of the hinted type or MIME type goes before an equal one that is not;

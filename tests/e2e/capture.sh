@@ -7,11 +7,11 @@ PATTERN=$2
 . "$(dirname "$0")/xvfb.sh"
 start_xvfb || exit 1
 # Opens the File menu with the mouse (its title is at (18, 8) in the window)
-# and takes the fourth item, Capture, with the keyboard.
+# and takes the fifth item, Capture, with the keyboard.
 file_capture()
 {
     open_menu $pid 118 108
-    xdotool key Down Down Down Down Return
+    xdotool key Down Down Down Down Down Return
 }
 
 "$PATTERN" paint || fail "cannot paint the screen"

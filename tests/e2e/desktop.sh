@@ -135,7 +135,7 @@ frame_of "$main" >/dev/null
 seen=""
 for item in $(seq 12); do
     before=$(windows_of "$pid")
-    choose_item "$main" 100 "$item"
+    choose_item "$main" 145 "$item"
     panel=""
     for _ in $(seq 50); do
         for id in $(comm -13 <(echo "$before") <(windows_of "$pid")); do
@@ -211,7 +211,7 @@ check "the JPEG panel was among them" "$(echo "$seen" | grep -c JPEG_image)" 1
 # where it stood and fits the work area, border included.
 read -r x y _ _ < <(content_of "$main")
 check "window stands at its place" "$x $y" "100 100"
-choose_item "$main" 18 4
+choose_item "$main" 18 5
 main=$(wait_window "tavrin ver.0.00[1600x1000]" "$pid") || fail "no window titled with the capture"
 read -r x y _ _ < <(content_of "$main")
 check "the capture leaves the window in its place" "$x $y" "100 100"

@@ -22,7 +22,7 @@ check "window height" "$(echo "$info" | awk '/Height:/ {print $2}')" $((47 + 34 
 index=$("$CATALOGUE" | grep -n -x "PNG image" | cut -d: -f1)
 [ -n "$index" ] || fail "no PNG writer in the catalogue"
 open_menu $pid 118 108
-xdotool key Down Down Down Right
+xdotool key Down Down Down Down Right
 wait_menu $pid 2 || fail "no Save as submenu"
 for _ in $(seq 2 "$index"); do xdotool key Down; done
 xdotool key Return

@@ -53,7 +53,7 @@ for setting in "dpi 192 2" "factor 1.25 1.25" "dpi 144 1.5"; do
     read -r wx wy <<<"$(corner "$id")"
     # The File menu's title is at (18, 8) of the window, in its units.
     open_menu $pid $((wx + $(dev 18))) $((wy + $(dev 8)))
-    xdotool key Down Down Down Down Return
+    xdotool key Down Down Down Down Down Return
     id=$(wait_window "tavrin ver.0.00[2560x960]" $pid)
     check "$setting: capture has the screen's device size" "$(xdotool getwindowname "$id")" \
         "tavrin ver.0.00[2560x960]"
@@ -121,7 +121,7 @@ for monitor in "B 1400 1280 1" "A 100 0 2"; do
     wait_for '[ "$(corner "$id")" = "$x 100" ]'
     read -r wx wy <<<"$(corner "$id")"
     open_menu $pid $((wx + 18 * s)) $((wy + 8 * s))
-    xdotool key Down Down Down Down Return
+    xdotool key Down Down Down Down Down Return
     "$PATTERN" wait "$wx" $((wy + 20 * s)) 300 200 "$first" 0 5000 >/dev/null
     check "monitor $name's capture shows it pixel for pixel" $? 0
     check "capture on monitor $name" "$(xdotool getwindowname "$id")" "red.png[1280x960]"

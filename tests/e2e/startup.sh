@@ -28,7 +28,7 @@ check "File > Quit exit status" "$EXIT_STATUS" 0
 pid=$!
 id=$(wait_window "tavrin ver.0.00" "$pid") || fail "no window for the About test"
 open_menu $pid 118 108
-xdotool key Down Down Down Down Down Down Return
+xdotool key Down Down Down Down Down Down Down Return
 alert=""
 for _ in $(seq 50); do
     for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
@@ -48,7 +48,7 @@ wait_exit $pid
 check "quit after About" "$EXIT_STATUS" 0
 
 # Several documents: the first that loads is shown; a path naming nothing
-# leaves the empty window.
+# leaves the empty window and an alert that says so.
 work=$(mktemp -d)
 echo "no picture" >"$work/a.txt"
 convert -size 30x20 xc:red "PNG24:$work/b.png"
@@ -60,6 +60,11 @@ kill $pid; wait $pid 2>/dev/null
 "$TAVRIN" "$work/nothing-here.png" &
 pid=$!
 id=$(wait_window "tavrin ver.0.00" "$pid") || fail "no window for a missing file"
+alert=$(wait_window "Open failed" "$pid") || fail "no alert for a missing file"
+xdotool windowactivate --sync "$alert" 2>/dev/null
+wait_focus "$alert" || fail "the alert did not take the focus"
+xdotool key Return
+wait_gone "$alert" || fail "the alert stayed"
 # The window handles its messages in order: once it has opened and closed
 # a menu, it has handled the document too.
 open_menu $pid 118 108

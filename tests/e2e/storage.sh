@@ -39,7 +39,7 @@ save_as()
 {
     local pid=$1 path=$2 panel alert
     open_menu "$pid" 118 108
-    xdotool key Down Down Down Right
+    xdotool key Down Down Down Down Right
     wait_menu "$pid" 2 || return 1
     for _ in $(seq 2 "$index"); do xdotool key Down; done
     xdotool key Return

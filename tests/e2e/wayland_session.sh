@@ -162,7 +162,7 @@ file_menu()
     done
     wtype "${keys[@]}"
 }
-file_capture() { file_menu "$1" Down Down Down Down Return; }
+file_capture() { file_menu "$1" Down Down Down Down Down Return; }
 
 # Starts tavrin ($1: a name for its files) with the environment that
 # follows, and waits for its window.

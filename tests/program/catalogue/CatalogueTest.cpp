@@ -113,9 +113,11 @@ TEST_F(CatalogueTest, WithoutWritersTheMenusThatListFormatsAreEmpty)
     BMenuBar* bar = dynamic_cast<BMenuBar*>(window->FindView("menubar"));
     ASSERT_NE(bar, nullptr);
     BMenu* file = bar->SubmenuAt(0);
-    EXPECT_EQ(file->CountItems(), 7);
-    EXPECT_EQ(file->SubmenuAt(2)->CountItems(), 0);
-    EXPECT_EQ(bar->SubmenuAt(2)->CountItems(), 0);
+    EXPECT_EQ(file->CountItems(), 8);
+    EXPECT_EQ(file->SubmenuAt(3)->CountItems(), 0);
+    EXPECT_STREQ(file->ItemAt(2)->Label(), "Save");
+    EXPECT_FALSE(file->ItemAt(2)->IsEnabled());
+    EXPECT_EQ(bar->SubmenuAt(3)->CountItems(), 0);
     EXPECT_EQ(window->Frame(), BRect(100, 100, 300, 250));
 
     // Save as has no format to offer: nothing opens.

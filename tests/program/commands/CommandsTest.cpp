@@ -115,7 +115,7 @@ TEST_F(CommandsTest, MenusCarryTheCatalogueIndex)
 {
     BMenuBar* bar = dynamic_cast<BMenuBar*>(window->FindView("menubar"));
     ASSERT_NE(bar, nullptr);
-    BMenu* saveAs = bar->SubmenuAt(0)->SubmenuAt(2);
+    BMenu* saveAs = bar->SubmenuAt(0)->SubmenuAt(3);
     ASSERT_NE(saveAs, nullptr);
     ASSERT_EQ(saveAs->CountItems(), trc);
     for (int32 i = 0; i < trc; i++) {
@@ -128,7 +128,7 @@ TEST_F(CommandsTest, MenusCarryTheCatalogueIndex)
     }
 
     // Only formats whose translator has a settings panel; the index is the catalogue's.
-    BMenu* config = bar->SubmenuAt(2);
+    BMenu* config = bar->SubmenuAt(3);
     ASSERT_EQ(config->CountItems(), 5);
     for (int32 i = 0; i < config->CountItems(); i++) {
         int16 number = -1;

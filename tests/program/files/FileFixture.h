@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -36,9 +37,10 @@ protected:
 
     void TearDown() override
     {
-        // A failed save leaves its alert open; it goes with the test.
+        // A failed save or open leaves its alert open; it goes with the test.
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->isVisible() && widget->windowTitle() == "Save failed")
+            QString title = widget->windowTitle();
+            if (widget->isVisible() && (title == "Save failed" || title == "Open failed"))
                 widget->close();
         }
         BMessenger messenger(window);
@@ -48,6 +50,27 @@ protected:
     }
 
     void Settle() { settle_window(window); }
+
+    // The text of the alert with this title on screen, closing it; "" for none.
+    std::string TakeAlert(const char* title)
+    {
+        std::string text;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (!widget->isVisible() || widget->windowTitle() != title)
+                continue;
+            if (QLabel* label = widget->findChild<QLabel*>("text"))
+                text = label->text().toStdString();
+            widget->close();
+        }
+        run_until([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->isVisible() && widget->windowTitle() == title)
+                    return false;
+            }
+            return true;
+        });
+        return text;
+    }
 
     std::string Path(const char* name) { return folder.filePath(name).toStdString(); }
 

@@ -6,8 +6,12 @@
 
 #include "FileFixture.h"
 #include "Pixels.h"
+#include "window/codes.h"
 
 #include <QFile>
+
+#include <fstream>
+#include <sys/stat.h>
 
 #include <sys/xattr.h>
 
@@ -65,30 +69,110 @@ TEST_F(FileTest, APictureFileBecomesTheImageAndNamesTheWindow)
     EXPECT_EQ(view->image->ColorSpace() == B_RGB32 || view->image->ColorSpace() == B_RGBA32, true);
 }
 
-TEST_F(FileTest, AFileNoTranslatorReadsLeavesTheViewEmpty)
+// A PNG whose header claims width x height, with empty data.
+void write_png_header(const std::string& path, uint32 width, uint32 height)
 {
-    QFile text(QString::fromStdString(Path("notes.txt")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("just some words, no picture\n");
-    text.close();
+    std::string bytes("\x89PNG\r\n\x1a\n", 8);
+    auto chunk = [&bytes](const char* type, const std::string& data) {
+        std::string body = std::string(type, 4) + data;
+        uint32 crc = 0xffffffffu;
+        for (unsigned char byte : body) {
+            crc ^= byte;
+            for (int k = 0; k < 8; k++)
+                crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1)));
+        }
+        crc = ~crc;
+        for (int i = 0; i < 4; i++)
+            bytes.push_back((char)(data.size() >> (24 - 8 * i)));
+        bytes += body;
+        for (int i = 0; i < 4; i++)
+            bytes.push_back((char)(crc >> (24 - 8 * i)));
+    };
+    std::string header(13, '\0');
+    for (int i = 0; i < 4; i++) {
+        header[i] = (char)(width >> (24 - 8 * i));
+        header[4 + i] = (char)(height >> (24 - 8 * i));
+    }
+    header[8] = 8; // bits per sample
+    header[9] = 2; // RGB
+    chunk("IHDR", header);
+    chunk("IDAT", "");
+    chunk("IEND", "");
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST_F(FileTest, AFileThatGivesNoPictureKeepsTheOneShownAndSaysWhy)
+{
     QImage picture = Pattern(20, 10);
     ASSERT_TRUE(picture.save(QString::fromStdString(Path("sky.png"))));
+    std::ofstream(Path("noise.bin")) << "just some words, no picture\n";
+    std::ofstream(Path("empty.png"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("photos"));
+    ASSERT_EQ(mkfifo(Path("pipe.png").c_str(), 0600), 0);
+    write_png_header(Path("huge.png"), 65535, 65535);
+    QFile whole(QString::fromStdString(Path("sky.png")));
+    whole.open(QIODevice::ReadOnly);
+    std::ofstream(Path("cut.png")) << whole.read(whole.size() / 2).toStdString();
+
+    struct
+    {
+        std::vector<const char*> names;
+        const char* said;
+    } cases[] = {
+        {{"noise.bin"}, "Cannot open noise.bin: no installed translator reads it."},
+        {{"empty.png"}, "Cannot open empty.png: is empty."},
+        {{"photos"}, "Cannot open photos: is a folder."},
+        {{"pipe.png"}, "Cannot open pipe.png: is not a regular file."},
+        {{"huge.png"}, "Cannot open huge.png: is larger than the 1 GiB picture limit."},
+        {{"cut.png"}, "Cannot open cut.png: the picture in it is damaged or cut short."},
+        {{"missing.png"}, "Cannot open missing.png: does not exist."},
+        {{"noise.bin", "photos", "empty.png"},
+         "Cannot open noise.bin: no installed translator reads it (nor 2 other files)."},
+    };
     entry_ref ref = Ref("sky.png");
-    view->load(ref);
-    ASSERT_NE(view->image, nullptr);
+    ASSERT_EQ(view->load(ref), B_OK);
+    int32 steps = view->changes.count();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.names[0]);
+        BMessage refs(B_SIMPLE_DATA);
+        for (const char* name : c.names) {
+            entry_ref each = Ref(name);
+            refs.AddRef("refs", &each);
+        }
+        BMessenger(view).SendMessage(&refs);
+        Settle();
+        ASSERT_NE(view->image, nullptr);
+        EXPECT_EQ(difference(picture, view->image), 0);
+        EXPECT_STREQ(window->Title(), "sky.png[20x10]");
+        EXPECT_EQ(TakeAlert("Open failed"), c.said);
+    }
+    EXPECT_EQ(view->changes.count(), steps) << "a failed open is no change";
+}
 
-    // The old image is gone even though the new file gives nothing.
-    ref = Ref("notes.txt");
-    view->load(ref);
+TEST_F(FileTest, OpenAndCloseAreUndoneInTurn)
+{
+    ASSERT_TRUE(Pattern(30, 20).save(QString::fromStdString(Path("a.png"))));
+    ASSERT_TRUE(Pattern(50, 40).save(QString::fromStdString(Path("b.png"))));
+    for (const char* name : {"a.png", "b.png"}) {
+        entry_ref ref = Ref(name);
+        ASSERT_EQ(view->load(ref), B_OK);
+    }
+    BMessenger(view).SendMessage(kClose);
     Settle();
+    const char* titles[] = {"b.png[50x40]", "a.png[30x20]", "tavrin ver.0.00"};
+    for (const char* title : titles) {
+        BMessenger(view).SendMessage(kUndo);
+        Settle();
+        EXPECT_STREQ(window->Title(), title);
+    }
     EXPECT_EQ(view->image, nullptr);
+    for (int i = 0; i < 3; i++)
+        BMessenger(view).SendMessage(kRedo);
+    Settle();
     EXPECT_STREQ(window->Title(), "tavrin ver.0.00");
-    EXPECT_EQ(pic, BRect(-1, -1, -1, -1));
-
-    // A path that names nothing at all.
-    ref = Ref("missing.png");
-    view->load(ref);
-    EXPECT_EQ(view->image, nullptr);
+    BMessenger(view).SendMessage(kUndo);
+    Settle();
+    EXPECT_EQ(difference(Pattern(50, 40), view->image), 0);
 }
 
 TEST_F(FileTest, TheFirstReferenceThatLoadsIsShown)

@@ -7,6 +7,7 @@
 #include "FileFixture.h"
 #include "Pixels.h"
 #include "interface/ViewPrivate.h"
+#include "window/codes.h"
 
 #include <QBuffer>
 #include <QDropEvent>
@@ -463,6 +464,37 @@ TEST_F(IntakeTest, ADroppedPictureArrivesThoughItsDataGoesWhenEventsRun)
     run_until([&] { return data == nullptr; });
     ASSERT_TRUE(view->image);
     EXPECT_EQ(Pixel(29, 19), Pattern(30, 20).pixel(29, 19));
+}
+
+TEST_F(IntakeTest, PastesAreUndoneWithinTheHistorysBudget)
+{
+    GiveImage(100, 100, kBase);
+    const uint64 bytes = 100 * 100 * 4;
+    for (int i = 0; i < 3; i++) {
+        droppos.Set(10 * i, 0);
+        BMessage data = BitmapData(10, 10, kDropped + i);
+        Deliver(&data);
+        // Each paste keeps a copy of the picture before it: twice the
+        // picture's bytes hold two of them.
+        EXPECT_LE(view->changes.bytes(), 2 * bytes) << i;
+    }
+    EXPECT_EQ(view->changes.count(), 2);
+    BMessenger(view).SendMessage(kUndo);
+    Settle();
+    EXPECT_EQ(Pixel(20, 0), kBase);
+    EXPECT_EQ(Pixel(10, 0), kDropped + 1);
+
+    // A crop to one pixel keeps the budget of the picture it was made from.
+    view->cursel = s_sel{true, BRect(0, 0, 0, 0)};
+    view->crop();
+    EXPECT_EQ(view->changes.count(), 2);
+    EXPECT_EQ(view->changes.bytes(), 2 * bytes);
+    BMessenger(view).SendMessage(kUndo);
+    Settle();
+    ASSERT_EQ(pic, BRect(0, 0, 99, 99));
+    EXPECT_EQ(Pixel(10, 0), kDropped + 1);
+    EXPECT_EQ(Pixel(20, 0), kBase);
+    EXPECT_STREQ(window->Title(), "base.png[100x100]");
 }
 
 } // namespace

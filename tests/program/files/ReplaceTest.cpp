@@ -8,7 +8,6 @@
 #include <ReplacementFile.h>
 
 #include <QApplication>
-#include <QLabel>
 #include <QWidget>
 
 #include <csignal>
@@ -85,24 +84,9 @@ protected:
     // The text of the failed-save alert on screen, closing it; "" for none.
     std::string TakeAlert()
     {
-        std::string text;
         // A failed save shows its alert before the window goes on.
         Settle();
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (!widget->isVisible() || widget->windowTitle() != "Save failed")
-                continue;
-            if (QLabel* label = widget->findChild<QLabel*>("text"))
-                text = label->text().toStdString();
-            widget->close();
-        }
-        run_until([] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                if (widget->isVisible() && widget->windowTitle() == "Save failed")
-                    return false;
-            }
-            return true;
-        });
-        return text;
+        return FileTest::TakeAlert("Save failed");
     }
 
     std::string fSaid;

@@ -111,10 +111,11 @@ TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
 {
     BMenuBar* bar = dynamic_cast<BMenuBar*>(window->FindView("menubar"));
     ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(bar->CountItems(), 3);
+    ASSERT_EQ(bar->CountItems(), 4);
     EXPECT_STREQ(bar->ItemAt(0)->Label(), "File");
     EXPECT_STREQ(bar->ItemAt(1)->Label(), "View");
-    EXPECT_STREQ(bar->ItemAt(2)->Label(), "Config");
+    EXPECT_STREQ(bar->ItemAt(2)->Label(), "Edit");
+    EXPECT_STREQ(bar->ItemAt(3)->Label(), "Config");
     // The View menu's zoom commands, each with its key, for the view.
     struct
     {
@@ -133,19 +134,48 @@ TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
         EXPECT_EQ(view->ItemAt(i)->Shortcut(), zoom[i].key);
         EXPECT_EQ(view->ItemAt(i)->Target(nullptr), window->view);
     }
+    // Every command with its keys: Ctrl and a character (Shift added), or
+    // a function key.
+    struct
+    {
+        const char* label;
+        uint32 code;
+        char key;
+        uint32 modifiers;
+        int32 function;
+    } commands[] = {{"Open", 'fiop', 'O', 0, 0},
+                    {"Close", 'ficl', 'W', 0, 0},
+                    {"Save as PNG image", 'fisv', 'S', 0, 0},
+                    {"Save as", 0, 'S', B_SHIFT_KEY, 0},
+                    {"Capture", 'fica', 'C', B_SHIFT_KEY, B_PRINT_KEY},
+                    {"Print", 'fipr', 'P', 0, 0},
+                    {"About", B_ABOUT_REQUESTED, 0, 0, B_F1_KEY},
+                    {"Quit", B_QUIT_REQUESTED, 'Q', 0, 0},
+                    {"Undo", 'edun', 'Z', 0, 0},
+                    {"Redo", 'edre', 'Z', B_SHIFT_KEY, 0}};
     BMenu* file = bar->SubmenuAt(0);
-    const char* expected[] = {"Open", "Close", "Save as", "Capture", "Print", "About", "Quit"};
-    const uint32 codes[] = {'fiop', 'ficl', 0, 'fica', 'fipr', B_ABOUT_REQUESTED, B_QUIT_REQUESTED};
-    ASSERT_EQ(file->CountItems(), 7);
-    for (int i = 0; i < 7; i++) {
-        EXPECT_STREQ(file->ItemAt(i)->Label(), expected[i]);
-        if (codes[i]) {
-            EXPECT_EQ(file->ItemAt(i)->Command(), codes[i]) << expected[i];
+    BMenu* edit = bar->SubmenuAt(2);
+    ASSERT_EQ(file->CountItems(), 8);
+    ASSERT_EQ(edit->CountItems(), 2);
+    for (int i = 0; i < 10; i++) {
+        BMenuItem* item = i < 8 ? file->ItemAt(i) : edit->ItemAt(i - 8);
+        SCOPED_TRACE(commands[i].label);
+        EXPECT_STREQ(item->Label(), commands[i].label);
+        if (commands[i].code) {
+            EXPECT_EQ(item->Command(), commands[i].code);
         }
+        uint32 modifiers = 0;
+        EXPECT_EQ(item->Shortcut(&modifiers), commands[i].key);
+        EXPECT_EQ(modifiers, commands[i].modifiers);
+        EXPECT_EQ(item->FunctionKey(), commands[i].function);
     }
+    // Nothing to undo or redo yet.
+    EXPECT_FALSE(edit->ItemAt(0)->IsEnabled());
+    EXPECT_FALSE(edit->ItemAt(1)->IsEnabled());
+    EXPECT_EQ(edit->ItemAt(0)->Target(nullptr), window->view);
     // About and Quit speak to the application, the rest to the view.
-    EXPECT_EQ(file->ItemAt(5)->Target(nullptr), be_app);
     EXPECT_EQ(file->ItemAt(6)->Target(nullptr), be_app);
+    EXPECT_EQ(file->ItemAt(7)->Target(nullptr), be_app);
     EXPECT_EQ(file->ItemAt(0)->Target(nullptr), window->view);
 }
 
