@@ -293,9 +293,13 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
     else
         out.Abort();
     if (decoded != B_OK) {
-        *error =
-            "cannot read " + input + ": " +
-            (decoded == B_NO_TRANSLATOR ? why_unrecognised(roster, &in) : describe_read(decoded));
+        // The roster hands on why a translator that knew the format refused
+        // it (too large, an impossible header); each is asked again, so that
+        // the line names the one that refused.
+        bool refused =
+            decoded == B_NO_TRANSLATOR || decoded == B_NO_MEMORY || decoded == B_BAD_VALUE;
+        *error = "cannot read " + input + ": " +
+                 (refused ? why_unrecognised(roster, &in) : describe_read(decoded));
         return kFailed;
     }
     if (encoded != B_OK) {
