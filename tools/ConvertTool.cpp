@@ -294,10 +294,16 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
         out.Abort();
     if (decoded != B_OK) {
         // The roster hands on why a translator that knew the format refused
-        // it (too large, an impossible header); each is asked again, so that
-        // the line names the one that refused.
-        bool refused =
-            decoded == B_NO_TRANSLATOR || decoded == B_NO_MEMORY || decoded == B_BAD_VALUE;
+        // it (too large, an impossible header): when none takes the file, each
+        // is asked again, so that the line names the one that refused. A
+        // failure while a translator that took it was reading stays its own.
+        bool refused = decoded == B_NO_TRANSLATOR;
+        if (!refused && (decoded == B_NO_MEMORY || decoded == B_BAD_VALUE) &&
+            in.Seek(0, SEEK_SET) == 0) {
+            translator_info info;
+            refused =
+                roster->Identify(&in, nullptr, &info, 0, nullptr, B_TRANSLATOR_BITMAP) != B_OK;
+        }
         *error = "cannot read " + input + ": " +
                  (refused ? why_unrecognised(roster, &in) : describe_read(decoded));
         return kFailed;
