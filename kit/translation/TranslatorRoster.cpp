@@ -4,17 +4,21 @@
 #include <Translator.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
 #include <mutex>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
 #include <thread>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -205,9 +209,53 @@ std::vector<std::string> add_ons_to_load(const char* path)
     return files;
 }
 
+// Why a file cannot be a shared library of this program's kind, or null.
+// The loader maps what the program headers name without checking that the
+// file holds it: a cut-off library (a copy that stopped halfway) kills the
+// program with a bus error on the first page past its end. So the headers,
+// every segment they name and the section table, which ends the file, must
+// lie inside it.
+const char* elf_problem(const std::string& file)
+{
+    using Header = std::conditional_t<sizeof(void*) == 8, Elf64_Ehdr, Elf32_Ehdr>;
+    using Segment = std::conditional_t<sizeof(void*) == 8, Elf64_Phdr, Elf32_Phdr>;
+    const unsigned char kClass = sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32;
+    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return strerror(errno);
+    struct stat st;
+    Header header;
+    const char* problem = nullptr;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        problem = "not a regular file";
+    else if (pread(fd, &header, sizeof(header), 0) != (ssize_t)sizeof(header) ||
+             memcmp(header.e_ident, ELFMAG, SELFMAG) != 0)
+        problem = "not a shared library";
+    else if (header.e_ident[EI_CLASS] != kClass || header.e_type != ET_DYN ||
+             header.e_phentsize != sizeof(Segment))
+        problem = "a shared library of another kind";
+    else if (header.e_phoff + (uint64_t)header.e_phnum * sizeof(Segment) > (uint64_t)st.st_size ||
+             header.e_shoff + (uint64_t)header.e_shnum * header.e_shentsize > (uint64_t)st.st_size)
+        problem = "the file is cut short";
+    for (int i = 0; problem == nullptr && i < header.e_phnum; i++) {
+        Segment segment;
+        if (pread(fd, &segment, sizeof(segment), header.e_phoff + i * sizeof(Segment)) !=
+                (ssize_t)sizeof(segment) ||
+            (segment.p_type != PT_NULL &&
+             segment.p_offset + (uint64_t)segment.p_filesz > (uint64_t)st.st_size))
+            problem = "the file is cut short";
+    }
+    close(fd);
+    return problem;
+}
+
 void load_add_ons(BPrivate::RosterData* data, const std::vector<std::string>& files)
 {
     for (const std::string& file : files) {
+        if (const char* problem = elf_problem(file)) {
+            fprintf(stderr, "tavrin: skipping translator add-on %s: %s\n", file.c_str(), problem);
+            continue;
+        }
         void* image = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (image == nullptr) {
             fprintf(stderr, "tavrin: skipping translator add-on %s: %s\n", file.c_str(), dlerror());

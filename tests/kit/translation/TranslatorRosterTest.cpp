@@ -296,3 +296,44 @@ TEST(RosterDefault, IsWholeAndInOrderForItsFirstCaller)
     // A second call is the same roster.
     EXPECT_EQ(BTranslatorRoster::Default(), roster);
 }
+
+// A copy of an add-on cut off anywhere (a download or a copy that stopped
+// halfway) is skipped with a line, never handed to the loader, which would
+// map pages past the file's end and die of a bus error on them.
+TEST(RosterAddOns, CutOffCopiesAreSkipped)
+{
+    std::string folder = testing::TempDir() + "cut-add-ons";
+    std::string good = TAVRIN_FAKE_TRANSLATOR_DIR "/20-targa-high.so";
+    ASSERT_EQ(system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "' && cp '" + good +
+                      "' '" + folder + "/00-whole.so'")
+                         .c_str()),
+              0);
+    FILE* whole = fopen(good.c_str(), "rb");
+    ASSERT_NE(whole, nullptr);
+    std::vector<char> bytes(1 << 22);
+    bytes.resize(fread(bytes.data(), 1, bytes.size(), whole));
+    fclose(whole);
+    const size_t cuts[] = {0, 4, 63, 64, 200, 5000, bytes.size() / 2, bytes.size() - 1};
+    for (size_t cut : cuts) {
+        std::string name = folder + "/cut-" + std::to_string(cut) + ".so";
+        FILE* part = fopen(name.c_str(), "wb");
+        ASSERT_NE(part, nullptr);
+        fwrite(bytes.data(), 1, std::min(cut, bytes.size()), part);
+        fclose(part);
+    }
+    setenv("TRANSLATORS", folder.c_str(), 1);
+    testing::internal::CaptureStderr();
+    BTranslatorRoster roster;
+    roster.AddTranslators();
+    std::string said = testing::internal::GetCapturedStderr();
+    translator_id* ids;
+    int32 count;
+    ASSERT_EQ(roster.GetAllTranslators(&ids, &count), B_OK);
+    delete[] ids;
+    EXPECT_EQ(count, 1) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), (long)std::size(cuts)) << said;
+    for (size_t cut : cuts)
+        EXPECT_NE(said.find("skipping translator add-on " + folder + "/cut-" + std::to_string(cut)),
+                  std::string::npos)
+            << said;
+}
