@@ -60,7 +60,14 @@ void set_translation_reason(const char* format, ...)
     va_start(arguments, format);
     vsnprintf(text, sizeof(text), format, arguments);
     va_end(arguments);
-    BPrivate::translation_reason() = text;
+    // One line, whatever the codec put in its message.
+    std::string& reason = BPrivate::translation_reason();
+    reason = text;
+    for (char& c : reason) {
+        if ((unsigned char)c < ' ')
+            c = ' ';
+    }
+    reason.erase(reason.find_last_not_of(' ') + 1);
 }
 
 const char* translation_failure_reason()

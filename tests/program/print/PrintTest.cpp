@@ -290,7 +290,7 @@ TEST_F(PrintTest, PictureIsFittedCentredAndTurnedToItsPage)
         EXPECT_EQ(fields[3].toInt(), c.width);
         EXPECT_EQ(fields[4].toInt(), c.height);
         EXPECT_NE(fields[8].toStdString(), "jpeg");
-        EXPECT_EQ(fields[12], fields[13]) << images[2].toStdString();
+        EXPECT_EQ(fields[12].toInt(), fields[13].toInt()) << images[2].toStdString();
 
         EXPECT_TRUE(Run("pdfinfo", {pdf}).contains(QRegularExpression("Title:\\s+tavrin\\n")));
     }
