@@ -122,6 +122,76 @@ bool is_option(const char* argument, const char* name)
             (name[1] != '-' && argument[length] != '\0'));
 }
 
+// Converts every input into the folder, several at once: a line per file as
+// it ends (successes on standard output, failures on standard error), then
+// the count.
+int convert_batch(BTranslatorRoster* roster, const Options& options, const std::string& mime,
+                  uint32 type, const BMessage& settings)
+{
+    struct stat st = {};
+    bool found = stat(options.folder.c_str(), &st) == 0;
+    if (!found || !S_ISDIR(st.st_mode)) {
+        status_t status = found ? status_t(B_NOT_A_DIRECTORY) : status_from_errno(errno);
+        fprintf(stderr, "tavrin-convert: cannot write into %s: %s\n", options.folder.c_str(),
+                status_text(status));
+        return convert::kFailed;
+    }
+    const char* extension = extension_for_mime(mime.c_str());
+    if (extension == nullptr)
+        return usage("no file name extension is known for " + mime);
+
+    size_t count = options.paths.size();
+    // Two inputs that would be written under one name: the first is.
+    std::vector<std::string> outputs(count);
+    std::vector<size_t> owner(count);
+    std::map<std::string, size_t> first;
+    for (size_t i = 0; i < count; i++) {
+        outputs[i] = output_in(options.folder, options.paths[i], extension);
+        owner[i] = first.emplace(outputs[i], i).first->second;
+    }
+    std::mutex lineLock;
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> failed{0};
+    auto work = [&] {
+        for (size_t i = next++; i < count; i = next++) {
+            std::string error;
+            int result;
+            if (owner[i] != i) {
+                error = "cannot write " + outputs[i] + ": " + options.paths[owner[i]] +
+                        " of this run is written there";
+                result = convert::kFailed;
+            } else {
+                result = convert::convert_file(roster, options.paths[i], outputs[i], type, &error,
+                                               &settings);
+            }
+            std::lock_guard<std::mutex> guard(lineLock);
+            if (result == convert::kSuccess) {
+                printf("%s -> %s\n", options.paths[i].c_str(), outputs[i].c_str());
+                fflush(stdout);
+            } else {
+                failed++;
+                fprintf(stderr, "tavrin-convert: %s\n", error.c_str());
+            }
+        }
+    };
+    long processors = sysconf(_SC_NPROCESSORS_ONLN);
+    size_t threads = size_t(options.jobs > 0 ? options.jobs : (processors > 0 ? processors : 1));
+    threads = std::min(threads, count);
+    std::vector<std::thread> workers;
+    for (size_t t = 1; t < threads; t++) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    work();
+    for (std::thread& worker : workers)
+        worker.join();
+    printf("%zu converted, %zu failed\n", count - failed, size_t(failed));
+    return failed == 0 ? convert::kSuccess : convert::kFailed;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -180,7 +250,6 @@ int main(int argc, char** argv)
         return convert::kSuccess;
     }
 
-    std::vector<std::pair<std::string, std::string>> jobs;
     if (options.haveFolder) {
         if (options.paths.empty())
             return usage("no input given");
@@ -237,68 +306,5 @@ int main(int argc, char** argv)
         return result;
     }
 
-    struct stat st = {};
-    bool found = stat(options.folder.c_str(), &st) == 0;
-    if (!found || !S_ISDIR(st.st_mode)) {
-        status_t status = found ? status_t(B_NOT_A_DIRECTORY) : status_from_errno(errno);
-        fprintf(stderr, "tavrin-convert: cannot write into %s: %s\n", options.folder.c_str(),
-                status_text(status));
-        return convert::kFailed;
-    }
-    const char* extension = extension_for_mime(mime.c_str());
-    if (extension == nullptr)
-        return usage("no file name extension is known for " + mime);
-
-    // One line per file as it ends (successes on standard output, failures
-    // on standard error), then the count.
-    size_t count = options.paths.size();
-    // Two inputs that would be written under one name: the first is.
-    std::vector<std::string> outputs(count);
-    std::vector<size_t> owner(count);
-    std::map<std::string, size_t> first;
-    for (size_t i = 0; i < count; i++) {
-        outputs[i] = output_in(options.folder, options.paths[i], extension);
-        owner[i] = first.emplace(outputs[i], i).first->second;
-    }
-    std::mutex lineLock;
-    std::atomic<size_t> next{0};
-    std::atomic<size_t> failed{0};
-    auto work = [&] {
-        for (size_t i = next++; i < count; i = next++) {
-            std::string error;
-            int result;
-            if (owner[i] != i) {
-                error = "cannot write " + outputs[i] + ": " + options.paths[owner[i]] +
-                        " of this run is written there";
-                result = convert::kFailed;
-            } else {
-                result = convert::convert_file(roster, options.paths[i], outputs[i], type, &error,
-                                               &settings);
-            }
-            std::lock_guard<std::mutex> guard(lineLock);
-            if (result == convert::kSuccess) {
-                printf("%s -> %s\n", options.paths[i].c_str(), outputs[i].c_str());
-                fflush(stdout);
-            } else {
-                failed++;
-                fprintf(stderr, "tavrin-convert: %s\n", error.c_str());
-            }
-        }
-    };
-    long processors = sysconf(_SC_NPROCESSORS_ONLN);
-    size_t threads = size_t(options.jobs > 0 ? options.jobs : (processors > 0 ? processors : 1));
-    threads = std::min(threads, count);
-    std::vector<std::thread> workers;
-    for (size_t t = 1; t < threads; t++) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    work();
-    for (std::thread& worker : workers)
-        worker.join();
-    printf("%zu converted, %zu failed\n", count - failed, size_t(failed));
-    return failed == 0 ? convert::kSuccess : convert::kFailed;
+    return convert_batch(roster, options, mime, type, settings);
 }
