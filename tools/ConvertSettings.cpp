@@ -154,13 +154,20 @@ bool list_settings(BTranslatorRoster* roster, const std::string& format, FILE* o
                 settings.empty() ? ": no settings" : ":");
         for (const translator_setting& setting : settings) {
             std::string usage = key_of(setting.name) + "=" + values_of(setting);
+            // A panel's label may end in a colon before its control.
+            std::string label = setting.label;
+            if (!label.empty() && label.back() == ':')
+                label.pop_back();
             fprintf(out, "  %-24s default %-6s %s", usage.c_str(),
-                    value_name(setting, setting.defaultValue).c_str(), setting.label.c_str());
+                    value_name(setting, setting.defaultValue).c_str(), label.c_str());
             std::string named;
             for (const auto& choice : setting.choices)
                 named += (named.empty() ? "" : ", ") + std::to_string(choice.first) + " = " +
                          choice.second;
-            fprintf(out, named.empty() ? "\n" : " (%s)\n", named.c_str());
+            if (named.empty())
+                fputc('\n', out);
+            else
+                fprintf(out, " (%s)\n", named.c_str());
         }
     }
     return found;
@@ -191,8 +198,9 @@ bool add_setting(BTranslatorRoster* roster, const std::string& assignment, uint3
                 if (outputType != 0 && writes(roster, id, outputType)) {
                     const char* name = nullptr;
                     roster->GetTranslatorInfo(id, &name, nullptr, nullptr);
-                    refusal = std::string(name != nullptr ? name : "the translator") + " takes " +
-                              key + "=" + values_of(setting) + ", not " + text;
+                    refusal = "bad value for " + key + " (" +
+                              (name != nullptr ? name : "the translator") + "): " + text +
+                              "; it takes " + values_of(setting);
                 }
                 continue;
             }
