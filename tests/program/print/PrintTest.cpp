@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPageSetupDialog>
 #include <QPointer>
@@ -62,10 +63,13 @@ private:
                 continue;
             if (auto* page = qobject_cast<QPageSetupDialog*>(widget)) {
                 shown.push_back("page");
-                if (fAcceptPage)
+                if (fAcceptPage) {
                     page->accept();
-                else
-                    page->reject();
+                } else {
+                    // The user presses Escape.
+                    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                    QApplication::sendEvent(page, &escape);
+                }
             } else if (auto* job = qobject_cast<QPrintDialog*>(widget)) {
                 shown.push_back("print");
                 if (!fAcceptJob) {
