@@ -284,7 +284,15 @@ TEST_F(PrintTest, PictureIsFittedCentredAndTurnedToItsPage)
         // A landscape picture gets a landscape page, a portrait one a portrait page.
         EXPECT_EQ(driver.printable.width() > driver.printable.height(), c.width > c.height);
 
-        expect_drawn_over(Render(72), fitted(driver.printable, c.width, c.height), c.tolerance);
+        QRectF area = fitted(driver.printable, c.width, c.height);
+        expect_drawn_over(Render(72), area, c.tolerance);
+        // Ten times finer, around the far corner: the picture ends where the
+        // fit puts it, to a tenth of a point.
+        QPoint corner = (area.bottomRight() * 10).toPoint();
+        QRect detail = inked(Render(720, QRect(corner - QPoint(50, 50), QSize(100, 100))));
+        EXPECT_EQ(detail.topLeft(), QPoint(0, 0));
+        EXPECT_NEAR(detail.right(), 50, 1);
+        EXPECT_NEAR(detail.bottom(), 50, 1);
 
         // The picture travels whole and losslessly (one image of the
         // source's size, not JPEG), as many pixels an inch across as down.
