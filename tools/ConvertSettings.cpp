@@ -70,6 +70,13 @@ std::string values_of(const translator_setting& setting)
     return values;
 }
 
+const char* kind_of(const translator_setting& setting)
+{
+    if (setting.type == B_BOOL_TYPE)
+        return "boolean";
+    return setting.choices.empty() ? "number" : "choice";
+}
+
 std::string value_name(const translator_setting& setting, int32 value)
 {
     if (setting.type == B_BOOL_TYPE)
@@ -158,8 +165,9 @@ bool list_settings(BTranslatorRoster* roster, const std::string& format, FILE* o
             std::string label = setting.label;
             if (!label.empty() && label.back() == ':')
                 label.pop_back();
-            fprintf(out, "  %-24s default %-6s %s", usage.c_str(),
-                    value_name(setting, setting.defaultValue).c_str(), label.c_str());
+            std::string kind = std::string(kind_of(setting)) + ", default " +
+                               value_name(setting, setting.defaultValue);
+            fprintf(out, "  %-24s %-24s %s", usage.c_str(), kind.c_str(), label.c_str());
             std::string named;
             for (const auto& choice : setting.choices)
                 named += (named.empty() ? "" : ", ") + std::to_string(choice.first) + " = " +
