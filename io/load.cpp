@@ -52,6 +52,11 @@ int tavrinview::utf8chr(char* s, int n, char* out)
     return utf8_char(s, n, out);
 }
 
+std::string with_reason(const char* text, const std::string& reason)
+{
+    return reason.empty() ? std::string(text) : std::string(text) + " (" + reason + ")";
+}
+
 const char* open_failure_text(status_t status)
 {
     switch (status) {
@@ -125,6 +130,9 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
         // while this window waits, and the window shows how far the
         // translator has read.
         BPrivate::WatchedIO watched(&file);
+        // The translator's own words for a failure, taken on the thread
+        // that translated.
+        std::string reason;
         if (status == B_OK) {
             status = BPrivate::run_long_work(
                 [&]() -> status_t {
@@ -137,6 +145,8 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
                         return B_NOT_SUPPORTED;
                     status_t result = tr->Translate(&watched, nullptr, nullptr, &stream,
                                                     B_TRANSLATOR_BITMAP, 0, nullptr);
+                    if (result != B_OK)
+                        reason = translation_failure_reason();
                     if (result == B_OK)
                         result = stream.DetachBitmap(&decoded);
                     // Every later pixel copy takes 32-bit words: convert
@@ -152,6 +162,9 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
         if (status != B_OK) {
             delete decoded;
             decoded = nullptr;
+            if (why)
+                *why = with_reason(open_failure_text(status), reason);
+            return status;
         }
     }
     if (!decoded) {

@@ -11,6 +11,7 @@
 #include <TranslatorRoster.h>
 
 #include "app/tavrin.h"
+#include "io/load.h"
 #include "io/savename.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
@@ -27,7 +28,8 @@ bool is_plain_name(const char* name)
 }
 
 status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* source,
-                          translator_id translator, uint32 type, const char* mime)
+                          translator_id translator, uint32 type, const char* mime,
+                          std::string* reason)
 {
     if (!is_plain_name(name))
         return B_BAD_VALUE;
@@ -59,8 +61,11 @@ status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* s
             // cause.
             if (file.WriteError() != B_OK)
                 return file.WriteError();
-            if (status != B_OK)
+            if (status != B_OK) {
+                if (reason)
+                    *reason = translation_failure_reason();
                 return status;
+            }
             BAppFileInfo info(file.File());
             info.SetType(mime);
             return file.Commit();
@@ -94,7 +99,9 @@ void tavrinview::save(entry_ref& dir, char* name)
     if (!image || !record)
         return;
     BBitmapStream stream(image);
-    status_t status = write_translated(dir, name, &stream, 0, record->type, record->MIME);
+    std::string codecReason;
+    status_t status =
+        write_translated(dir, name, &stream, 0, record->type, record->MIME, &codecReason);
     stream.DetachBitmap(&image);
     if (status == B_OK) {
         if (lastformat != format_no) {
@@ -106,10 +113,11 @@ void tavrinview::save(entry_ref& dir, char* name)
     }
     // The one failure that is shown: the user believes the picture is safe
     // and may quit next.
-    const char* reason = save_failure_text(status);
+    std::string why = with_reason(save_failure_text(status), codecReason);
+    const char* reason = why.c_str();
     fprintf(stderr, "tavrin: could not save \"%s\" as %s: %s\n", name ? name : "", record->name,
             reason);
-    char text[B_FILE_NAME_LENGTH + 256];
+    char text[B_FILE_NAME_LENGTH + 512];
     snprintf(text, sizeof(text), "Could not save \"%s\" as %s: %s.", name ? name : "", record->name,
              reason);
     BAlert* alert =

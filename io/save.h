@@ -5,12 +5,17 @@
 #include <Entry.h>
 #include <TranslationDefs.h>
 
+#include <string>
+
 // Writes source, translated to type, as the file name in dir, and gives it
 // the file type mime. The file is written under a temporary name in the same
 // folder and put in place only when the translation succeeded, so a failure
 // never touches a file that was there. translator 0 lets the roster choose.
+// A translation that fails leaves the translator's reason in reason, when
+// given.
 status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* source,
-                          translator_id translator, uint32 type, const char* mime);
+                          translator_id translator, uint32 type, const char* mime,
+                          std::string* reason = nullptr);
 
 // The reason a save failed, for the user: a short lower-case phrase.
 const char* save_failure_text(status_t status);

@@ -4,6 +4,7 @@
 #include <BitmapStream.h>
 #include <File.h>
 #include <FileExtensions.h>
+#include <Message.h>
 #include <ReplacementFile.h>
 #include <StorageDefs.h>
 #include <TranslationDefs.h>
@@ -107,29 +108,56 @@ uint32 type_for_mime(BTranslatorRoster* roster, const std::string& mime)
 
 namespace {
 
-// A translator that runs out of memory in a library that throws must not
-// take the whole process down; it has failed like any other.
-status_t translate(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output, uint32 type)
+// A failure and the translator's reason for it, taken on the thread that
+// ran the translation.
+struct Outcome
 {
-    try {
-        return roster->Translate(input, nullptr, nullptr, output, type);
-    } catch (const std::bad_alloc&) {
-        return B_NO_MEMORY;
-    } catch (...) {
-        return B_ERROR;
-    }
+    status_t status = B_OK;
+    std::string reason;
+};
+
+// The translators read the settings the run gives (--set, --strip) from a
+// message of their own: each translation gets a copy, so no two threads
+// share one.
+BMessage settings_copy(const BMessage* settings)
+{
+    return settings != nullptr ? BMessage(*settings) : BMessage();
 }
 
-status_t translate_with(BTranslatorRoster* roster, translator_id id, BPositionIO* input,
-                        BPositionIO* output)
+// A translator that runs out of memory in a library that throws must not
+// take the whole process down; it has failed like any other.
+Outcome translate(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output, uint32 type,
+                  const BMessage* settings)
 {
+    Outcome outcome;
+    BMessage extension = settings_copy(settings);
     try {
-        return roster->Translate(id, input, nullptr, output, B_TRANSLATOR_BITMAP);
+        outcome.status = roster->Translate(input, nullptr, &extension, output, type);
     } catch (const std::bad_alloc&) {
-        return B_NO_MEMORY;
+        outcome.status = B_NO_MEMORY;
     } catch (...) {
-        return B_ERROR;
+        outcome.status = B_ERROR;
     }
+    if (outcome.status != B_OK)
+        outcome.reason = translation_failure_reason();
+    return outcome;
+}
+
+Outcome translate_with(BTranslatorRoster* roster, translator_id id, BPositionIO* input,
+                       BPositionIO* output, const BMessage* settings)
+{
+    Outcome outcome;
+    BMessage extension = settings_copy(settings);
+    try {
+        outcome.status = roster->Translate(id, input, &extension, output, B_TRANSLATOR_BITMAP);
+    } catch (const std::bad_alloc&) {
+        outcome.status = B_NO_MEMORY;
+    } catch (...) {
+        outcome.status = B_ERROR;
+    }
+    if (outcome.status != B_OK)
+        outcome.reason = translation_failure_reason();
+    return outcome;
 }
 
 // The most a 'bits' stream can hold: its header and the largest picture.
@@ -141,37 +169,37 @@ const off_t kMaxBitsStream = B_TRANSLATOR_BITMAP_HEADER_SIZE + off_t(B_TRANSLATI
 // the translators needed a whole picture after all (see BitsPipe) or no
 // thread could be started; the output must then be made anew.
 bool convert_in_parallel(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output,
-                         uint32 type, status_t* decoded, status_t* encoded)
+                         uint32 type, const BMessage* settings, Outcome* decoded, Outcome* encoded)
 {
     BitsPipe pipe(kMaxBitsStream);
     std::thread decoder;
     try {
         decoder = std::thread([&] {
-            *decoded = translate(roster, input, pipe.WriteEnd(), B_TRANSLATOR_BITMAP);
+            *decoded = translate(roster, input, pipe.WriteEnd(), B_TRANSLATOR_BITMAP, settings);
             pipe.CloseWrite();
         });
     } catch (const std::system_error&) {
         return false;
     }
-    *encoded = translate(roster, pipe.ReadEnd(), output, type);
-    pipe.CloseRead(*encoded);
+    *encoded = translate(roster, pipe.ReadEnd(), output, type, settings);
+    pipe.CloseRead(encoded->status);
     decoder.join();
     // A decoder stopped by an encoder that failed first has read nothing
     // wrong: the failure to report is the encoder's.
     if (pipe.ReaderFailedFirst())
-        *decoded = B_OK;
+        *decoded = Outcome();
     return !pipe.Broken();
 }
 
 // Decodes the whole picture, then encodes it.
 void convert_in_turn(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output,
-                     uint32 type, status_t* decoded, status_t* encoded)
+                     uint32 type, const BMessage* settings, Outcome* decoded, Outcome* encoded)
 {
     BBitmapStream bits;
-    *encoded = B_OK;
-    *decoded = translate(roster, input, &bits, B_TRANSLATOR_BITMAP);
-    if (*decoded == B_OK)
-        *encoded = translate(roster, &bits, output, type);
+    *encoded = Outcome();
+    *decoded = translate(roster, input, &bits, B_TRANSLATOR_BITMAP, settings);
+    if (decoded->status == B_OK)
+        *encoded = translate(roster, &bits, output, type, settings);
 }
 
 } // namespace
@@ -191,7 +219,8 @@ public:
 // The roster answers "no translator" when none accepted the data, also when
 // one knew the format but refused this file (a picture past the size limit,
 // an impossible header). Each translator is asked alone for its reason.
-std::string why_unrecognised(BTranslatorRoster* roster, BPositionIO* input)
+std::string why_unrecognised(BTranslatorRoster* roster, BPositionIO* input,
+                             const BMessage* settings)
 {
     translator_id* ids = nullptr;
     int32 count = 0;
@@ -201,15 +230,20 @@ std::string why_unrecognised(BTranslatorRoster* roster, BPositionIO* input)
     for (int32 i = 0; i < count; i++) {
         RefusingIO nowhere;
         input->Seek(0, SEEK_SET);
-        status_t status = translate_with(roster, ids[i], input, &nowhere);
+        Outcome outcome = translate_with(roster, ids[i], input, &nowhere, settings);
+        status_t status = outcome.status;
         if (status == B_NO_TRANSLATOR || status == B_NOT_ALLOWED || status == B_OK)
             continue;
         const char* name = nullptr;
         const char* info = nullptr;
         int32 version = 0;
         roster->GetTranslatorInfo(ids[i], &name, &info, &version);
-        // Identifying reads only a header: it runs out of nothing but the
-        // limit on a picture's size.
+        // The codec's own words name it; otherwise identifying reads only a
+        // header, and runs out of nothing but the limit on a picture's size.
+        if (!outcome.reason.empty()) {
+            reason = outcome.reason;
+            break;
+        }
         if (status == B_NO_MEMORY)
             reason = "the picture is larger than the limit of 1 GiB of pixel data";
         else if (status == B_BAD_VALUE)
@@ -228,7 +262,7 @@ std::string why_unrecognised(BTranslatorRoster* roster, BPositionIO* input)
 } // namespace
 
 int convert_file(BTranslatorRoster* roster, const std::string& input, const std::string& output,
-                 uint32 type, std::string* error)
+                 uint32 type, std::string* error, const BMessage* settings)
 {
     // Translators read their input more than once, from the start: only a
     // regular file serves (a FIFO's bytes would be gone after the first look).
@@ -259,11 +293,14 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
         return kFailed;
     }
 
-    status_t decoded = B_OK;
-    status_t encoded = B_OK;
-    if (!convert_in_parallel(roster, &in, out.Stream(), type, &decoded, &encoded)) {
+    Outcome decodedOutcome, encodedOutcome;
+    status_t& decoded = decodedOutcome.status;
+    status_t& encoded = encodedOutcome.status;
+    if (!convert_in_parallel(roster, &in, out.Stream(), type, settings, &decodedOutcome,
+                             &encodedOutcome)) {
         // Start again from the beginning of both files; bytes already gone
         // into a pipe or device cannot be taken back.
+        encodedOutcome = Outcome();
         if (out.WritesDirectly())
             encoded = out.BytesWritten() == 0 ? B_OK : B_NOT_ALLOWED;
         else
@@ -272,7 +309,8 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
                                 (!out.WritesDirectly() && out.Stream()->Seek(0, SEEK_SET) != 0)))
             encoded = B_IO_ERROR;
         if (encoded == B_OK)
-            convert_in_turn(roster, &in, out.Stream(), type, &decoded, &encoded);
+            convert_in_turn(roster, &in, out.Stream(), type, settings, &decodedOutcome,
+                            &encodedOutcome);
         else if (encoded == B_NOT_ALLOWED) {
             out.Abort();
             *error = "cannot write " + output +
@@ -304,13 +342,25 @@ int convert_file(BTranslatorRoster* roster, const std::string& input, const std:
             refused =
                 roster->Identify(&in, nullptr, &info, 0, nullptr, B_TRANSLATOR_BITMAP) != B_OK;
         }
-        *error = "cannot read " + input + ": " +
-                 (refused ? why_unrecognised(roster, &in) : describe_read(decoded));
+        std::string why;
+        if (refused)
+            why = why_unrecognised(roster, &in, settings);
+        else if (!decodedOutcome.reason.empty())
+            why = decodedOutcome.reason;
+        else
+            why = describe_read(decoded);
+        *error = "cannot read " + input + ": " + why;
         return kFailed;
     }
     if (encoded != B_OK) {
-        *error = "cannot write " + output + ": " +
-                 (encoded == written ? status_text(written) : describe_write(encoded));
+        std::string why;
+        if (encoded == written)
+            why = status_text(written);
+        else if (!encodedOutcome.reason.empty())
+            why = encodedOutcome.reason;
+        else
+            why = describe_write(encoded);
+        *error = "cannot write " + output + ": " + why;
         return kFailed;
     }
     return kSuccess;

@@ -6,6 +6,8 @@
 
 #include <TranslatorRoster.h>
 
+class BMessage;
+
 #include <string>
 
 namespace convert {
@@ -22,10 +24,12 @@ uint32 type_for_mime(BTranslatorRoster* roster, const std::string& mime);
 
 // Decodes input and encodes it as type into a temporary file beside output,
 // renamed over output only once it is complete; decoding and encoding run on
-// two threads side by side. On failure error holds one line and output is
-// left as it was.
+// two threads side by side. settings (when given) holds fields that override
+// the translators' own settings, as an ioExtension does. On failure error
+// holds one line, with the codec's own reason where it gave one, and output
+// is left as it was. Safe to call from several threads at once.
 int convert_file(BTranslatorRoster* roster, const std::string& input, const std::string& output,
-                 uint32 type, std::string* error);
+                 uint32 type, std::string* error, const BMessage* settings = nullptr);
 
 } // namespace convert
 

@@ -19,9 +19,14 @@ class BPrintJob
 {
 public:
     enum { B_BW_PRINTER = 0, B_COLOR_PRINTER };
+    enum { B_PORTRAIT_ORIENTATION = 0, B_LANDSCAPE_ORIENTATION };
 
     BPrintJob(const char* name);
     virtual ~BPrintJob();
+
+    // The orientation of the page the dialogs start from (portrait unless
+    // set); the user may still change it there.
+    void SetOrientation(int32 orientation);
 
     // B_OK when the user accepted the dialog, B_CANCELED when not.
     status_t ConfigPage();

@@ -46,6 +46,14 @@ private:
     int32 fRefCount;
 };
 
+// A translator whose Identify or Translate fails says why here, in a short
+// phrase of its codec's own ("libpng: IHDR: CRC error"), printf-style. The
+// reason belongs to the calling thread, so translations on other threads
+// keep theirs; the roster hands it back with the status it returns (see
+// translation_failure_reason() in TranslatorRoster.h). A failure that is the
+// stream's own (a read or write error) needs none: its status says it.
+void set_translation_reason(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // The entry point of a translator add-on: the n-th translator it holds, or NULL.
 extern "C" {
 typedef BTranslator* (*make_nth_translator_func)(int32 n, void* image, uint32 flags, ...);

@@ -39,4 +39,8 @@ struct TranslatorBitmap
 
 #define B_TRANSLATOR_BITMAP_HEADER_SIZE 32
 
+// ioExtension fields every image translator reads. A bool: true leaves the
+// metadata (Exif, XMP) of the source out of the file written.
+#define B_TRANSLATOR_EXT_STRIP_METADATA "/strip_metadata"
+
 #endif

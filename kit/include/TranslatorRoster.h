@@ -14,6 +14,13 @@ namespace BPrivate {
 struct RosterData;
 }
 
+// Why the last Identify, GetTranslators or Translate the calling thread made
+// on a roster failed, in the words of the translator that failed ("libpng:
+// IHDR: CRC error"); empty when it gave none, and after a call that
+// succeeded. The text is the thread's own until its next such call: a
+// caller that carries a failure elsewhere copies it with the status.
+const char* translation_failure_reason();
+
 // The set of translators a program uses. The default roster loads the add-ons
 // from the folders in $TRANSLATORS (colon-separated) or else from the
 // translators folder beside the program and $XDG_DATA_HOME/tavrin/translators.

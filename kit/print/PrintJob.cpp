@@ -113,6 +113,14 @@ BPrintJob::~BPrintJob()
     delete fData;
 }
 
+void BPrintJob::SetOrientation(int32 orientation)
+{
+    if (fData->state == PrintJobData::kPrinting)
+        return;
+    fData->printer.setPageOrientation(
+        orientation == B_LANDSCAPE_ORIENTATION ? QPageLayout::Landscape : QPageLayout::Portrait);
+}
+
 status_t BPrintJob::ConfigPage()
 {
     if (fData->state == PrintJobData::kPrinting)

@@ -5,7 +5,8 @@
 
 namespace {
 
-// The first extension of each type is the one new files get.
+// The first extension of each type is the one new files get; the lists end
+// with NULL.
 const struct
 {
     const char* mime;
@@ -28,6 +29,17 @@ const char* extension_for_mime(const char* mime)
     for (const auto& type : kTypes) {
         if (strcasecmp(type.mime, mime) == 0)
             return type.extensions[0];
+    }
+    return nullptr;
+}
+
+const char* const* extensions_for_mime(const char* mime)
+{
+    if (!mime)
+        return nullptr;
+    for (const auto& type : kTypes) {
+        if (strcasecmp(type.mime, mime) == 0)
+            return type.extensions;
     }
     return nullptr;
 }

@@ -5,6 +5,7 @@
 #include <OptionPopUp.h>
 #include <Slider.h>
 #include <StringView.h>
+#include <TranslatorRoster.h>
 #include <TranslatorSettings.h>
 
 #include "BaseTranslator.h"
@@ -99,6 +100,13 @@ BCheckBox* SettingsView::AddCheckBox(const char* label, const char* setting, boo
     TranslatorSettings* settings = fTranslator->Settings();
     bool value = settings != nullptr ? settings->GetBool(setting, defaultValue) : defaultValue;
     box->SetValue(value ? B_CONTROL_ON : B_CONTROL_OFF);
+    translator_setting described;
+    described.name = setting;
+    described.label = label;
+    described.type = B_BOOL_TYPE;
+    described.defaultValue = defaultValue;
+    described.maximum = 1;
+    fDescribed.push_back(described);
     float width, height;
     box->GetPreferredSize(&width, &height);
     _Place(box, width, height);
@@ -113,6 +121,14 @@ BSlider* SettingsView::AddSlider(const char* label, const char* setting, int32 m
     TranslatorSettings* settings = fTranslator->Settings();
     slider->SetValue(settings != nullptr ? settings->GetInt32(setting, defaultValue)
                                          : defaultValue);
+    translator_setting described;
+    described.name = setting;
+    described.label = label;
+    described.type = B_INT32_TYPE;
+    described.defaultValue = defaultValue;
+    described.minimum = minimum;
+    described.maximum = maximum;
+    fDescribed.push_back(described);
     float width, height;
     slider->GetPreferredSize(&width, &height);
     _Place(slider, std::max(width, 200.0f), height);
@@ -134,10 +150,42 @@ BOptionPopUp* SettingsView::AddOptionPopUp(const char* label, const char* settin
     if (std::find(values, values + count, value) == values + count)
         value = defaultValue;
     popUp->SetValue(value);
+    translator_setting described;
+    described.name = setting;
+    described.label = label;
+    described.type = B_INT32_TYPE;
+    described.defaultValue = defaultValue;
+    for (int32 i = 0; i < count; i++)
+        described.choices.emplace_back(values[i], names[i]);
+    if (count > 0) {
+        described.minimum = *std::min_element(values, values + count);
+        described.maximum = *std::max_element(values, values + count);
+    }
+    fDescribed.push_back(described);
     float width, height;
     popUp->GetPreferredSize(&width, &height);
     _Place(popUp, width, height);
     return popUp;
+}
+
+status_t get_translator_settings(BTranslatorRoster* roster, translator_id id,
+                                 std::vector<translator_setting>* settings)
+{
+    if (roster == nullptr || settings == nullptr)
+        return B_BAD_VALUE;
+    settings->clear();
+    BView* view = nullptr;
+    BRect extent;
+    status_t status = roster->MakeConfigurationView(id, nullptr, &view, &extent);
+    // A translator without a panel has no settings.
+    if (status == B_ERROR)
+        return B_OK;
+    if (status != B_OK)
+        return status;
+    if (auto* panel = dynamic_cast<SettingsView*>(view))
+        *settings = panel->Described();
+    delete view;
+    return B_OK;
 }
 
 } // namespace BPrivate

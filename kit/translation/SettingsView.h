@@ -20,6 +20,10 @@
 
 #include <View.h>
 
+#include "../include/private/TranslatorSettingsInfo.h"
+
+#include <vector>
+
 class BCheckBox;
 class BOptionPopUp;
 class BSlider;
@@ -46,10 +50,14 @@ public:
     BOptionPopUp* AddOptionPopUp(const char* label, const char* setting, const char* const* names,
                                  const int32* values, int32 count, int32 defaultValue);
 
+    // What the controls added so far set, in their order.
+    const std::vector<translator_setting>& Described() const { return fDescribed; }
+
 private:
     void _Place(BView* child, float width, float height);
 
     BaseTranslator* fTranslator;
+    std::vector<translator_setting> fDescribed;
     float fNextTop;
     float fWidest;
 };

@@ -1,4 +1,10 @@
 #include <Translator.h>
+#include <TranslatorRoster.h>
+
+#include "TranslationReason.h"
+
+#include <cstdarg>
+#include <cstdio>
 
 BTranslator::BTranslator() : fRefCount(1) {}
 
@@ -34,4 +40,37 @@ status_t BTranslator::MakeConfigurationView(BMessage* ioExtension, BView** _view
 status_t BTranslator::GetConfigurationMessage(BMessage* ioExtension)
 {
     return B_ERROR;
+}
+
+namespace BPrivate {
+
+std::string& translation_reason()
+{
+    static thread_local std::string reason;
+    return reason;
+}
+
+} // namespace BPrivate
+
+void set_translation_reason(const char* format, ...)
+{
+    // A reason is a phrase, not a report: a codec's longest messages fit.
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof(text), format, arguments);
+    va_end(arguments);
+    // One line, whatever the codec put in its message.
+    std::string& reason = BPrivate::translation_reason();
+    reason = text;
+    for (char& c : reason) {
+        if ((unsigned char)c < ' ')
+            c = ' ';
+    }
+    reason.erase(reason.find_last_not_of(' ') + 1);
+}
+
+const char* translation_failure_reason()
+{
+    return BPrivate::translation_reason().c_str();
 }

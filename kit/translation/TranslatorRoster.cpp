@@ -3,6 +3,8 @@
 #include <Entry.h>
 #include <Translator.h>
 
+#include "TranslationReason.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -283,6 +285,20 @@ void load_add_ons(BPrivate::RosterData* data, const std::vector<std::string>& fi
     }
 }
 
+// Asks translator to translate with a clean reason: what it says on failure
+// is what the caller gets, and a success leaves none.
+status_t translate_with_reason(BTranslator* translator, BPositionIO* source,
+                               const translator_info* info, BMessage* ioExtension,
+                               uint32 wantOutType, BPositionIO* destination)
+{
+    std::string& reason = BPrivate::translation_reason();
+    reason.clear();
+    status_t status = translator->Translate(source, info, ioExtension, wantOutType, destination);
+    if (status == B_OK)
+        reason.clear();
+    return status;
+}
+
 } // namespace
 
 BTranslatorRoster::BTranslatorRoster() : fData(new BPrivate::RosterData) {}
@@ -360,6 +376,9 @@ status_t BTranslatorRoster::GetTranslators(BPositionIO* source, BMessage* ioExte
     // past the size limit, a damaged one) says why; that beats "no
     // translator" when no other takes it.
     status_t refusal = B_NO_TRANSLATOR;
+    std::string refusalReason;
+    std::string& reason = BPrivate::translation_reason();
+    reason.clear();
     for (const RosterEntry& entry : snapshot.Entries()) {
         if (!can_write(entry.translator, wantType))
             continue;
@@ -367,19 +386,25 @@ status_t BTranslatorRoster::GetTranslators(BPositionIO* source, BMessage* ioExte
             return B_BAD_VALUE;
         translator_info info;
         memset(&info, 0, sizeof(info));
+        reason.clear();
         status_t identified =
             entry.translator->Identify(source, nullptr, ioExtension, &info, wantType);
         if (identified != B_OK) {
-            if (refusal == B_NO_TRANSLATOR)
+            if (refusal == B_NO_TRANSLATOR) {
                 refusal = identified;
+                refusalReason = identified != B_NO_TRANSLATOR ? reason : std::string();
+            }
             continue;
         }
         info.translator = entry.id;
         found.push_back(info);
     }
     source->Seek(0, SEEK_SET);
-    if (found.empty())
+    reason.clear();
+    if (found.empty()) {
+        reason = refusalReason;
         return refusal;
+    }
 
     // Best quality x capability first. The hints only break ties: an answer
     // of the hinted type or MIME type goes before an equal one that is not;
@@ -489,6 +514,7 @@ status_t BTranslatorRoster::Translate(BPositionIO* source, const translator_info
 {
     if (source == nullptr || destination == nullptr)
         return B_BAD_VALUE;
+    BPrivate::translation_reason().clear();
     translator_info chosen;
     if (info != nullptr) {
         chosen = *info;
@@ -504,7 +530,8 @@ status_t BTranslatorRoster::Translate(BPositionIO* source, const translator_info
             continue;
         if (source->Seek(0, SEEK_SET) != 0)
             return B_BAD_VALUE;
-        return entry.translator->Translate(source, &chosen, ioExtension, wantOutType, destination);
+        return translate_with_reason(entry.translator, source, &chosen, ioExtension, wantOutType,
+                                     destination);
     }
     return B_NO_TRANSLATOR;
 }
@@ -514,6 +541,7 @@ status_t BTranslatorRoster::Translate(translator_id id, BPositionIO* source, BMe
 {
     if (source == nullptr || destination == nullptr)
         return B_BAD_VALUE;
+    BPrivate::translation_reason().clear();
     Snapshot snapshot(fData);
     for (const RosterEntry& entry : snapshot.Entries()) {
         if (entry.id != id)
@@ -526,12 +554,16 @@ status_t BTranslatorRoster::Translate(translator_id id, BPositionIO* source, BMe
         memset(&info, 0, sizeof(info));
         status_t status =
             entry.translator->Identify(source, nullptr, ioExtension, &info, wantOutType);
-        if (status != B_OK)
+        if (status != B_OK) {
+            if (status == B_NO_TRANSLATOR)
+                BPrivate::translation_reason().clear();
             return status;
+        }
         info.translator = id;
         if (source->Seek(0, SEEK_SET) != 0)
             return B_BAD_VALUE;
-        return entry.translator->Translate(source, &info, ioExtension, wantOutType, destination);
+        return translate_with_reason(entry.translator, source, &info, ioExtension, wantOutType,
+                                     destination);
     }
     return B_NO_TRANSLATOR;
 }

@@ -143,6 +143,16 @@ for addon in "$BUILD"/bin/translators/*.so; do
 done
 
 check_runpaths "installed" "$prefix"
+# The manual lists a format for each translator installed, and the converter
+# writes each one it lists.
+listed=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -E UTF-8 -l "$prefix/share/man/man1/tavrin-convert.1.gz" 2>/dev/null |
+    sed -n '/^FORMATS/,/^[A-Z]/s/^ *\.\([a-z0-9]*\)[ ,].*/\1/p')
+check "manual lists a format per installed translator" "$(echo "$listed" | grep -c .)" \
+    "$(ls "$prefix"/lib/tavrin/translators/*.so | wc -l)"
+for extension in $listed; do
+    "${as_user[@]}" "$prefix/bin/tavrin-convert" "$work/sky.ppm" "$work/sky-listed.$extension"
+    check "the manual's .$extension is written" "$?" 0
+done
 convert_round_trip "installed" "$prefix/bin/tavrin-convert"
 cp "$work/sky.png" "$work/sky-copy.png"
 open_and_see "installed tavrin" "sky-copy.png[40x30]" "$prefix/bin/tavrin" "$work/sky-copy.png"

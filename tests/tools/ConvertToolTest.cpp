@@ -462,3 +462,121 @@ TEST_F(ConvertOutputs, MessagesNameTheRealCause)
                                   "full.tif"}),
               std::vector<std::string>());
 }
+
+namespace {
+
+// Runs the converter in folder with standard output and standard error apart.
+struct SplitRun
+{
+    int exitCode;
+    std::string out, error;
+};
+
+SplitRun run_split(const std::string& folder, const std::string& arguments)
+{
+    RunResult run =
+        run_in(folder, std::string(TAVRIN_CONVERT) + " " + arguments + " 2>../convert-errors.txt");
+    SplitRun split = {run.exitCode, run.error, text_of(folder + "/../convert-errors.txt")};
+    unlink((folder + "/../convert-errors.txt").c_str());
+    return split;
+}
+
+// The converter's own lines (libjxl prints a line of its own on a failure).
+size_t lines_in(const std::string& text)
+{
+    size_t count = 0;
+    for (size_t at = 0; (at = text.find("tavrin-convert: ", at)) != std::string::npos; at++)
+        count += at == 0 || text[at - 1] == '\n';
+    return count;
+}
+
+} // namespace
+
+// One batch over good, damaged and unknown files with options, then the
+// options alone: every failure names its codec's own reason, whichever
+// worker ran it.
+TEST_F(ConvertOutputs, BatchesSettingsAndTheCodecsReasons)
+{
+    mkdir(Path("out").c_str(), 0755);
+    // Pictures of each format, written by the converter and then cut.
+    const char* formats[] = {"jpg", "png", "gif", "tif", "webp", "heic", "avif", "jxl"};
+    for (const char* format : formats) {
+        std::string name = std::string("whole.") + format;
+        ASSERT_EQ(Run("in.ppm " + name).exitCode, 0) << name;
+        std::vector<uint8> bytes = read_file(Path(name));
+        bytes.resize(bytes.size() * 2 / 3);
+        write_file(Path(std::string("cut-") + format + "." + format), bytes);
+    }
+    std::vector<uint8> crc = png_claiming(40, 30);
+    crc[20] ^= 1;
+    write_file(Path("crc.png"), crc);
+    write_text(Path("notes.txt"), "no picture");
+
+    struct
+    {
+        const char* input;
+        const char* reason;
+    } failures[] = {
+        {"crc.png", "libpng: IHDR: CRC error"},
+        {"cut-png.png", "PNG: the file ends too soon"},
+        {"cut-jpg.jpg", "libjpeg: Premature end of JPEG file"},
+        {"cut-gif.gif", "giflib: "},
+        {"cut-tif.tif", "libtiff: "},
+        {"cut-webp.webp", "WebP: the file is shorter than its header says"},
+        {"cut-heic.heic", "libheif: "},
+        {"cut-avif.avif", "libavif: "},
+        {"cut-jxl.jxl", "libjxl: "},
+        {"notes.txt", "no translator recognises the data"},
+    };
+    std::string inputs = "in.ppm";
+    for (const auto& failure : failures)
+        inputs += std::string(" ") + failure.input;
+    SplitRun batch =
+        run_split(fFolder, "-j 3 -o out --type png --set compression=0 --strip " + inputs);
+    EXPECT_EQ(batch.exitCode, 1);
+    EXPECT_EQ(batch.out, "in.ppm -> out/in.png\n1 converted, 10 failed\n");
+    EXPECT_EQ(lines_in(batch.error), std::size(failures)) << batch.error;
+    for (const auto& failure : failures) {
+        std::string line =
+            std::string("tavrin-convert: cannot read ") + failure.input + ": " + failure.reason;
+        EXPECT_NE(batch.error.find(line), std::string::npos) << line << "\n" << batch.error;
+        std::string output = failure.input;
+        EXPECT_FALSE(exists(Path("out/" + output.substr(0, output.rfind('.')) + ".png")));
+    }
+    // The setting reached the encoder: zlib's header says "stored".
+    std::vector<uint8> png = read_file(Path("out/in.png"));
+    auto idat = std::search(png.begin(), png.end(), std::begin("IDAT"), std::end("IDAT") - 1);
+    ASSERT_LT(idat + 6, png.end());
+    EXPECT_EQ(idat[4], 0x78);
+    EXPECT_EQ(idat[5] >> 6, 0) << std::hex << int(idat[5]);
+
+    struct
+    {
+        const char* arguments;
+        int exitCode;
+        const char* says;
+    } cases[] = {
+        {"--help", 0, "usage: tavrin-convert"},
+        {"--version", 0, "tavrin-convert "},
+        {"--list-settings png", 0, "compression=0..9"},
+        {"--list-settings .JPG", 0, "subsampling=0|1|2"},
+        {"--list-settings image/x-nothing", 2, "no translator reads or writes"},
+        {"--set quality=0 in.ppm q.jpg", 2,
+         "bad value for quality (JPEG images): 0; it takes 1..100"},
+        {"--set quality=0 in.ppm q.webp", 0, ""},
+        {"--set compression=deflate --set upright=no in.ppm d.tif", 0, ""},
+        {"--set nothing=1 in.ppm n.png", 2, "no translator has a setting nothing"},
+        {"-o out in.ppm", 2, "-o needs --type"},
+        {"-o missing --type png in.ppm", 1, "cannot write into missing"},
+        {"-j 0 -o out --type png in.ppm", 2, "-j needs a number"},
+        {"-o out --type bmp in.ppm ./in.ppm", 1, "in.ppm of this run is written there"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        SplitRun run = run_split(fFolder, c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.error;
+        EXPECT_NE((run.out + run.error).find(c.says), std::string::npos) << run.out << run.error;
+    }
+    EXPECT_EQ(text_of(Path("out/in.bmp")).substr(0, 2), "BM");
+    EXPECT_NE(run_in(fFolder, "tiffinfo d.tif").error.find("Deflate"), std::string::npos);
+}

@@ -201,7 +201,7 @@ status_t AVIFFile::Open(BPositionIO* source, AVIFInfo* info)
     // show in browsers; they show here too.
     fDecoder->strictFlags = AVIF_STRICT_DISABLED;
     fDecoder->imageSizeLimit = uint32(B_TRANSLATION_MAX_PIXEL_BYTES / 4);
-    status = status_for(avifDecoderParse(fDecoder), fStream.error);
+    status = status_for(avifDecoderParse(fDecoder), fStream.error, &fDecoder->diag);
     if (status != B_OK)
         return status;
 
@@ -269,7 +269,7 @@ status_t avif_decode(BPositionIO* source, AVIFInfo* info, BPrivate::BitsRowSink*
     if (status != B_OK)
         return status;
     avifDecoder* decoder = file.Decoder();
-    status = status_for(avifDecoderNextImage(decoder), file.StreamError());
+    status = status_for(avifDecoderNextImage(decoder), file.StreamError(), &decoder->diag);
     if (status != B_OK)
         return status;
 

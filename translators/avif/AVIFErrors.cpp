@@ -1,7 +1,16 @@
 #include "AVIFErrors.h"
 
-status_t status_for(avifResult result, status_t streamError)
+#include <Translator.h>
+
+status_t status_for(avifResult result, status_t streamError, const avifDiagnostics* diagnostics)
 {
+    if (result != AVIF_RESULT_OK && (result != AVIF_RESULT_IO_ERROR || streamError == B_OK)) {
+        if (diagnostics != nullptr && diagnostics->error[0] != '\0')
+            set_translation_reason("libavif: %s: %s", avifResultToString(result),
+                                   diagnostics->error);
+        else
+            set_translation_reason("libavif: %s", avifResultToString(result));
+    }
     switch (result) {
     case AVIF_RESULT_OK:
         return B_OK;

@@ -46,6 +46,14 @@ int read_data(GifFileType* gif, GifByteType* buffer, int size)
     return done;
 }
 
+// A failure giflib reported, in its words; B_ILLEGAL_DATA but for memory.
+status_t giflib_failure(int error)
+{
+    const char* text = GifErrorString(error);
+    set_translation_reason("giflib: %s", text != nullptr ? text : "unknown error");
+    return error == D_GIF_ERR_NOT_ENOUGH_MEM ? status_t(B_NO_MEMORY) : status_t(B_ILLEGAL_DATA);
+}
+
 struct DecoderCloser
 {
     void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
@@ -71,9 +79,9 @@ status_t find_first_image(GifFileType* gif, int* transparentIndex)
     while (true) {
         GifRecordType type;
         if (DGifGetRecordType(gif, &type) == GIF_ERROR)
-            return B_ILLEGAL_DATA;
+            return giflib_failure(gif->Error);
         if (type == IMAGE_DESC_RECORD_TYPE)
-            return DGifGetImageDesc(gif) == GIF_ERROR ? status_t(B_ILLEGAL_DATA) : status_t(B_OK);
+            return DGifGetImageDesc(gif) == GIF_ERROR ? giflib_failure(gif->Error) : status_t(B_OK);
         if (type == TERMINATE_RECORD_TYPE)
             return B_ILLEGAL_DATA;
         if (type != EXTENSION_RECORD_TYPE)
@@ -81,12 +89,12 @@ status_t find_first_image(GifFileType* gif, int* transparentIndex)
         int code = 0;
         GifByteType* block = nullptr;
         if (DGifGetExtension(gif, &code, &block) == GIF_ERROR)
-            return B_ILLEGAL_DATA;
+            return giflib_failure(gif->Error);
         if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4)
             *transparentIndex = (block[1] & 1) != 0 ? block[4] : -1;
         while (block != nullptr) {
             if (DGifGetExtensionNext(gif, &block) == GIF_ERROR)
-                return B_ILLEGAL_DATA;
+                return giflib_failure(gif->Error);
         }
     }
 }
@@ -102,7 +110,7 @@ status_t decode(BPositionIO* source, GIFInfo* info, std::unique_ptr<uint8[]>* pi
     if (!gif) {
         if (context.error != B_OK)
             return context.error;
-        return error == D_GIF_ERR_NOT_ENOUGH_MEM ? status_t(B_NO_MEMORY) : status_t(B_ILLEGAL_DATA);
+        return giflib_failure(error);
     }
 
     info->width = uint32(gif->SWidth);
@@ -179,7 +187,7 @@ status_t decode(BPositionIO* source, GIFInfo* info, std::unique_ptr<uint8[]>* pi
         uint32 step = frame.Interlace ? kStep[pass] : 1;
         for (uint32 row = start; row < frameHeight; row += step) {
             if (DGifGetLine(gif.get(), line.data(), int(frameWidth)) == GIF_ERROR)
-                return context.error != B_OK ? context.error : B_ILLEGAL_DATA;
+                return context.error != B_OK ? context.error : giflib_failure(gif->Error);
             uint32* out = reinterpret_cast<uint32*>(buffer.get() + (top + row) * rowBytes) + left;
             for (uint32 x = 0; x < frameWidth; x++)
                 out[x] = colours[line[x]];
@@ -189,7 +197,7 @@ status_t decode(BPositionIO* source, GIFInfo* info, std::unique_ptr<uint8[]>* pi
     // has lost at least its trailer: it is cut short like any other.
     GifRecordType next;
     if (DGifGetRecordType(gif.get(), &next) == GIF_ERROR)
-        return context.error != B_OK ? context.error : B_ILLEGAL_DATA;
+        return context.error != B_OK ? context.error : giflib_failure(gif->Error);
     *pixels = std::move(buffer);
     return B_OK;
 }

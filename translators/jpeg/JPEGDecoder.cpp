@@ -95,7 +95,7 @@ boolean fill_input_buffer(j_decompress_ptr cinfo)
         fail(reinterpret_cast<j_common_ptr>(cinfo), status_t(got));
     if (got == 0) {
         if (ends_too_soon(cinfo))
-            fail(reinterpret_cast<j_common_ptr>(cinfo), B_ILLEGAL_DATA);
+            fail_with_message(reinterpret_cast<j_common_ptr>(cinfo), JWRN_JPEG_EOF);
         // The missing end-of-image marker, as libjpeg's own sources supply
         // it. A marker where block data should be makes the decoder warn,
         // and emit_message() turns that into an error.
@@ -195,8 +195,10 @@ status_t read_rows(jpeg_decompress_struct* cinfo, BPrivate::BitsRowSink* sink,
         uint32 done = 0;
         while (done < count) {
             JDIMENSION got = jpeg_read_scanlines(cinfo, rows + done, count - done);
-            if (got == 0 || scan_stopped_short(cinfo))
+            if (got == 0 || scan_stopped_short(cinfo)) {
+                set_reason(reinterpret_cast<j_common_ptr>(cinfo), JWRN_HIT_MARKER);
                 return B_ILLEGAL_DATA;
+            }
             done += got;
         }
         if (cmyk) {

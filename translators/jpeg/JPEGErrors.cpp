@@ -2,11 +2,17 @@
 
 #include <jerror.h>
 
+#include <Translator.h>
+
 namespace {
 
+// libjpeg's own text for the message it holds becomes the reason.
 void error_exit(j_common_ptr cinfo)
 {
     ErrorManager* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
+    char message[JMSG_LENGTH_MAX];
+    cinfo->err->format_message(cinfo, message);
+    set_translation_reason("libjpeg: %s", message);
     longjmp(manager->jump, 1);
 }
 
@@ -30,6 +36,20 @@ void set_up_errors(ErrorManager* manager)
     manager->pub.output_message = quiet_message;
     manager->pub.emit_message = emit_message;
     manager->error = B_OK;
+}
+
+void set_reason(j_common_ptr cinfo, int code)
+{
+    char message[JMSG_LENGTH_MAX];
+    cinfo->err->msg_code = code;
+    cinfo->err->format_message(cinfo, message);
+    set_translation_reason("libjpeg: %s", message);
+}
+
+void fail_with_message(j_common_ptr cinfo, int code)
+{
+    cinfo->err->msg_code = code;
+    error_exit(cinfo);
 }
 
 void fail(j_common_ptr cinfo, status_t error)

@@ -24,7 +24,16 @@ struct ErrorManager
 // as does the warning that the data ended while rows still needed it.
 void set_up_errors(ErrorManager* manager);
 
-// Abandons the work of the object behind cinfo with error, by the same jump.
+// Makes libjpeg's text for a message code the reason of a failure that the
+// caller returns itself.
+void set_reason(j_common_ptr cinfo, int code);
+
+// Abandons the work as libjpeg's message code would, with its text as the
+// reason (JWRN_JPEG_EOF: "Premature end of JPEG file").
+void fail_with_message(j_common_ptr cinfo, int code);
+
+// Abandons the work of the object behind cinfo with error, by the same jump;
+// the error (a stream's) is its own reason.
 void fail(j_common_ptr cinfo, status_t error);
 
 #endif

@@ -61,6 +61,8 @@ public:
         return B_OK;
     }
 
+    bool Ended() const { return fEnded; }
+
 private:
     BPositionIO* fSource;
     std::unique_ptr<uint8[]> fBuffer;
@@ -132,6 +134,8 @@ status_t decode(BPositionIO* source, JXLInfo* info, BPrivate::BitsRowSink* sink)
         switch (status) {
         case JXL_DEC_NEED_MORE_INPUT: {
             status_t fed = input.Feed(decoder.get());
+            if (fed == B_ILLEGAL_DATA)
+                set_translation_reason("libjxl: the data ends too soon");
             if (fed != B_OK)
                 return fed;
             break;
@@ -173,8 +177,13 @@ status_t decode(BPositionIO* source, JXLInfo* info, BPrivate::BitsRowSink* sink)
             return put_pixels(pixels.get(), *info, sink);
         case JXL_DEC_SUCCESS:
             // The stream ended without a frame.
+            set_translation_reason("libjxl: the stream holds no frame");
             return B_ILLEGAL_DATA;
         default:
+            // libjxl gives no text of its own for an error.
+            set_translation_reason(input.Ended()
+                                       ? "libjxl: the data ends too soon"
+                                       : "libjxl: the data is not a valid JPEG XL stream");
             return B_ILLEGAL_DATA;
         }
     }

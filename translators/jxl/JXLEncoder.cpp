@@ -27,17 +27,25 @@ float distance_for(int32 quality)
     return distance > 15.0f ? 15.0f : distance;
 }
 
+// libjxl's error as a status, and named as the reason (libjxl has codes,
+// not texts).
 status_t status_for(JxlEncoder* encoder)
 {
     switch (JxlEncoderGetError(encoder)) {
     case JXL_ENC_ERR_OOM:
+        set_translation_reason("libjxl: out of memory");
         return B_NO_MEMORY;
     case JXL_ENC_ERR_NOT_SUPPORTED:
+        set_translation_reason("libjxl: not supported");
         return B_NOT_SUPPORTED;
     case JXL_ENC_ERR_BAD_INPUT:
+        set_translation_reason("libjxl: bad input");
+        return B_BAD_VALUE;
     case JXL_ENC_ERR_API_USAGE:
+        set_translation_reason("libjxl: API usage error");
         return B_BAD_VALUE;
     default:
+        set_translation_reason("libjxl: encoding failed");
         return B_ERROR;
     }
 }

@@ -8,6 +8,7 @@
 #include <png.h>
 
 #include <TranslationDefs.h>
+#include <Translator.h>
 
 #include "PNGErrors.h"
 #include "translation/BaseTranslator.h"
@@ -47,7 +48,10 @@ void read_data(png_structp png, png_bytep data, size_t length)
     status_t status = context->source->Read(data, length);
     if (status != B_OK) {
         context->error = status;
-        png_error(png, "truncated");
+        // A failed read says why in its status; only the end is the file's.
+        if (status == B_ILLEGAL_DATA)
+            set_translation_reason("PNG: the file ends too soon");
+        png_longjmp(png, 1);
     }
 }
 

@@ -228,7 +228,7 @@ void write_data(png_structp png, png_bytep data, size_t length)
     status_t status = context->destination->WriteExactly(data, length);
     if (status != B_OK) {
         context->error = status == B_ERROR ? status_t(B_IO_ERROR) : status;
-        png_error(png, "short write");
+        png_longjmp(png, 1);
     }
 }
 

@@ -1,11 +1,14 @@
 #include "PNGErrors.h"
 
+#include <Translator.h>
+
 #include <new>
 
 void quiet_warning(png_structp, png_const_charp) {}
 
-void error_exit(png_structp png, png_const_charp)
+void error_exit(png_structp png, png_const_charp message)
 {
+    set_translation_reason("libpng: %s", message);
     png_longjmp(png, 1);
 }
 

@@ -11,7 +11,8 @@
 
 // Warnings stay quiet.
 void quiet_warning(png_structp png, png_const_charp message);
-// Errors jump back to the setjmp of the png_struct.
+// Errors jump back to the setjmp of the png_struct, libpng's message kept as
+// the translation's reason.
 void error_exit(png_structp png, png_const_charp message);
 
 // One allocation for a block of rows, the table of pointers to them that

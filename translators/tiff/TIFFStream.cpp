@@ -1,8 +1,11 @@
 #include "TIFFStream.h"
 
+#include <cstdio>
+#include <cstring>
 #include <new>
 
 #include <TranslationDefs.h>
+#include <Translator.h>
 
 namespace {
 
@@ -71,8 +74,23 @@ toff_t size_proc(thandle_t handle)
     return toff_t(size - h->base);
 }
 
+const char kStreamName[] = "stream";
+
 int quiet_handler(TIFF*, void*, const char*, const char*, va_list)
 {
+    return 1;
+}
+
+// libtiff's error, in its words, is the reason of the failure it causes; the
+// module is left out where it is only the name given to the stream.
+int error_handler(TIFF*, void*, const char* module, const char* format, va_list arguments)
+{
+    char message[200];
+    vsnprintf(message, sizeof(message), format, arguments);
+    if (module != nullptr && strcmp(module, kStreamName) != 0)
+        set_translation_reason("libtiff: %s: %s", module, message);
+    else
+        set_translation_reason("libtiff: %s", message);
     return 1;
 }
 
@@ -89,14 +107,14 @@ TIFF* tiff_open_stream(BPositionIO* stream, const char* mode)
     // libtiff's own buffers (strip tables, one strip) get the same ceiling as
     // our pixel buffer.
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(B_TRANSLATION_MAX_PIXEL_BYTES));
-    TIFFOpenOptionsSetErrorHandlerExtR(options, quiet_handler, nullptr);
+    TIFFOpenOptionsSetErrorHandlerExtR(options, error_handler, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, quiet_handler, nullptr);
 
     StreamHandle* handle = new (std::nothrow) StreamHandle{stream, base};
     TIFF* tiff = nullptr;
     if (handle != nullptr) {
         // 'm': no memory mapping, the stream is not a file.
-        tiff = TIFFClientOpenExt("stream", mode, handle, read_proc, write_proc, seek_proc,
+        tiff = TIFFClientOpenExt(kStreamName, mode, handle, read_proc, write_proc, seek_proc,
                                  close_proc, size_proc, nullptr, nullptr, options);
         // A failed open does not call close_proc; the handle is still ours.
         if (tiff == nullptr)

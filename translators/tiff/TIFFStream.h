@@ -9,9 +9,9 @@
 #include <tiffio.h>
 
 // Opens libtiff on a BPositionIO, with offsets counted from the stream's
-// position at the time of opening. Errors and warnings stay quiet: the
-// translator reports its own status codes. The caller closes the handle with
-// TIFFClose(); the stream must outlive it.
+// position at the time of opening. Warnings stay quiet; an error's text
+// becomes the translation's reason, beside the translator's own status. The
+// caller closes the handle with TIFFClose(); the stream must outlive it.
 TIFF* tiff_open_stream(BPositionIO* stream, const char* mode);
 
 struct TIFFCloser

@@ -1,6 +1,7 @@
 #include "WebP.h"
 
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include <webp/decode.h>
@@ -49,8 +50,10 @@ status_t read_file(BPositionIO* source, bool whole, std::unique_ptr<uint8[]>* da
     off_t position = source->Position();
     off_t streamSize = 0;
     if (position >= 0 && source->GetSize(&streamSize) == B_OK &&
-        (streamSize < position || uint64(streamSize - position) < total - kHeaderSize))
+        (streamSize < position || uint64(streamSize - position) < total - kHeaderSize)) {
+        set_translation_reason("WebP: the file is shorter than its header says");
         return B_ILLEGAL_DATA;
+    }
 
     size_t length = whole || total < kIdentifyPrefix ? size_t(total) : kIdentifyPrefix;
     std::unique_ptr<uint8[]> buffer(new (std::nothrow) uint8[length]);
@@ -64,6 +67,17 @@ status_t read_file(BPositionIO* source, bool whole, std::unique_ptr<uint8[]>* da
     *data = std::move(buffer);
     *size = length;
     return B_OK;
+}
+
+// libwebp's status as the reason of the failure it causes.
+status_t libwebp_failure(VP8StatusCode code)
+{
+    static const char* const kNames[] = {
+        "ok",        "out of memory", "invalid parameter", "bitstream error", "unsupported feature",
+        "suspended", "user abort",    "not enough data"};
+    size_t index = size_t(code);
+    set_translation_reason("libwebp: %s", index < std::size(kNames) ? kNames[index] : "failed");
+    return code == VP8_STATUS_OUT_OF_MEMORY ? status_t(B_NO_MEMORY) : status_t(B_ILLEGAL_DATA);
 }
 
 // An animation's canvas around its first frame is only background, so a
@@ -139,8 +153,9 @@ status_t decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* p
         return status;
 
     WebPBitstreamFeatures features;
-    if (WebPGetFeatures(data.get(), size, &features) != VP8_STATUS_OK)
-        return B_ILLEGAL_DATA;
+    VP8StatusCode code = WebPGetFeatures(data.get(), size, &features);
+    if (code != VP8_STATUS_OK)
+        return libwebp_failure(code);
     info->width = uint32(features.width);
     info->height = uint32(features.height);
     info->hasAlpha = features.has_alpha != 0;
@@ -159,10 +174,24 @@ status_t decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* p
     std::unique_ptr<uint8[]> buffer(new (std::nothrow) uint8[length]);
     if (!buffer)
         return B_NO_MEMORY;
-    if (info->animated)
+    if (info->animated) {
         status = decode_first_frame(data.get(), size, *info, buffer.get());
-    else if (WebPDecodeBGRAInto(data.get(), size, buffer.get(), length, int(rowBytes)) == nullptr)
-        status = B_ILLEGAL_DATA;
+    } else {
+        // Into our buffer, as WebPDecodeBGRAInto would, but with libwebp's
+        // status for a failure.
+        WebPDecoderConfig config;
+        if (!WebPInitDecoderConfig(&config))
+            return B_ERROR;
+        config.output.colorspace = MODE_BGRA;
+        config.output.is_external_memory = 1;
+        config.output.u.RGBA.rgba = buffer.get();
+        config.output.u.RGBA.stride = int(rowBytes);
+        config.output.u.RGBA.size = length;
+        code = WebPDecode(data.get(), size, &config);
+        WebPFreeDecBuffer(&config.output);
+        if (code != VP8_STATUS_OK)
+            status = libwebp_failure(code);
+    }
     if (status == B_OK) {
         info->orientation = exif_orientation(data.get(), size);
         *pixels = std::move(buffer);

@@ -10,6 +10,10 @@
 // type is not one of them.
 const char* extension_for_mime(const char* mime);
 
+// Every extension of the MIME type, the one new files get first, ending with
+// NULL; NULL when the type is not one of them.
+const char* const* extensions_for_mime(const char* mime);
+
 // The MIME type an extension names ("jpeg" and "JPG" both name image/jpeg),
 // or NULL when it names none.
 const char* mime_for_extension(const char* extension);

@@ -112,7 +112,10 @@ TEST_F(FileTest, AFileThatGivesNoPictureKeepsTheOneShownAndSaysWhy)
     write_png_header(Path("huge.png"), 65535, 65535);
     QFile whole(QString::fromStdString(Path("sky.png")));
     whole.open(QIODevice::ReadOnly);
-    std::ofstream(Path("cut.png")) << whole.read(whole.size() / 2).toStdString();
+    std::string bytes = whole.readAll().toStdString();
+    std::ofstream(Path("cut.png")) << bytes.substr(0, bytes.size() / 2);
+    bytes[20] ^= 1;
+    std::ofstream(Path("crc.png")) << bytes;
 
     struct
     {
@@ -124,7 +127,13 @@ TEST_F(FileTest, AFileThatGivesNoPictureKeepsTheOneShownAndSaysWhy)
         {{"photos"}, "Cannot open photos: is a folder."},
         {{"pipe.png"}, "Cannot open pipe.png: is not a regular file."},
         {{"huge.png"}, "Cannot open huge.png: is larger than the 1 GiB picture limit."},
-        {{"cut.png"}, "Cannot open cut.png: the picture in it is damaged or cut short."},
+        // A damaged file is named in the codec's words.
+        {{"cut.png"},
+         "Cannot open cut.png: the picture in it is damaged or cut short (PNG: the file ends too "
+         "soon)."},
+        {{"crc.png"},
+         "Cannot open crc.png: the picture in it is damaged or cut short (libpng: IHDR: CRC "
+         "error)."},
         {{"missing.png"}, "Cannot open missing.png: does not exist."},
         {{"noise.bin", "photos", "empty.png"},
          "Cannot open noise.bin: no installed translator reads it (nor 2 other files)."},
