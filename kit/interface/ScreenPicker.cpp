@@ -231,39 +231,44 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;
 
+    // Positions come in the window's own logical units (its scene), which
+    // the platform divides from the device position without rounding.
     void mousePressEvent(QMouseEvent* event) override
     {
-        fPicker->Press(fMonitor, PixelAt(event->position()), event->button());
+        int monitor = fMonitor;
+        QPoint at = _Over(event->scenePosition(), &monitor);
+        fPicker->Press(monitor, at, event->button());
     }
-    void mouseMoveEvent(QMouseEvent* event) override { _Moved(event->globalPosition()); }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        int monitor = fMonitor;
+        QPoint at = _Over(event->scenePosition(), &monitor);
+        fPicker->Move(monitor, at);
+    }
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         int monitor = fMonitor;
-        QPoint at = _Over(event->globalPosition(), &monitor);
+        QPoint at = _Over(event->scenePosition(), &monitor);
         fPicker->Release(monitor, at, event->button());
     }
     void keyPressEvent(QKeyEvent* event) override { fPicker->Key(event); }
 
 private:
-    // The monitor and pixel under a global position: during a drag the
-    // pressed window gets the moves over the other monitors too.
-    QPoint _Over(QPointF global, int* monitor) const
+    // The monitor and pixel under a position of this window: during a drag
+    // the pressed window gets the moves over the other monitors too.
+    QPoint _Over(QPointF local, int* monitor) const
     {
+        *monitor = fMonitor;
+        if (rect().contains(local.toPoint()))
+            return PixelAt(local);
+        QPointF global = local + QPointF(geometry().topLeft());
         for (Overlay* overlay : fPicker->overlays) {
-            QPointF local = overlay->mapFromGlobal(global);
-            if (overlay->rect().contains(local.toPoint())) {
+            if (overlay != this && overlay->geometry().contains(global.toPoint())) {
                 *monitor = overlay->fMonitor;
-                return overlay->PixelAt(local);
+                return overlay->PixelAt(global - QPointF(overlay->geometry().topLeft()));
             }
         }
-        *monitor = fMonitor;
-        return PixelAt(mapFromGlobal(global));
-    }
-    void _Moved(QPointF global)
-    {
-        int monitor = fMonitor;
-        QPoint at = _Over(global, &monitor);
-        fPicker->Move(monitor, at);
+        return PixelAt(local);
     }
 
     Picker* fPicker;
@@ -443,8 +448,7 @@ void Overlay::paintEvent(QPaintEvent*)
     // The size beside the pointer, and under the magnifier where the
     // pointer is, in the monitor's pixels.
     auto logical = [&](QPoint p) {
-        return QPointF((p.x() - area.left()) * ratio / sx, (p.y() - area.top()) * ratio / sy) /
-               ratio;
+        return QPointF((p.x() - area.left()) * sx, (p.y() - area.top()) * sy) / ratio;
     };
     QString size;
     if (fPicker->mode == B_PICK_REGION && !fPicker->selection.isEmpty())
