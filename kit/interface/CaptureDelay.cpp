@@ -22,6 +22,10 @@ namespace {
 
 const uint32 kEscapeSym = 0xff1b;
 const uint32 kPrintSym = 0xff61;
+// The keys alone, whatever Caps Lock and Num Lock (Mod2) say. Not with any
+// modifier: a window manager that binds one of them with a modifier would
+// make the whole grab fail.
+const uint16 kLocks[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
 
 // The key codes that produce a key symbol, from the server's keyboard map.
 std::vector<xcb_keycode_t> keycodes_of(xcb_connection_t* c, uint32 symbol)
@@ -64,8 +68,9 @@ public:
         fRoot = xcb_setup_roots_iterator(xcb_get_setup(fConnection)).data->root;
         for (uint32 symbol : {kEscapeSym, kPrintSym}) {
             for (xcb_keycode_t code : keycodes_of(fConnection, symbol)) {
-                xcb_grab_key(fConnection, 1, fRoot, XCB_MOD_MASK_ANY, code, XCB_GRAB_MODE_ASYNC,
-                             XCB_GRAB_MODE_ASYNC);
+                for (uint16 locks : kLocks)
+                    xcb_grab_key(fConnection, 1, fRoot, locks, code, XCB_GRAB_MODE_ASYNC,
+                                 XCB_GRAB_MODE_ASYNC);
                 fCodes.push_back(code);
             }
         }
@@ -81,7 +86,8 @@ public:
             return;
         QCoreApplication::instance()->removeNativeEventFilter(this);
         for (xcb_keycode_t code : fCodes)
-            xcb_ungrab_key(fConnection, code, fRoot, XCB_MOD_MASK_ANY);
+            for (uint16 locks : kLocks)
+                xcb_ungrab_key(fConnection, code, fRoot, locks);
         xcb_flush(fConnection);
     }
 
@@ -93,6 +99,7 @@ public:
         if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
             return false;
         auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
+
         for (xcb_keycode_t code : fCodes) {
             if (press->detail == code && press->event == fRoot) {
                 // Sent once the filter has returned: sending ends the countdown.

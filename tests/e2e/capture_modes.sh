@@ -85,6 +85,15 @@ check "delay: status" "$EXIT_STATUS" 0
 "$PATTERN" image "$out/later.png" 37 11 >/dev/null
 check "delay: the screen as it was when the delay ended" $? 0
 
+# Escape during a delay: the program ends at once, with no file.
+"$TAVRIN" --capture=region --delay 10 --output "$out/none.png" &
+pid=$!
+sleep 1
+xdotool key Escape
+wait_exit $pid
+check "Escape during the delay: status" "$EXIT_STATUS" 1
+check "Escape during the delay: no file" "$([ -e "$out/none.png" ] && echo made || echo none)" none
+
 # A settings panel open behind the main window: File > Capture shows the
 # screen under both (the view, below the 20-pixel menu bar, shows the
 # capture from its corner on), nothing of the panel.
