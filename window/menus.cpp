@@ -74,6 +74,7 @@ void tavrinwindow::setupmenus()
     file->AddItem(command_item("Capture window…", kCaptureWindow, view));
     // The delay applies to all three; one of its items is marked.
     BMenu* delay = new BMenu("Capture delay", B_ITEMS_IN_COLUMN);
+    delay->SetRadioMode(true);
     for (int32 seconds : {0, 3, 5, 10}) {
         std::string label = seconds ? std::to_string(seconds) + " seconds" : std::string("None");
         BMessage* message = new BMessage(kCaptureDelay);
