@@ -407,9 +407,12 @@ void Overlay::paintEvent(QPaintEvent*)
     for (const QRect& part : dimmed)
         painter.fillRect(part, kDim);
     if (!chosen.isEmpty()) {
-        painter.setPen(QPen(kEdge, 1));
+        // Around the chosen pixels, not on them: thicker round a window,
+        // which is found by eye across the screen.
+        double edge = fPicker->mode == B_PICK_WINDOW ? 3 : 1;
+        painter.setPen(QPen(kEdge, edge));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRectF(chosen).adjusted(-0.5, -0.5, 0.5, 0.5));
+        painter.drawRect(QRectF(chosen).adjusted(-edge / 2, -edge / 2, edge / 2, edge / 2));
     }
 
     bool here = fPicker->pointerMonitor == fMonitor;

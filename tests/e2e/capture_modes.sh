@@ -65,6 +65,15 @@ done
 xrdb -remove
 kill $test_window
 
+# The whole screen to standard output as PNG; a name of no known format is
+# refused in one line.
+"$TAVRIN" --capture --output - >"$out/stdout.png"
+check "standard output: status" $? 0
+"$PATTERN" image "$out/stdout.png" 0 0 >/dev/null
+check "standard output: the screen as PNG" "$? $(identify -format %m "$out/stdout.png")" "0 PNG"
+"$TAVRIN" --capture --output "$out/shot.nope" 2>"$out/nope.err"
+check "unknown extension: status and one line" "$? $(wc -l <"$out/nope.err")" "1 1"
+
 # Escape: no file, status 1.
 "$TAVRIN" --capture=region --output "$out/none.png" &
 pid=$!
