@@ -521,7 +521,10 @@ OwnWindowsAway::OwnWindowsAway()
         if (!widget->isVisible() || widget->property("tavrin:own-overlay").toBool())
             continue;
         widget->hide();
-        fHidden.emplace_back(widget);
+        // A popup (a menu, a tooltip) closes for good when hidden.
+        Qt::WindowType type = widget->windowType();
+        if (type != Qt::Popup && type != Qt::ToolTip)
+            fHidden.emplace_back(widget);
     }
 }
 
