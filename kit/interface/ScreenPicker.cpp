@@ -213,17 +213,31 @@ public:
         setFocusPolicy(Qt::StrongFocus);
     }
 
+    // The picture's pixels per logical unit of this window, across and down:
+    // the device pixel ratio where the picture has the monitor's device
+    // pixels (the window's logical size is rounded, the ratio is exact),
+    // else what the portal's picture gives the monitor.
+    QPointF Scale() const
+    {
+        const QRect& area = fPicker->desktop.monitors[fMonitor];
+        double ratio = devicePixelRatioF();
+        QPointF scale(area.width() / (double)std::max(1, width()),
+                      area.height() / (double)std::max(1, height()));
+        if (std::fabs(width() * ratio - area.width()) <= 1 &&
+            std::fabs(height() * ratio - area.height()) <= 1)
+            scale = QPointF(ratio, ratio);
+        return scale;
+    }
+
     // The picture's pixel under a point of this window.
     QPoint PixelAt(QPointF local) const
     {
         const QRect& area = fPicker->desktop.monitors[fMonitor];
-        QSize logical = size();
-        double sx = area.width() / (double)std::max(1, logical.width());
-        double sy = area.height() / (double)std::max(1, logical.height());
+        QPointF scale = Scale();
         // A pointer on a pixel's edge counts as on that pixel, whatever the
         // rounding of its logical position.
-        int x = (int)std::floor(local.x() * sx + 0.01);
-        int y = (int)std::floor(local.y() * sy + 0.01);
+        int x = (int)std::floor(local.x() * scale.x() + 0.01);
+        int y = (int)std::floor(local.y() * scale.y() + 0.01);
         return area.topLeft() +
                QPoint(std::clamp(x, 0, area.width() - 1), std::clamp(y, 0, area.height() - 1));
     }
@@ -392,8 +406,9 @@ void Overlay::paintEvent(QPaintEvent*)
     // Everything but the text is drawn in the picture's pixels, which are
     // the monitor's device pixels: one for one.
     double ratio = devicePixelRatioF();
-    double sx = width() * ratio / std::max(1, area.width());
-    double sy = height() * ratio / std::max(1, area.height());
+    // Device pixels per picture pixel: 1 where the picture is the monitor's.
+    double sx = ratio / Scale().x();
+    double sy = ratio / Scale().y();
     painter.save();
     painter.scale(sx / ratio, sy / ratio);
     painter.translate(-area.topLeft());

@@ -35,10 +35,17 @@ test_window=$!
 target=$(wait_window xmessage) || fail "no test window"
 wait_framed "$target"
 
-# scale: the Xft.dpi that gives it, and the drag's corners in device pixels.
-for setting in "1 96 101 77 330 260" "2 192 61 43 420 305"; do
-    read -r scale dpi x1 y1 x2 y2 <<<"$setting"
-    echo "Xft.dpi: $dpi" | xrdb -merge
+# scale: the Xft.dpi or scale factor that gives it, and the drag's corners
+# in device pixels.
+for setting in "1 dpi 96 101 77 330 260" "2 dpi 192 61 43 420 305" "1.5 factor 1.5 61 43 999 705"; do
+    read -r scale how value x1 y1 x2 y2 <<<"$setting"
+    unset QT_SCREEN_SCALE_FACTORS
+    if [ "$how" = dpi ]; then
+        echo "Xft.dpi: $value" | xrdb -merge
+    else
+        xrdb -remove
+        export QT_SCREEN_SCALE_FACTORS=$value
+    fi
 
     "$TAVRIN" --capture=region --output "$out/r$scale.png" &
     pid=$!
@@ -62,7 +69,7 @@ for setting in "1 96 101 77 330 260" "2 192 61 43 420 305"; do
     check "scale $scale: the clicked window exactly" \
         "$(differences "$out/w$scale.png" "$out/target$scale.png")" 0
 done
-xrdb -remove
+unset QT_SCREEN_SCALE_FACTORS
 kill $test_window
 
 # The whole screen to standard output as PNG; a name of no known format is
