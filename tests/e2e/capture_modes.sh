@@ -90,6 +90,20 @@ wait_exit $pid
 check "Escape: status" "$EXIT_STATUS" 1
 check "Escape: no file" "$([ -e "$out/none.png" ] && echo made || echo none)" none
 
+# The second button drops a drag; the keys then make a selection at the
+# pointer, size it with Shift (four by three) and move it a pixel right.
+"$TAVRIN" --capture=region --output "$out/keys.png" &
+pid=$!
+wait_overlay $pid "keys"
+xdotool mousemove 100 100 mousedown 1
+glide 100 100 200 150 4 0
+xdotool click 3 mouseup 1
+xdotool key shift+Right shift+Right shift+Right shift+Down shift+Down Right Return
+wait_exit $pid
+check "keys: status" "$EXIT_STATUS" 0
+import -window root -crop 4x3+201+150 "$out/keys-root.png"
+check "keys: the region the keys made" "$(differences "$out/keys.png" "$out/keys-root.png")" 0
+
 # The delay is what is tested here: the screen changes one second into a
 # two-second delay, and the picture shows it changed.
 "$TAVRIN" --capture --delay 2 --output "$out/later.png" &
