@@ -73,20 +73,6 @@ check "native: application id" \
 capture_equals_grim native "tavrin ver.0.00"
 NATIVE_PID=$TAVRIN_PID
 
-# Whether tavrin shows a full-screen window (the region picker's overlay).
-overlay_shown()
-{
-    swaymsg -t get_tree -r | python3 -c '
-import json, sys
-def walk(node):
-    if node.get("app_id") == "tavrin" and node.get("fullscreen_mode") and node.get("visible"):
-        sys.exit(0)
-    for child in node.get("nodes", []) + node.get("floating_nodes", []):
-        walk(child)
-walk(json.load(sys.stdin))
-sys.exit(1)'
-}
-
 # A region from the command line: the portal's picture, frozen on a
 # full-screen window of tavrin's own, and a drag on it.
 swaymsg '[app_id="tavrin"] move scratchpad' >/dev/null
