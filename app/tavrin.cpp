@@ -3,6 +3,7 @@
 #include <Alert.h>
 #include <Entry.h>
 
+#include "app/commandline.h"
 #include "app/version.h"
 #include "view/tavrinview.h"
 #include "window/tavrinwindow.h"
@@ -16,17 +17,49 @@ const char* const kAboutText = "tavrin " TAVRIN_VERSION "\n"
                                "\n"
                                "Free software under the MIT licence.";
 
+namespace {
+
+int sExitStatus = 0;
+
+} // namespace
+
+void quit_with_status(int status)
+{
+    sExitStatus = status;
+    be_app->PostMessage(B_QUIT_REQUESTED);
+}
+
+int exit_status()
+{
+    return sExitStatus;
+}
+
 tavrin::tavrin(int argc, char** argv) : BApplication(kSignature)
 {
-    win = new tavrinwindow(BRect(100, 100, 300, 250));
+    command_line line;
+    std::string error;
+    if (!parse_command_line(argc, argv, &line, &error))
+        line.files.clear();
+    // A capture from the command line starts with the window hidden: it
+    // shows only with the picture, and never when the picture is saved.
+    win = new tavrinwindow(BRect(100, 100, 300, 250), line.capture);
     fView = BMessenger(win->view);
 
-    if (argc > 1) {
+    if (line.capture) {
+        BMessage request(line.mode);
+        request.AddBool("command_line", true);
+        request.AddInt32("delay", line.delay);
+        if (!line.output.empty())
+            request.AddString("output", line.output.c_str());
+        if (line.clipboard)
+            request.AddBool("clipboard", true);
+        fView.SendMessage(&request);
+    } else if (!line.files.empty()) {
         // Every argument is a document; one that names nothing still gives a
         // reference, which then fails to load.
         BMessage refs(B_SIMPLE_DATA);
-        for (int i = 1; i < argc; i++) {
-            BEntry entry(argv[i], false);
+        for (const std::string& file : line.files) {
+            BEntry entry(file.c_str(), false);
             entry_ref ref;
             entry.GetRef(&ref);
             refs.AddRef("refs", &ref);

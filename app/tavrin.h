@@ -13,6 +13,11 @@ extern BTranslatorRoster* tr;
 extern const char* const kSignature;
 extern const char* const kAboutText;
 
+// Ends the program with this exit status, as File > Quit does.
+void quit_with_status(int status);
+// The status the program ends with: 0 unless quit_with_status said otherwise.
+int exit_status();
+
 // The application object: creates the main window and relays file
 // references and the file panels' answers to its view.
 class tavrin : public BApplication

@@ -9,6 +9,7 @@
 #include "io/savename.h"
 #include "window/catalogue.h"
 #include "window/codes.h"
+#include "window/tavrinwindow.h"
 
 #include <cmath>
 #include <string>
@@ -153,7 +154,25 @@ void tavrinview::MessageReceived(BMessage* message)
         break;
 
     case kCapture:
-        capture();
+    case kCaptureRegion:
+    case kCaptureWindow:
+        capture(message);
+        break;
+
+    case kCaptureNow:
+        _CaptureDelayEnded(message);
+        break;
+
+    case kCaptureDelay:
+        message->FindInt32("seconds", &capturedelay);
+        if (auto* window = dynamic_cast<tavrinwindow*>(Window()))
+            window->updatemenus();
+        break;
+
+    case kCaptureFrame:
+        captureframe = !captureframe;
+        if (auto* window = dynamic_cast<tavrinwindow*>(Window()))
+            window->updatemenus();
         break;
 
     case kPrint:

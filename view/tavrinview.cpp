@@ -19,7 +19,7 @@ tavrinview::tavrinview(BRect frame)
       dragbitmap(nullptr), panel(nullptr), mousemode(kGestureNone),
       anchor(0, 0), oldsel{false, BRect(0, 0, -1, -1)}, cursel{false, BRect(0, 0, -1, -1)},
       format_no(0), fitting(false), keepzoom(false), origin{nullptr, BRect()}, originof(nullptr),
-      lastformat(-1)
+      lastformat(-1), capturedelay(0), captureframe(false)
 {
     strcpy(title, kDefaultTitle);
 }

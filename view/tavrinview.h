@@ -3,6 +3,7 @@
 
 #include <Bitmap.h>
 #include <Entry.h>
+#include <Message.h>
 #include <View.h>
 
 #include "view/history.h"
@@ -90,6 +91,12 @@ public:
 
     // File > Capture: the whole screen the window stands on becomes the image.
     void capture();
+    // A capture command (kCapture, kCaptureRegion, kCaptureWindow) from the
+    // menu or the command line: after the delay ("delay" seconds, else
+    // capturedelay), the screen, a region or a window becomes the image; with
+    // "output" it is saved there and the program ends, with "clipboard" it is
+    // copied. A capture while a delay runs cancels it.
+    void capture(BMessage* request);
     // File > Print: the whole image stretched over one printed page.
     void print();
 
@@ -120,8 +127,18 @@ public:
     // What the Save panel proposes, before the format's extension: the
     // file's name, or capture-YYYY-MM-DD-HHMMSS.png; empty: title.
     std::string docname;
+    // File > Capture delay, in seconds, for every kind of capture.
+    int32 capturedelay;
+    // A captured window keeps its window manager's frame.
+    bool captureframe;
 
 private:
+    void _CaptureDelayEnded(BMessage* message);
+    void _TakeCapture(const BMessage& request);
+    // Shows, saves or copies what a capture gave (shot is handed over), or
+    // says why there is nothing.
+    void _CaptureEnded(status_t status, BBitmap* shot, const BMessage& request);
+
     // The state the view shows now, for the history. The image goes with it
     // unless keepimage; the history then holds a copy.
     s_step _Now(bool keepimage);
@@ -167,6 +184,8 @@ private:
 
     // Panels the view has forgotten; released once they have closed.
     std::vector<BFilePanel*> fRetiredPanels;
+    // The capture waiting for its delay to pass.
+    BMessage fPendingCapture;
 };
 
 // Where dropped image data is pasted, in view coordinates.

@@ -7,6 +7,14 @@ enum {
     kClose = 'ficl',
     kSaveAs = 'fiwr',
     kCapture = 'fica',
+    kCaptureRegion = 'fcrg',
+    kCaptureWindow = 'fcwi',
+    // The delay of every capture, in the field "seconds".
+    kCaptureDelay = 'fcdl',
+    // Whether a captured window keeps its window manager's frame.
+    kCaptureFrame = 'fcfr',
+    // A capture's delay has passed (or was cancelled: "canceled").
+    kCaptureNow = 'fcnw',
     kPrint = 'fipr',
     kConfig = 'conf',
     kFitToWindow = 'vfit',
@@ -16,6 +24,7 @@ enum {
     kSave = 'fisv',
     kUndo = 'edun',
     kRedo = 'edre',
+    kCopy = 'edcp',
     // The answer of the alert that asks about a name of another format.
     kSaveChoice = 'fisq'
 };

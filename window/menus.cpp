@@ -70,6 +70,21 @@ void tavrinwindow::setupmenus()
     BMenuItem* capture = command_item("Capture", kCapture, view, 'C', B_SHIFT_KEY);
     capture->SetFunctionKey(B_PRINT_KEY);
     file->AddItem(capture);
+    file->AddItem(command_item("Capture region…", kCaptureRegion, view));
+    file->AddItem(command_item("Capture window…", kCaptureWindow, view));
+    // The delay applies to all three; one of its items is marked.
+    BMenu* delay = new BMenu("Capture delay", B_ITEMS_IN_COLUMN);
+    delay->SetRadioMode(true);
+    for (int32 seconds : {0, 3, 5, 10}) {
+        std::string label = seconds ? std::to_string(seconds) + " seconds" : std::string("None");
+        BMessage* message = new BMessage(kCaptureDelay);
+        message->AddInt32("seconds", seconds);
+        BMenuItem* item = new BMenuItem(label.c_str(), message);
+        item->SetTarget(view);
+        delay->AddItem(item);
+    }
+    file->AddItem(new BMenuItem(delay));
+    file->AddItem(command_item("Capture window frame", kCaptureFrame, view));
     file->AddItem(command_item("Print", kPrint, view, 'P'));
     BMenuItem* about = command_item("About", B_ABOUT_REQUESTED, be_app);
     about->SetFunctionKey(B_F1_KEY);
@@ -115,6 +130,19 @@ void tavrinwindow::updatemenus()
         return;
     set_enabled(bar->FindItem(kUndo), view->changes.canundo());
     set_enabled(bar->FindItem(kRedo), view->changes.canredo());
+    if (BMenuItem* frame = bar->FindItem(kCaptureFrame);
+        frame && frame->IsMarked() != view->captureframe)
+        frame->SetMarked(view->captureframe);
+    if (BMenuItem* delay = bar->FindItem(kCaptureDelay)) {
+        BMenu* choices = delay->Menu();
+        for (int32 i = 0; choices && i < choices->CountItems(); i++) {
+            BMenuItem* item = choices->ItemAt(i);
+            int32 seconds = -1;
+            item->Message()->FindInt32("seconds", &seconds);
+            if (item->IsMarked() != (seconds == view->capturedelay))
+                item->SetMarked(seconds == view->capturedelay);
+        }
+    }
     if (BMenuItem* save = bar->FindItem(kSave)) {
         set_enabled(save, format_at(view->savingformat()) != nullptr);
         std::string label = quick_save_label(view->savingformat());

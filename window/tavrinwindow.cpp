@@ -27,7 +27,7 @@ const float kMinimumSize = 35;
 
 } // namespace
 
-tavrinwindow::tavrinwindow(BRect frame)
+tavrinwindow::tavrinwindow(BRect frame, bool hidden)
     : BWindow(frame, kDefaultTitle, B_DOCUMENT_WINDOW, 0, B_CURRENT_WORKSPACE)
 {
     float W = frame.Width();
@@ -61,6 +61,8 @@ tavrinwindow::tavrinwindow(BRect frame)
 
     FrameResized(W, H);
     resizeview(0, 0);
+    if (hidden)
+        Hide();
     Show();
     // The keys go to the view: scrolling, the selection, the crop.
     view->MakeFocus();

@@ -12,7 +12,8 @@ class tavrinview;
 class tavrinwindow : public BWindow
 {
 public:
-    tavrinwindow(BRect frame);
+    // A hidden window works, and shows on its first Show().
+    tavrinwindow(BRect frame, bool hidden = false);
     ~tavrinwindow() override;
 
     bool QuitRequested() override;

@@ -39,6 +39,10 @@ public:
     virtual status_t SetTargetForItems(BHandler* target);
     virtual void SetEnabled(bool enable);
     bool IsEnabled() const;
+    // In radio mode one item is marked, and the mark shows as a radio mark.
+    // Set it before the menu is added.
+    void SetRadioMode(bool on);
+    bool IsRadioMode() const;
 
 protected:
     BMenu(BRect frame, const char* name, uint32 resizingMode, uint32 flags, menu_layout layout,

@@ -8,6 +8,7 @@
 #include "ViewPrivate.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -26,6 +27,8 @@ struct MenuData
     menu_layout layout = B_ITEMS_IN_COLUMN;
     bool resizeToFit = false;
     bool enabled = true;
+    // One item of the menu is marked, shown with a radio mark.
+    bool radio = false;
     BMenuItem* superitem = nullptr;
     // The platform bar, when this menu is a menu bar in a window.
     QPointer<QMenuBar> bar;
@@ -131,7 +134,8 @@ QAction* make_action(QWidget* parent, BMenuItem* item)
     QString label = QString::fromUtf8(item->Label()).replace("&", "&&");
     auto* action = new QAction(label, parent);
     action->setEnabled(item->IsEnabled());
-    action->setCheckable(item->IsMarked());
+    bool radio = item->Menu() && item->Menu()->IsRadioMode();
+    action->setCheckable(radio || item->IsMarked());
     action->setChecked(item->IsMarked());
     action->setShortcuts(item_keys(item));
     QObject::connect(action, &QAction::triggered, action, [item]() { item->Invoke(); });
@@ -140,6 +144,12 @@ QAction* make_action(QWidget* parent, BMenuItem* item)
 
 void fill_native(QWidget* native, BMenu* menu)
 {
+    // The platform draws radio marks for the actions of an exclusive group.
+    QActionGroup* group = nullptr;
+    if (menu->IsRadioMode()) {
+        group = new QActionGroup(native);
+        group->setExclusive(true);
+    }
     for (int32 i = 0; i < menu->CountItems(); i++) {
         BMenuItem* item = menu->ItemAt(i);
         if (!item) {
@@ -148,7 +158,10 @@ void fill_native(QWidget* native, BMenu* menu)
             native->addAction(separator);
             continue;
         }
-        native->addAction(make_action(native, item));
+        QAction* action = make_action(native, item);
+        if (group && !item->Submenu())
+            group->addAction(action);
+        native->addAction(action);
     }
 }
 
@@ -398,6 +411,16 @@ void BMenu::SetEnabled(bool enable)
 bool BMenu::IsEnabled() const
 {
     return fMenuData->enabled;
+}
+
+void BMenu::SetRadioMode(bool on)
+{
+    fMenuData->radio = on;
+}
+
+bool BMenu::IsRadioMode() const
+{
+    return fMenuData->radio;
 }
 
 void BMenu::_ItemChanged(BMenuItem* item)

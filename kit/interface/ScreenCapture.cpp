@@ -11,11 +11,13 @@
 #include <PixelSize.h>
 #include <Screen.h>
 
+#include "DesktopPicture.h"
 #include "PixelMapping.h"
 #include "qt/Portal.h"
 #include "qt/Wayland.h"
 #include "qt/X11.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -262,7 +264,7 @@ bool root_pixels_are_words(xcb_connection_t* c, const xcb_screen_t* screen)
 // B_NOT_SUPPORTED where the screen's pixels are not the bitmap's words (the
 // caller takes another road), B_NOT_ALLOWED where the server lets no program
 // read it, B_ERROR for an answer that is too short.
-status_t read_root(xcb_connection_t* c, const QRect& area, BBitmap* bitmap)
+status_t read_root(xcb_connection_t* c, const QRect& area, uint8* bits, int32 bytesPerRow)
 {
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     if (!screen || !root_pixels_are_words(c, screen))
@@ -275,8 +277,6 @@ status_t read_root(xcb_connection_t* c, const QRect& area, BBitmap* bitmap)
         return xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, area.x(), area.y() + top,
                              width, std::min(rows, area.height() - top), ~0u);
     };
-    uint8* bits = static_cast<uint8*>(bitmap->Bits());
-    const int32 bytesPerRow = bitmap->BytesPerRow();
     xcb_get_image_cookie_t cookie = ask(0);
     for (int top = 0; top < area.height(); top += rows) {
         const int count = std::min(rows, area.height() - top);
@@ -307,18 +307,25 @@ status_t read_root(xcb_connection_t* c, const QRect& area, BBitmap* bitmap)
     return B_OK;
 }
 
-QImage part_of_desktop(const QImage& desktop, const QRect& area)
+QRect part_of_desktop_size(QSize desktop, const QRect& area)
 {
     QRect whole;
     for (QScreen* screen : QGuiApplication::screens())
         whole |= screen->geometry();
     if (whole.isEmpty())
-        return QImage();
+        return QRect();
     double sx = desktop.width() / (double)whole.width();
     double sy = desktop.height() / (double)whole.height();
-    QRect part((int)std::lround((area.x() - whole.x()) * sx),
-               (int)std::lround((area.y() - whole.y()) * sy), (int)std::lround(area.width() * sx),
-               (int)std::lround(area.height() * sy));
+    return QRect((int)std::lround((area.x() - whole.x()) * sx),
+                 (int)std::lround((area.y() - whole.y()) * sy), (int)std::lround(area.width() * sx),
+                 (int)std::lround(area.height() * sy));
+}
+
+QImage part_of_desktop(const QImage& desktop, const QRect& area)
+{
+    QRect part = part_of_desktop_size(desktop.size(), area);
+    if (part.isEmpty())
+        return QImage();
     if (part == desktop.rect())
         return desktop;
     return desktop.copy(part);
@@ -454,6 +461,7 @@ status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
     if (!exact && wanted != area.size())
         return B_BAD_VALUE;
 
+    BPrivate::OwnWindowsAway away;
     QImage image;
     status_t status = B_NOT_SUPPORTED;
     if (QGuiApplication::platformName() == QLatin1String("wayland")) {
@@ -469,7 +477,9 @@ status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
         if (c)
             wait_until_hidden_windows_left(c, screen);
         // Straight from the server, which counts device pixels.
-        if (c && exact && read_root(c, device, bitmap) == B_OK)
+        if (c && exact &&
+            read_root(c, device, static_cast<uint8*>(bitmap->Bits()), bitmap->BytesPerRow()) ==
+                B_OK)
             return B_OK;
         // The offset is relative to the monitor's own corner.
         QPoint corner = area.topLeft() - screen->geometry().topLeft();
@@ -500,3 +510,94 @@ status_t _get_screen_bitmap_(BBitmap* bitmap, BRect frame, bool drawCursor)
     }
     return B_OK;
 }
+
+namespace BPrivate {
+
+OwnWindowsAway::OwnWindowsAway()
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->isVisible() || widget->property("tavrin:own-overlay").toBool())
+            continue;
+        widget->hide();
+        // A popup (a menu, a tooltip) closes for good when hidden.
+        Qt::WindowType type = widget->windowType();
+        if (type != Qt::Popup && type != Qt::ToolTip)
+            fHidden.emplace_back(widget);
+    }
+}
+
+OwnWindowsAway::~OwnWindowsAway()
+{
+    for (QPointer<QWidget>& widget : fHidden) {
+        if (widget)
+            widget->show();
+    }
+}
+
+bool desktop_windows_known()
+{
+    xcb_connection_t* c = x11_connection();
+    return c && QGuiApplication::platformName() != QLatin1String("wayland") && !xwayland(c);
+}
+
+bool portal_offers_window_choice()
+{
+    // GNOME's and KDE's portals let the user pick a window; the wlroots
+    // portal and others take the whole screen whatever is asked.
+    QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP").toUpper();
+    return desktop.contains("GNOME") || desktop.contains("KDE");
+}
+
+status_t take_desktop(DesktopPicture* picture, bool interactive)
+{
+    if (!qGuiApp || !picture)
+        return B_NO_INIT;
+    OwnWindowsAway away;
+    picture->screens = QGuiApplication::screens();
+    picture->monitors.clear();
+    picture->x11 = false;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (picture->screens.isEmpty() || !primary)
+        return B_BAD_VALUE;
+
+    xcb_connection_t* c = x11_connection();
+    bool wayland = QGuiApplication::platformName() == QLatin1String("wayland");
+    if (!wayland && c && !xwayland(c)) {
+        wait_until_hidden_windows_left(c, primary);
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        if (!screen)
+            return B_ERROR;
+        QRect root(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+        picture->image = QImage(root.size(), QImage::Format_RGB32);
+        if (picture->image.isNull())
+            return B_NO_MEMORY;
+        status_t status =
+            read_root(c, root, picture->image.bits(), (int32)picture->image.bytesPerLine());
+        if (status != B_OK)
+            return status;
+        for (QScreen* s : picture->screens)
+            picture->monitors.append(device_area(s, s->geometry()));
+        picture->x11 = true;
+        return B_OK;
+    }
+
+    if (wayland)
+        wait_for_compositor();
+    else if (c) {
+        wait_until_hidden_windows_left(c, primary);
+        compositor_frames(primary);
+    }
+    status_t status = ScreenshotPortal::Take(&picture->image, interactive);
+    if (status != B_OK)
+        return status;
+    for (QScreen* s : picture->screens) {
+        QRect part = interactive ? picture->image.rect()
+                                 : part_of_desktop_size(picture->image.size(), s->geometry());
+        picture->monitors.append(part & picture->image.rect());
+    }
+    return B_OK;
+}
+
+} // namespace BPrivate

@@ -390,15 +390,18 @@ BRect BWindow::_FitOnScreen(float width, float height) const
 
 void BWindow::Show()
 {
-    if (--fWinData->showLevel > 0)
-        return;
-    bool first = !fWinData->shownOnce;
-    if (first) {
-        fWinData->shownOnce = true;
+    // The first Show starts the strand even when an earlier Hide keeps the
+    // window off the screen: a window may work unseen.
+    if (!fWinData->running) {
+        fWinData->running = true;
         Run();
         if (fWinData->pulseRate > 0)
             SetPulseRate(fWinData->pulseRate);
     }
+    if (--fWinData->showLevel > 0)
+        return;
+    bool first = !fWinData->shownOnce;
+    fWinData->shownOnce = true;
     for (BView* child : fWinData->children)
         ViewBridge::Invalidate(child, child->Bounds());
     // A Wayland compositor places a window by the size it first shows with,

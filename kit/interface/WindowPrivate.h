@@ -28,8 +28,9 @@ struct WindowData
     float zoomWidth = 32768, zoomHeight = 32768;
     std::vector<BView*> children;
     QPointer<WindowWidget> widget;
-    int32 showLevel = 1; // hidden while above zero
-    bool shownOnce = false;
+    int32 showLevel = 1;    // hidden while above zero
+    bool shownOnce = false; // mapped once
+    bool running = false;   // the strand has started
     bigtime_t pulseRate = 500000;
     QTimer* pulseTimer = nullptr;
     bool pulsePending = false;

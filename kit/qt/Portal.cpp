@@ -126,7 +126,7 @@ status_t read_picture(const QString& uri, const QDateTime& asked, QImage* pictur
 
 } // namespace
 
-status_t ScreenshotPortal::Take(QImage* picture)
+status_t ScreenshotPortal::Take(QImage* picture, bool interactive)
 {
     if (sWaiting)
         return B_BUSY;
@@ -145,7 +145,7 @@ status_t ScreenshotPortal::Take(QImage* picture)
     QVariantMap options;
     options.insert("handle_token", token);
     options.insert("modal", true);
-    options.insert("interactive", false);
+    options.insert("interactive", interactive);
     // No parent window: ours is hidden while the picture is taken.
     call << QString() << options;
     QDateTime asked = QDateTime::currentDateTime();

@@ -25,7 +25,9 @@ public:
     // answer came in time; B_BAD_DATA when the file it names cannot be read.
     // A file the portal wrote for this request into a temporary folder is
     // removed once read; a file anywhere else is the user's and stays.
-    static status_t Take(QImage* picture);
+    // Interactive asks the desktop to let the user choose what to take (a
+    // window, say), where its portal offers that.
+    static status_t Take(QImage* picture, bool interactive = false);
 
     // Longest wait for the portal's answer, in milliseconds (a dialog may be
     // showing). Tests shorten it.

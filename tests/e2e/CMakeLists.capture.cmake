@@ -7,6 +7,14 @@ set_tests_properties(e2e_capture PROPERTIES
     ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
     TIMEOUT 120 RUN_SERIAL TRUE)
 
+# Region, window and delayed captures from the command line, at scale 1 and 2.
+add_test(NAME e2e_capture_modes
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/capture_modes.sh $<TARGET_FILE:tavrin>
+                 $<TARGET_FILE:screen_pattern>)
+set_tests_properties(e2e_capture_modes PROPERTIES
+    ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    TIMEOUT 180 RUN_SERIAL TRUE)
+
 # The same at the desktop's scale factors: capture, display, crop and zoom
 # exact to the device pixel.
 add_test(NAME e2e_hidpi

@@ -28,7 +28,7 @@ check "File > Quit exit status" "$EXIT_STATUS" 0
 pid=$!
 id=$(wait_window "tavrin ver.0.00" "$pid") || fail "no window for the About test"
 open_menu $pid 118 108
-xdotool key Down Down Down Down Down Down Down Return
+xdotool key Down Down Down Down Down Down Down Down Down Down Down Return
 alert=""
 for _ in $(seq 50); do
     for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do

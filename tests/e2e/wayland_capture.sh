@@ -72,6 +72,36 @@ check "native: application id" \
     '"app_id": "tavrin"'
 capture_equals_grim native "tavrin ver.0.00"
 NATIVE_PID=$TAVRIN_PID
+
+# A region from the command line: the portal's picture, frozen on a
+# full-screen window of tavrin's own, and a drag on it.
+swaymsg '[app_id="tavrin"] move scratchpad' >/dev/null
+env XDG_SESSION_TYPE=wayland "$TAVRIN" --capture=region --output "$WORK/region.png" \
+    2>"$WORK/region.err" &
+REGION_PID=$!
+wait_for overlay_shown || fail "region: no overlay: $(cat "$WORK/region.err")"
+pointer move 101 77
+pointer press
+pointer glide 330 260 8
+pointer release
+wait $REGION_PID
+check "region: exit status" $? 0
+convert "$WORK/reference.png" -crop 230x184+101+77 +repage "$WORK/reference-region.png"
+check "region: the dragged rectangle of the screen" \
+    "$(compare -metric AE "$WORK/region.png" "$WORK/reference-region.png" null: 2>&1)" 0
+
+# A window on a desktop whose portal offers no choice of window: one line,
+# then the region; Escape there ends it with no file.
+env XDG_SESSION_TYPE=wayland "$TAVRIN" --capture=window --output "$WORK/window.png" \
+    2>"$WORK/window.err" &
+REGION_PID=$!
+wait_for overlay_shown || fail "window: no overlay: $(cat "$WORK/window.err")"
+wtype -s 300 -k Escape
+wait $REGION_PID
+check "window: Escape's exit status" $? 1
+check "window: no file" "$(ls "$WORK/window.png" 2>/dev/null)" ""
+check "window: one line says why" "$(grep -c '^tavrin:.*pick a window' "$WORK/window.err")" 1
+swaymsg '[app_id="tavrin"] scratchpad show, move position 0 0' >/dev/null
 # Out of sight until the portal has gone.
 swaymsg '[app_id="tavrin"] move scratchpad' >/dev/null
 

@@ -51,6 +51,22 @@ check "the window lies on the output" \
         [ $((rect[1] + rect[3])) -le $LH ] && echo whole)" whole
 quit_tavrin native "tavrin ver.0.00[${WIDTH}x${HEIGHT}]"
 
+# A region dragged on the frozen output: its device pixels, from the
+# logical point (30, 20) to (200, 150) both included.
+env XDG_SESSION_TYPE=wayland "$TAVRIN" --capture=region --output "$WORK/region.png" \
+    2>"$WORK/region.err" &
+REGION_PID=$!
+wait_for overlay_shown || fail "region: no overlay: $(cat "$WORK/region.err")"
+pointer move 30 20
+pointer press
+pointer glide 200 150 8
+pointer release
+wait $REGION_PID
+check "region: exit status" $? 0
+convert "$WORK/reference.png" -crop 341x261+60+40 +repage "$WORK/reference-region.png"
+check "region: the output's device pixels" \
+    "$(compare -metric AE "$WORK/region.png" "$WORK/reference-region.png" null: 2>&1)" 0
+
 # A second output at scale 1 beside it, the pattern all over it. The
 # portal's one picture of the desktop draws it at scale 2, filtered by the
 # compositor: its own pixels come back from every second one, all but the

@@ -128,6 +128,20 @@ walk(json.load(sys.stdin))
 sys.exit(1)' "$1"
 }
 
+# Whether tavrin shows a full-screen window (the region picker's overlay).
+overlay_shown()
+{
+    swaymsg -t get_tree -r | python3 -c '
+import json, sys
+def walk(node):
+    if node.get("app_id") == "tavrin" and node.get("fullscreen_mode") and node.get("visible"):
+        sys.exit(0)
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))
+sys.exit(1)'
+}
+
 # Headless sway has no mouse: the pointer is a virtual one, held while the
 # test runs; keys come from wtype, which waits until Qt has its keymap.
 mkfifo "$WORK/pointer"

@@ -50,7 +50,7 @@ for run in $(seq "$STARTS"); do
     # The window's own surface may show its last size a frame after the menu.
     wait_for fitted
     check "start $run: the window fits the picture" "$(size_of "$title")" "314 234"
-    pointer move $((rect[0] + 46)) $((rect[1] + 181))
+    pointer move $((rect[0] + 46)) $((rect[1] + 269))
     pointer click
     wait_quit "run$run"
     wait_for gone "$title" || fail "start $run: the window stays"

@@ -178,7 +178,10 @@ for page in tavrin tavrin-convert; do
     check "man --warnings $page.1" \
         "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)" ""
 done
-check "desktop entry Exec" "$(sed -n 's/^Exec=//p' "$desktop")" "tavrin %F"
+check "desktop entry Exec" "$(sed -n '1,/^$/ s/^Exec=//p' "$desktop")" "tavrin %F"
+check "desktop action Capture region" \
+    "$(sed -n '/^\[Desktop Action capture-region\]/,$ s/^\(Name\|Exec\)=//p' "$desktop" | paste -sd'|')" \
+    "Capture region|tavrin --capture=region"
 check "desktop entry Categories" "$(sed -n 's/^Categories=//p' "$desktop")" "Graphics;Viewer;"
 # The MimeType line is what the installed translators read.
 check "desktop entry MimeType matches the installed translators" \

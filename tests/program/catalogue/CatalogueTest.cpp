@@ -113,7 +113,7 @@ TEST_F(CatalogueTest, WithoutWritersTheMenusThatListFormatsAreEmpty)
     BMenuBar* bar = dynamic_cast<BMenuBar*>(window->FindView("menubar"));
     ASSERT_NE(bar, nullptr);
     BMenu* file = bar->SubmenuAt(0);
-    EXPECT_EQ(file->CountItems(), 8);
+    EXPECT_EQ(file->CountItems(), 12);
     EXPECT_EQ(file->SubmenuAt(3)->CountItems(), 0);
     EXPECT_STREQ(file->ItemAt(2)->Label(), "Save");
     EXPECT_FALSE(file->ItemAt(2)->IsEnabled());

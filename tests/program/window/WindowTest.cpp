@@ -148,6 +148,10 @@ TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
                     {"Save as PNG image", 'fisv', 'S', 0, 0},
                     {"Save as", 0, 'S', B_SHIFT_KEY, 0},
                     {"Capture", 'fica', 'C', B_SHIFT_KEY, B_PRINT_KEY},
+                    {"Capture region…", 'fcrg', 0, 0, 0},
+                    {"Capture window…", 'fcwi', 0, 0, 0},
+                    {"Capture delay", 0, 0, 0, 0},
+                    {"Capture window frame", 'fcfr', 0, 0, 0},
                     {"Print", 'fipr', 'P', 0, 0},
                     {"About", B_ABOUT_REQUESTED, 0, 0, B_F1_KEY},
                     {"Quit", B_QUIT_REQUESTED, 'Q', 0, 0},
@@ -155,10 +159,10 @@ TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
                     {"Redo", 'edre', 'Z', B_SHIFT_KEY, 0}};
     BMenu* file = bar->SubmenuAt(0);
     BMenu* edit = bar->SubmenuAt(2);
-    ASSERT_EQ(file->CountItems(), 8);
+    ASSERT_EQ(file->CountItems(), 12);
     ASSERT_EQ(edit->CountItems(), 2);
-    for (int i = 0; i < 10; i++) {
-        BMenuItem* item = i < 8 ? file->ItemAt(i) : edit->ItemAt(i - 8);
+    for (int i = 0; i < 14; i++) {
+        BMenuItem* item = i < 12 ? file->ItemAt(i) : edit->ItemAt(i - 12);
         SCOPED_TRACE(commands[i].label);
         EXPECT_STREQ(item->Label(), commands[i].label);
         if (commands[i].code) {
@@ -174,9 +178,32 @@ TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
     EXPECT_FALSE(edit->ItemAt(1)->IsEnabled());
     EXPECT_EQ(edit->ItemAt(0)->Target(nullptr), window->view);
     // About and Quit speak to the application, the rest to the view.
-    EXPECT_EQ(file->ItemAt(6)->Target(nullptr), be_app);
-    EXPECT_EQ(file->ItemAt(7)->Target(nullptr), be_app);
+    EXPECT_EQ(file->ItemAt(10)->Target(nullptr), be_app);
+    EXPECT_EQ(file->ItemAt(11)->Target(nullptr), be_app);
     EXPECT_EQ(file->ItemAt(0)->Target(nullptr), window->view);
+
+    // The capture delay: one of four marked, None at first; choosing one
+    // marks it alone and sets the view's delay.
+    BMenu* delay = file->SubmenuAt(7);
+    ASSERT_NE(delay, nullptr);
+    EXPECT_TRUE(delay->IsRadioMode());
+    ASSERT_EQ(delay->CountItems(), 4);
+    const int32 seconds[] = {0, 3, 5, 10};
+    // -1: as the window opens.
+    for (int chosen : {-1, 3, 1, 0}) {
+        if (chosen >= 0) {
+            window->PostMessage(delay->ItemAt(chosen)->Message(), window->view);
+            ASSERT_TRUE(settle_window(window));
+        }
+        int marked = chosen >= 0 ? chosen : 0;
+        EXPECT_EQ(window->view->capturedelay, seconds[marked]);
+        for (int i = 0; i < 4; i++) {
+            int32 value = -1;
+            delay->ItemAt(i)->Message()->FindInt32("seconds", &value);
+            EXPECT_EQ(value, seconds[i]);
+            EXPECT_EQ(delay->ItemAt(i)->IsMarked(), i == marked) << "chosen " << chosen;
+        }
+    }
 }
 
 TEST_F(MainWindowTest, EmptyPictureGivesNoScrolling)

@@ -310,6 +310,24 @@ TEST_F(WindowTest, ClosingAsksTheWindowOnItsStrand)
     EXPECT_FALSE(messenger.IsValid());
 }
 
+TEST_F(WindowTest, AWindowHiddenBeforeItsFirstShowWorksUnseen)
+{
+    Recording* window = new Recording(BRect(0, 0, 100, 100));
+    window->agree = false;
+    window->Hide();
+    window->Show();
+    BMessenger messenger(window);
+    messenger.SendMessage(B_QUIT_REQUESTED);
+    ASSERT_TRUE(run_until([&] { return window->asked > 0; })) << "its strand runs";
+    EXPECT_TRUE(window->IsHidden());
+    EXPECT_FALSE(shown_on_screen(window));
+    window->Show();
+    EXPECT_TRUE(run_until([&] { return shown_on_screen(window); }));
+    window->agree = true;
+    messenger.SendMessage(B_QUIT_REQUESTED);
+    run_until([&] { return !messenger.IsValid(); });
+}
+
 TEST_F(WindowTest, AnAlertWaitsForItsButtonAndGoesAway)
 {
     int32 windowsBefore = be_app->CountWindows();
