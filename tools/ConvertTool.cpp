@@ -4,6 +4,8 @@
 #include <BitmapStream.h>
 #include <File.h>
 #include <FileExtensions.h>
+#include <Message.h>
+#include <PictureMetadata.h>
 #include <ReplacementFile.h>
 #include <StorageDefs.h>
 #include <TranslationDefs.h>
@@ -109,10 +111,11 @@ namespace {
 
 // A translator that runs out of memory in a library that throws must not
 // take the whole process down; it has failed like any other.
-status_t translate(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output, uint32 type)
+status_t translate(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output, uint32 type,
+                   BMessage* ioExtension = nullptr)
 {
     try {
-        return roster->Translate(input, nullptr, nullptr, output, type);
+        return roster->Translate(input, nullptr, ioExtension, output, type);
     } catch (const std::bad_alloc&) {
         return B_NO_MEMORY;
     } catch (...) {
@@ -145,15 +148,22 @@ bool convert_in_parallel(BTranslatorRoster* roster, BPositionIO* input, BPositio
 {
     BitsPipe pipe(kMaxBitsStream);
     std::thread decoder;
+    // The decoder puts the picture's profile and metadata into its message
+    // before the bitmap's header; the encoder takes them from there.
+    BMessage read, write;
     try {
         decoder = std::thread([&] {
-            *decoded = translate(roster, input, pipe.WriteEnd(), B_TRANSLATOR_BITMAP);
+            *decoded = translate(roster, input, pipe.WriteEnd(), B_TRANSLATOR_BITMAP, &read);
             pipe.CloseWrite();
         });
     } catch (const std::system_error&) {
         return false;
     }
-    *encoded = translate(roster, pipe.ReadEnd(), output, type);
+    pipe.WaitForBytes(B_TRANSLATOR_BITMAP_HEADER_SIZE);
+    BPrivate::PictureMetadata metadata;
+    metadata.SetFrom(&read);
+    metadata.AddTo(&write);
+    *encoded = translate(roster, pipe.ReadEnd(), output, type, &write);
     pipe.CloseRead(*encoded);
     decoder.join();
     // A decoder stopped by an encoder that failed first has read nothing
@@ -168,10 +178,14 @@ void convert_in_turn(BTranslatorRoster* roster, BPositionIO* input, BPositionIO*
                      uint32 type, status_t* decoded, status_t* encoded)
 {
     BBitmapStream bits;
+    BMessage read, write;
     *encoded = B_OK;
-    *decoded = translate(roster, input, &bits, B_TRANSLATOR_BITMAP);
+    *decoded = translate(roster, input, &bits, B_TRANSLATOR_BITMAP, &read);
+    BPrivate::PictureMetadata metadata;
+    metadata.SetFrom(&read);
+    metadata.AddTo(&write);
     if (*decoded == B_OK)
-        *encoded = translate(roster, &bits, output, type);
+        *encoded = translate(roster, &bits, output, type, &write);
 }
 
 } // namespace
