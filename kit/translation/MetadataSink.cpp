@@ -12,9 +12,7 @@ status_t MetadataSink::Start(uint32 width, uint32 height, bool alpha)
 {
     if (!is_rgb_profile(fMetadata.icc))
         fMetadata.icc.clear();
-    if (fOrientation != nullptr && *fOrientation > 1)
-        fTurned = true;
-    if (fTurned)
+    if (fUpright && exif_orientation_of(fMetadata.exif) > 1)
         fMetadata.MarkTurnedUpright();
     if (fExtension != nullptr)
         fMetadata.AddTo(fExtension);

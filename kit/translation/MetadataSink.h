@@ -18,15 +18,14 @@ class MetadataSink : public BitsRowSink
 {
 public:
     MetadataSink(BitsRowSink* target, BMessage* ioExtension)
-        : fTarget(target), fExtension(ioExtension), fTurned(false), fOrientation(nullptr)
+        : fTarget(target), fExtension(ioExtension), fUpright(false)
     {}
 
     PictureMetadata* Metadata() { return &fMetadata; }
-    // The decoder turns the rows upright from an orientation other than 1.
-    void SetTurnedUpright(bool turned) { fTurned = turned; }
-    // For a decoder that learns the orientation it applies as it reads: the
-    // rows were turned when it is other than 1 at the start.
-    void WatchOrientation(const int32* orientation) { fOrientation = orientation; }
+    // The decoder delivers the rows upright, as the Exif orientation (or the
+    // file's own transformations) say: the Exif block then says 1, and loses
+    // a thumbnail that it turned.
+    void SetUpright(bool upright) { fUpright = upright; }
 
     status_t Start(uint32 width, uint32 height, bool alpha) override;
     status_t PutRows(const uint8* rows, uint32 count) override
@@ -38,8 +37,7 @@ private:
     BitsRowSink* fTarget;
     BMessage* fExtension;
     PictureMetadata fMetadata;
-    bool fTurned;
-    const int32* fOrientation;
+    bool fUpright;
 };
 
 // True when an ICC profile describes RGB data (the header's colour space).

@@ -54,7 +54,7 @@ status_t JPEGTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
     BPrivate::MetadataSink published(&writer, ioExtension);
     jpeg.metadata = published.Metadata();
     bool upright = Settings()->GetBool(kJPEGSettingUpright, kDefaultUpright, ioExtension);
-    published.WatchOrientation(&jpeg.orientation);
+    published.SetUpright(upright);
     return jpeg_decode(source, &jpeg, upright, &published);
 }
 

@@ -49,8 +49,8 @@ status_t PNGTranslator::Decode(BPositionIO* source, BMessage* ioExtension, BPosi
     BPrivate::BitsStreamWriter writer(destination);
     BPrivate::MetadataSink published(&writer, ioExtension);
     png.metadata = published.Metadata();
-    published.WatchOrientation(&png.orientation);
     bool upright = Settings()->GetBool(kPNGSettingUpright, kDefaultUpright, ioExtension);
+    published.SetUpright(upright);
     return png_decode(source, &png, upright, &published);
 }
 

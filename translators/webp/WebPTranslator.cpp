@@ -58,7 +58,7 @@ status_t WebPTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
     if (status != B_OK)
         return status;
     bool upright = Settings()->GetBool(kWebPSettingUpright, kDefaultUpright, ioExtension);
-    published.SetTurnedUpright(upright && webp.orientation != BPrivate::kOrientationNormal);
+    published.SetUpright(upright);
     return BPrivate::put_upright_picture(&published, pixels.get(), webp.width, webp.height,
                                          webp.hasAlpha,
                                          upright ? webp.orientation : BPrivate::kOrientationNormal);
