@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"
 
@@ -46,7 +47,9 @@ status_t TIFFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
     TIFFInfo tiff;
     bool upright = Settings()->GetBool(kTIFFSettingUpright, kDefaultUpright, ioExtension);
     BPrivate::BitsStreamWriter writer(destination);
-    return tiff_decode(source, &tiff, upright, &writer);
+    BPrivate::MetadataSink published(&writer, ioExtension);
+    tiff.metadata = published.Metadata();
+    return tiff_decode(source, &tiff, upright, &published);
 }
 
 status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -62,6 +65,8 @@ status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
         Settings()->GetInt32(kTIFFSettingCompression, kTIFFCompressionLZW, ioExtension);
     options.compression =
         tiff_is_known_compression(compression) ? TIFFCompression(compression) : kTIFFCompressionLZW;
+    BPrivate::PictureMetadata metadata = EncodingMetadata(ioExtension, bits.width, bits.height);
+    options.metadata = &metadata;
     return tiff_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
                        bits.header.colors == B_RGBA32, options, destination);
 }
@@ -76,6 +81,7 @@ BPrivate::SettingsView* TIFFTranslator::MakeSettingsView()
                          kTIFFCompressionLZW);
     view->AddCheckBox("Turn pictures upright (orientation tag)", kTIFFSettingUpright,
                       kDefaultUpright);
+    AddMetadataSettings(view);
     return view;
 }
 
