@@ -4,7 +4,9 @@
 #include <Entry.h>
 #include <File.h>
 #include <LongWork.h>
+#include <Message.h>
 #include <Node.h>
+#include <PictureMetadata.h>
 #include <TranslatorFormats.h>
 #include <TranslatorRoster.h>
 
@@ -129,13 +131,14 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
             status = BPrivate::run_long_work(
                 [&]() -> status_t {
                     BBitmapStream stream;
+                    BMessage extension;
                     // The name may have been given to something else since
                     // the node was looked at; the file opened is checked again.
                     if (!tr)
                         return B_NO_INIT;
                     if (!file.IsFile())
                         return B_NOT_SUPPORTED;
-                    status_t result = tr->Translate(&watched, nullptr, nullptr, &stream,
+                    status_t result = tr->Translate(&watched, nullptr, &extension, &stream,
                                                     B_TRANSLATOR_BITMAP, 0, nullptr);
                     if (result == B_OK)
                         result = stream.DetachBitmap(&decoded);
@@ -145,6 +148,13 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
                         decoded = make_copyable(decoded);
                     if (result == B_OK && !decoded)
                         result = B_BAD_TYPE;
+                    // The profile and metadata the translator found stay
+                    // with the picture.
+                    if (result == B_OK) {
+                        BPrivate::PictureMetadata metadata;
+                        metadata.SetFrom(&extension);
+                        decoded->SetMetadata(metadata);
+                    }
                     return result;
                 },
                 [&]() { return watched.Fraction(); });

@@ -6,6 +6,7 @@
 #include <Directory.h>
 #include <Invoker.h>
 #include <LongWork.h>
+#include <Message.h>
 #include <PathUtils.h>
 #include <ReplacementFile.h>
 #include <TranslatorRoster.h>
@@ -27,8 +28,12 @@ bool is_plain_name(const char* name)
 }
 
 status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* source,
-                          translator_id translator, uint32 type, const char* mime)
+                          translator_id translator, uint32 type, const char* mime,
+                          const BPrivate::PictureMetadata* metadata)
 {
+    BMessage extension;
+    if (metadata != nullptr)
+        metadata->AddTo(&extension);
     if (!is_plain_name(name))
         return B_BAD_VALUE;
     char path[B_PATH_NAME_LENGTH];
@@ -48,11 +53,12 @@ status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* s
             if (status != B_OK)
                 return status;
             if (translator != 0)
-                status = tr ? tr->Translate(translator, &watched, nullptr, file.Stream(), type)
+                status = tr ? tr->Translate(translator, &watched, &extension, file.Stream(), type)
                             : B_NO_INIT;
             else
                 status =
-                    tr ? tr->Translate(&watched, nullptr, nullptr, file.Stream(), type, 0, nullptr)
+                    tr ? tr->Translate(&watched, nullptr, &extension, file.Stream(), type, 0,
+                                       nullptr)
                        : B_NO_INIT;
             // A translator may tell a failed write only as a generic error;
             // the file's own failure (a full disk, a pipe closed) is the real
@@ -93,8 +99,10 @@ void tavrinview::save(entry_ref& dir, char* name)
     s_fmt* record = format_at(format_no);
     if (!image || !record)
         return;
+    BPrivate::PictureMetadata metadata = image->Metadata();
     BBitmapStream stream(image);
-    status_t status = write_translated(dir, name, &stream, 0, record->type, record->MIME);
+    status_t status =
+        write_translated(dir, name, &stream, 0, record->type, record->MIME, &metadata);
     stream.DetachBitmap(&image);
     if (status == B_OK) {
         if (lastformat != format_no) {

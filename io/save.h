@@ -2,6 +2,7 @@
 #define TAVRIN_SAVE_H
 
 #include <DataIO.h>
+#include <PictureMetadata.h>
 #include <Entry.h>
 #include <TranslationDefs.h>
 
@@ -9,8 +10,10 @@
 // the file type mime. The file is written under a temporary name in the same
 // folder and put in place only when the translation succeeded, so a failure
 // never touches a file that was there. translator 0 lets the roster choose.
+// metadata: the profile and metadata to keep (the source's bitmap has them).
 status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* source,
-                          translator_id translator, uint32 type, const char* mime);
+                          translator_id translator, uint32 type, const char* mime,
+                          const BPrivate::PictureMetadata* metadata = nullptr);
 
 // The reason a save failed, for the user: a short lower-case phrase.
 const char* save_failure_text(status_t status);
