@@ -56,10 +56,9 @@ status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* s
                 status = tr ? tr->Translate(translator, &watched, &extension, file.Stream(), type)
                             : B_NO_INIT;
             else
-                status =
-                    tr ? tr->Translate(&watched, nullptr, &extension, file.Stream(), type, 0,
-                                       nullptr)
-                       : B_NO_INIT;
+                status = tr ? tr->Translate(&watched, nullptr, &extension, file.Stream(), type, 0,
+                                            nullptr)
+                            : B_NO_INIT;
             // A translator may tell a failed write only as a generic error;
             // the file's own failure (a full disk, a pipe closed) is the real
             // cause.

@@ -2,8 +2,8 @@
 #define TAVRIN_SAVE_H
 
 #include <DataIO.h>
-#include <PictureMetadata.h>
 #include <Entry.h>
+#include <PictureMetadata.h>
 #include <TranslationDefs.h>
 
 // Writes source, translated to type, as the file name in dir, and gives it

@@ -1,8 +1,8 @@
 #ifndef TAVRIN_VIEW_H
 #define TAVRIN_VIEW_H
 
-#include <ColorProfiles.h>
 #include <Bitmap.h>
+#include <ColorProfiles.h>
 #include <Entry.h>
 #include <View.h>
 

@@ -198,8 +198,8 @@ void reduce(const QImage& source, uint64 generation, double scale, QPointF units
     }
     bool alpha = source.hasAlphaChannel();
     bool current = !cache->image.isNull() && cache->generation == generation &&
-                   cache->image.hasAlphaChannel() == alpha &&
-                   cache->scale == scale && cache->unitsAtZero == unitsAtZero;
+                   cache->image.hasAlphaChannel() == alpha && cache->scale == scale &&
+                   cache->unitsAtZero == unitsAtZero;
     if (!current) {
         // The device pixels the whole bitmap covers.
         int left = (int)std::floor((0 - unitsAtZero.x()) * scale + kSlack);

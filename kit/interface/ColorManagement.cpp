@@ -262,8 +262,8 @@ const BBitmap* DisplayCopy::For(const BBitmap* picture)
     const PictureMetadata& metadata = picture->Metadata();
     std::string described = metadata.icc;
     if (described.empty() && metadata.cicp.IsSet())
-        described = std::string("cicp") + char(metadata.cicp.primaries) +
-                    char(metadata.cicp.transfer);
+        described =
+            std::string("cicp") + char(metadata.cicp.primaries) + char(metadata.cicp.transfer);
     if (picture == fSource && picture->Generation() == fGeneration && described == fProfile)
         return fNeeded ? fCopy.get() : picture;
 
@@ -274,8 +274,8 @@ const BBitmap* DisplayCopy::For(const BBitmap* picture)
     if (described.empty() || (metadata.cicp.IsSRGB() && metadata.icc.empty()))
         return picture;
     std::string display = display_profile();
-    if (metadata.icc == display || (display.empty() && !metadata.icc.empty() &&
-                                    is_srgb_profile(metadata.icc)))
+    if (metadata.icc == display ||
+        (display.empty() && !metadata.icc.empty() && is_srgb_profile(metadata.icc)))
         return picture;
     std::unique_ptr<BBitmap> copy(new BBitmap(picture->Bounds(), picture->ColorSpace()));
     if (!copy->IsValid() || convert_colors(picture, metadata, display, copy.get()) != B_OK)

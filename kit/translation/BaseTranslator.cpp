@@ -252,8 +252,8 @@ const char* const BaseTranslator::kSettingRemoveLocation = "metadata /remove_loc
 PictureMetadata BaseTranslator::EncodingMetadata(const BMessage* ioExtension, uint32 width,
                                                  uint32 height, bool canHoldCodePoints)
 {
-    bool remove = fSettings != nullptr &&
-                  fSettings->GetBool(kSettingRemoveLocation, false, ioExtension);
+    bool remove =
+        fSettings != nullptr && fSettings->GetBool(kSettingRemoveLocation, false, ioExtension);
     return metadata_for_encoding(ioExtension, width, height, remove, canHoldCodePoints);
 }
 

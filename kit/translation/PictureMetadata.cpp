@@ -25,10 +25,16 @@ const uint16 kTagMakerNote = 0x927C;
 
 // Tags of the first and the Exif directory that name the camera, the lens or
 // their owner.
-const uint16 kCameraTags[] = {kTagMake, kTagModel, kTagMakerNote, 0xA430 /* owner */,
-                              0xA431 /* body serial */, 0xA432 /* lens range */,
-                              0xA433 /* lens make */, 0xA434 /* lens model */,
-                              0xA435 /* lens serial */, 0xC62F /* camera serial (DNG) */};
+const uint16 kCameraTags[] = {kTagMake,
+                              kTagModel,
+                              kTagMakerNote,
+                              0xA430 /* owner */,
+                              0xA431 /* body serial */,
+                              0xA432 /* lens range */,
+                              0xA433 /* lens make */,
+                              0xA434 /* lens model */,
+                              0xA435 /* lens serial */,
+                              0xC62F /* camera serial (DNG) */};
 
 const size_t kEntrySize = 12;
 
@@ -238,8 +244,8 @@ const char* const kXMPCamera[] = {"tiff:Make",
 
 bool is_name_char(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == ':' || c == '_' || c == '-' || c == '.';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' ||
+           c == '_' || c == '-' || c == '.';
 }
 
 // Removes the XMP properties named by the prefixes, in both of XMP's forms:
@@ -367,7 +373,8 @@ void PictureMetadata::SetExif(const void* data, size_t size)
 {
     static const char kPrefix[6] = {'E', 'x', 'i', 'f', 0, 0};
     const char* bytes = static_cast<const char*>(data);
-    if (bytes != nullptr && size >= sizeof(kPrefix) && memcmp(bytes, kPrefix, sizeof(kPrefix)) == 0) {
+    if (bytes != nullptr && size >= sizeof(kPrefix) &&
+        memcmp(bytes, kPrefix, sizeof(kPrefix)) == 0) {
         bytes += sizeof(kPrefix);
         size -= sizeof(kPrefix);
     }
@@ -437,9 +444,8 @@ PictureMetadata metadata_for_encoding(const BMessage* ioExtension, uint32 width,
     PictureMetadata metadata;
     metadata.SetFrom(ioExtension);
     bool strip = false;
-    if (ioExtension != nullptr && ioExtension->FindBool(B_TRANSLATOR_EXT_STRIP_METADATA, &strip) ==
-                                      B_OK &&
-        strip) {
+    if (ioExtension != nullptr &&
+        ioExtension->FindBool(B_TRANSLATOR_EXT_STRIP_METADATA, &strip) == B_OK && strip) {
         metadata.exif.clear();
         metadata.xmp.clear();
     }

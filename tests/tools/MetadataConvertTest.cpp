@@ -16,9 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <unistd.h>
 #include <map>
 #include <string>
+#include <unistd.h>
 
 using namespace test;
 

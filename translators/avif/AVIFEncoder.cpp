@@ -32,12 +32,12 @@ status_t avif_encode(const uint8* bits, uint32 width, uint32 height, size_t rowB
     const BPrivate::PictureMetadata* metadata = options.metadata;
     if (metadata != nullptr) {
         if (!metadata->icc.empty()) {
-            avifImageSetProfileICC(image.get(), reinterpret_cast<const uint8_t*>(metadata->icc.data()),
+            avifImageSetProfileICC(image.get(),
+                                   reinterpret_cast<const uint8_t*>(metadata->icc.data()),
                                    metadata->icc.size());
         } else if (metadata->cicp.IsSet()) {
             image->colorPrimaries = avifColorPrimaries(metadata->cicp.primaries);
-            image->transferCharacteristics =
-                avifTransferCharacteristics(metadata->cicp.transfer);
+            image->transferCharacteristics = avifTransferCharacteristics(metadata->cicp.transfer);
         }
         if (!metadata->exif.empty())
             avifImageSetMetadataExif(image.get(),

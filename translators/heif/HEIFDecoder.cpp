@@ -1,10 +1,9 @@
 #include "HEIF.h"
 
 #include <cstring>
-#include <cstring>
 #include <memory>
-#include <string>
 #include <new>
+#include <string>
 
 #include <libheif/heif.h>
 

@@ -113,8 +113,7 @@ status_t heif_encode(const uint8* bits, uint32 width, uint32 height, size_t rowB
             nclx->full_range_flag = 1;
         }
         nclx->color_primaries = heif_color_primaries(metadata->cicp.primaries);
-        nclx->transfer_characteristics =
-            heif_transfer_characteristics(metadata->cicp.transfer);
+        nclx->transfer_characteristics = heif_transfer_characteristics(metadata->cicp.transfer);
     }
     // libheif converts with the matrix of the picture's own profile.
     if (nclx) {

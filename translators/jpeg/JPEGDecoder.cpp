@@ -234,7 +234,8 @@ void read_metadata(jpeg_decompress_struct* cinfo, BPrivate::PictureMetadata* met
         size_t size = marker->data_length;
         if (metadata->exif.empty() && size > 6 && memcmp(data, "Exif\0\0", 6) == 0)
             metadata->SetExif(data, size);
-        else if (metadata->xmp.empty() && size > sizeof(kXMP) && memcmp(data, kXMP, sizeof(kXMP)) == 0)
+        else if (metadata->xmp.empty() && size > sizeof(kXMP) &&
+                 memcmp(data, kXMP, sizeof(kXMP)) == 0)
             metadata->xmp.assign(data + sizeof(kXMP), size - sizeof(kXMP));
     }
     JOCTET* icc = nullptr;

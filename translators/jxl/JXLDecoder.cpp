@@ -2,9 +2,9 @@
 
 #include <cstring>
 #include <memory>
-#include <vector>
-#include <string>
 #include <new>
+#include <string>
+#include <vector>
 
 #include <jxl/decode.h>
 

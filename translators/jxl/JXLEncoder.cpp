@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <memory>
-#include <string>
 #include <new>
+#include <string>
 
 #include <jxl/encode.h>
 

@@ -60,9 +60,9 @@ status_t write_metadata(BPositionIO* destination, const BPrivate::PictureMetadat
             status = write_chunk(destination, "iCCP", chunk.data(), sizeof(kName) + 1 + packed);
     }
     if (status == B_OK && !metadata->exif.empty())
-        status = write_chunk(destination, "eXIf",
-                             reinterpret_cast<const uint8*>(metadata->exif.data()),
-                             metadata->exif.size());
+        status =
+            write_chunk(destination, "eXIf", reinterpret_cast<const uint8*>(metadata->exif.data()),
+                        metadata->exif.size());
     if (status == B_OK && !metadata->xmp.empty()) {
         // Keyword, compression flag and method, empty language and
         // translated keyword, then the text.

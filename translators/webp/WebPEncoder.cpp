@@ -98,7 +98,8 @@ status_t encode_picture(const WebPConfig& config, WebPPicture* picture, BPositio
 status_t write_with_metadata(const BMallocIO& encoded, const BPrivate::PictureMetadata& metadata,
                              BPositionIO* destination)
 {
-    WebPData image = {static_cast<const uint8_t*>(encoded.Buffer()), size_t(encoded.BufferLength())};
+    WebPData image = {static_cast<const uint8_t*>(encoded.Buffer()),
+                      size_t(encoded.BufferLength())};
     WebPMux* mux = WebPMuxCreate(&image, 0);
     if (mux == nullptr)
         return B_ERROR;

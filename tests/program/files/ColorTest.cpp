@@ -100,7 +100,7 @@ TEST_F(FileTest, TransparentPartsShowACheckerboardUnderThePicture)
         int x, y;
         int grey;
         bool red;
-    } cases[] = {{2, 2, 204, true}, {10, 2, 153, true}, {10, 10, 204, true},
+    } cases[] = {{2, 2, 204, true},   {10, 2, 153, true},  {10, 10, 204, true},
                  {34, 2, 204, false}, {42, 2, 153, false}, {42, 12, 204, false}};
     for (const Case& c : cases) {
         QRgb pixel = shown.pixel(c.x, c.y);
