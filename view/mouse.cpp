@@ -83,6 +83,7 @@ void tavrinview::MouseDown(BPoint where)
         BPrivate::PictureMetadata metadata = image->Metadata();
         metadata.RemoveLocation();
         metadata.FitTo(pixel_width(cursel.rect), pixel_height(cursel.rect));
+        metadata.DropThumbnail();
         dragbitmap->SetMetadata(metadata);
         BMessage* offer = ddmessage();
         DragMessage(offer, cursel.rect, nullptr);

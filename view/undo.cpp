@@ -47,6 +47,8 @@ BBitmap* copy_area(const BBitmap* source, BRect area)
     // follow them (and a thumbnail of the whole picture goes).
     BPrivate::PictureMetadata metadata = source->Metadata();
     metadata.FitTo((uint32)width, (uint32)height);
+    if (area != source->Bounds())
+        metadata.DropThumbnail();
     copy->SetMetadata(metadata);
     return copy;
 }

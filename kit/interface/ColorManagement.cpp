@@ -211,9 +211,13 @@ status_t convert_colors(const BBitmap* source, const PictureMetadata& from, cons
     if (!is_rgb(input.get()) || !is_rgb(output.get()))
         return B_NOT_SUPPORTED;
     // Without a cache of the last pixel one transform serves every thread.
-    cmsHTRANSFORM transform =
-        cmsCreateTransform(input.get(), TYPE_BGRA_8, output.get(), TYPE_BGRA_8, INTENT_PERCEPTUAL,
-                           cmsFLAGS_COPY_ALPHA | cmsFLAGS_NOCACHE);
+    // Alpha is copied only where there is any: copying it costs as much as
+    // the conversion itself, and B_RGB32 ignores the byte.
+    cmsUInt32Number flags = cmsFLAGS_NOCACHE;
+    if (source->ColorSpace() == B_RGBA32)
+        flags |= cmsFLAGS_COPY_ALPHA;
+    cmsHTRANSFORM transform = cmsCreateTransform(input.get(), TYPE_BGRA_8, output.get(),
+                                                 TYPE_BGRA_8, INTENT_PERCEPTUAL, flags);
     if (transform == nullptr)
         return B_NOT_SUPPORTED;
     int32 width = pixel_width(source->Bounds());

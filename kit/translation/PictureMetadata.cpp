@@ -414,6 +414,13 @@ void PictureMetadata::FitTo(uint32 width, uint32 height)
         editor.RemoveThumbnail();
 }
 
+void PictureMetadata::DropThumbnail()
+{
+    ExifEditor editor(&exif);
+    if (editor.Valid())
+        editor.RemoveThumbnail();
+}
+
 void PictureMetadata::RemoveLocation()
 {
     ExifEditor editor(&exif);

@@ -62,6 +62,9 @@ struct PictureMetadata
     // states follow, and its thumbnail goes when the picture it shows is not
     // this one any more.
     void FitTo(uint32 width, uint32 height);
+    // The picture is no longer the one the Exif thumbnail shows (a part of
+    // it was cut out): the thumbnail goes.
+    void DropThumbnail();
     // Removes the GPS position (Exif GPS directory, XMP exif:GPS...).
     void RemoveLocation();
     // Removes what names the camera, the lens and their owner (make, model,
