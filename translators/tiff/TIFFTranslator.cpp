@@ -4,6 +4,7 @@
 
 #include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
+#include "translation/TIFFExif.h"
 #include "translation/StreamReader.h"
 
 const char* const kTIFFSettingCompression = "tiff /compression";
@@ -49,6 +50,12 @@ status_t TIFFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
     BPrivate::BitsStreamWriter writer(destination);
     BPrivate::MetadataSink published(&writer, ioExtension);
     tiff.metadata = published.Metadata();
+    // The picture's own Orientation tag is not among the Exif tags carried.
+    off_t start = source->Position();
+    std::string exif = BPrivate::exif_from_tiff(source, start);
+    published.Metadata()->SetExif(exif.data(), exif.size());
+    if (source->Seek(start, SEEK_SET) != start)
+        return B_IO_ERROR;
     return tiff_decode(source, &tiff, upright, &published);
 }
 
@@ -67,8 +74,13 @@ status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
         tiff_is_known_compression(compression) ? TIFFCompression(compression) : kTIFFCompressionLZW;
     BPrivate::PictureMetadata metadata = EncodingMetadata(ioExtension, bits.width, bits.height);
     options.metadata = &metadata;
-    return tiff_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
-                       bits.header.colors == B_RGBA32, options, destination);
+    off_t start = destination->Position();
+    status = tiff_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
+                         bits.header.colors == B_RGBA32, options, destination);
+    // libtiff has closed the file: the Exif directories go after it.
+    if (status == B_OK && !metadata.exif.empty())
+        status = BPrivate::add_exif_to_tiff(destination, start, metadata.exif);
+    return status;
 }
 
 BPrivate::SettingsView* TIFFTranslator::MakeSettingsView()
