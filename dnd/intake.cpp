@@ -189,8 +189,7 @@ void tavrinview::_TakeData(BMessage* message)
                 // decoders' limit.
                 BPrivate::copy_stream(&watched, &output);
             } else if (tr) {
-                tr->Translate(&watched, nullptr, &extension, &output, B_TRANSLATOR_BITMAP, 0,
-                              name);
+                tr->Translate(&watched, nullptr, &extension, &output, B_TRANSLATOR_BITMAP, 0, name);
             }
             status_t status = output.DetachBitmap(&picture);
             if (status == B_OK && picture)

@@ -4,8 +4,8 @@
 
 #include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
-#include "translation/TIFFExif.h"
 #include "translation/StreamReader.h"
+#include "translation/TIFFExif.h"
 
 const char* const kTIFFSettingCompression = "tiff /compression";
 const char* const kTIFFSettingUpright = "tiff /upright";
