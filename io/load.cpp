@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -127,6 +128,9 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
         // while this window waits, and the window shows how far the
         // translator has read.
         BPrivate::WatchedIO watched(&file);
+        // The picture in the display's colours is made with it, off the
+        // window's thread, when its profile asks for a conversion.
+        BPrivate::DisplayCopy prepared;
         if (status == B_OK) {
             status = BPrivate::run_long_work(
                 [&]() -> status_t {
@@ -154,6 +158,7 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
                         BPrivate::PictureMetadata metadata;
                         metadata.SetFrom(&extension);
                         decoded->SetMetadata(metadata);
+                        prepared.For(decoded);
                     }
                     return result;
                 },
@@ -162,6 +167,8 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
         if (status != B_OK) {
             delete decoded;
             decoded = nullptr;
+        } else {
+            displaycopy = std::move(prepared);
         }
     }
     if (!decoded) {

@@ -49,6 +49,10 @@ class DisplayCopy
 public:
     DisplayCopy();
     ~DisplayCopy();
+    // A copy made off the window's thread (while a picture loads) is handed
+    // to the view's own.
+    DisplayCopy(DisplayCopy&&) = default;
+    DisplayCopy& operator=(DisplayCopy&&) = default;
 
     const BBitmap* For(const BBitmap* picture);
     void Clear();
