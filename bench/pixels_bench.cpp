@@ -6,6 +6,7 @@
 #include <Bitmap.h>
 #include <BitmapStream.h>
 #include <Message.h>
+#include <PictureMetadata.h>
 #include <TranslatorRoster.h>
 
 #include "app/tavrin.h"
@@ -16,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -160,7 +162,53 @@ void RedrawZoomed(benchmark::State& state)
     view->fitting = false;
 }
 
+// A 24-megapixel picture drawn fitted: untagged (range 0) or tagged with the
+// Adobe RGB profile (1), drawn again unchanged (the display copy is reused)
+// or, with range 1 set, after every change of its pixels (the copy is made
+// anew: the cost of the first drawing after opening or editing).
+void ColorManagedDraw(benchmark::State& state)
+{
+    tavrinview* view = sWindow->view;
+    delete view->image;
+    view->image = make_image(6000, 4000);
+    if (state.range(0) == 1) {
+        FILE* file = fopen("/usr/share/color/icc/ghostscript/a98.icc", "rb");
+        if (file == nullptr) {
+            state.SkipWithError("no Adobe RGB profile (libgs-common)");
+            return;
+        }
+        BPrivate::PictureMetadata metadata;
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0)
+            metadata.icc.append(buffer, got);
+        fclose(file);
+        view->image->SetMetadata(metadata);
+    }
+    view->fitting = true;
+    view->redraw(true);
+    view->fitzoom();
+    settle();
+    BRect bounds = view->Bounds();
+    view->Draw(bounds);
+    bool changing = state.range(1) == 1;
+    for (auto _ : state) {
+        if (changing)
+            view->image->UnlockBits();
+        view->Draw(bounds);
+    }
+    state.counters["copy"] = view->displaycopy.For(view->image) != view->image;
+    view->fitting = false;
+}
+
 } // namespace
+
+BENCHMARK(ColorManagedDraw)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // 2000 x 1500: the bytes that the crop of 4000 x 3000 to its middle half copies.
 BENCHMARK(Memcpy)->Args({1920, 1080})->Args({2000, 1500})->Args({4000, 3000});

@@ -65,6 +65,7 @@ void tavrinview::ddcopy(BMessage* message)
     // Programs the drag passes over may ask too, before the real target: the
     // bitmap stays for every request until the next drag (or the view) ends
     // it. The kit asks once for each type and keeps the answer.
+    BPrivate::PictureMetadata metadata = dragbitmap->Metadata();
     LentBitmap lent(dragbitmap);
     BBitmapStream& stream = *lent.Stream();
 
@@ -85,8 +86,8 @@ void tavrinview::ddcopy(BMessage* message)
         select_trans(filetype, &id, &type);
         // The target has no way to hear of a failure: it is told here, and
         // the replacement file leaves nothing behind.
-        status_t status =
-            write_translated(directory, name, &stream, (translator_id)id, (uint32)type, filetype);
+        status_t status = write_translated(directory, name, &stream, (translator_id)id,
+                                           (uint32)type, filetype, nullptr, &metadata);
         if (status != B_OK)
             fprintf(stderr, "tavrin: could not write the dragged file \"%s\": %s\n", name,
                     save_failure_text(status));
@@ -99,6 +100,8 @@ void tavrinview::ddcopy(BMessage* message)
     // Encoding a large selection takes a while: it runs off the GUI thread
     // while this window waits, and the window shows how far it has come.
     BMallocIO buffer;
+    BMessage extension;
+    metadata.AddTo(&extension);
     BPrivate::WatchedIO watched(&stream);
     ulong id, type;
     select_trans(wanted, &id, &type);
@@ -108,7 +111,7 @@ void tavrinview::ddcopy(BMessage* message)
                 return BPrivate::copy_stream(&watched, &buffer);
             if (!tr || id == 0)
                 return B_NO_TRANSLATOR;
-            return tr->Translate((translator_id)id, &watched, nullptr, &buffer, (uint32)type);
+            return tr->Translate((translator_id)id, &watched, &extension, &buffer, (uint32)type);
         },
         [&]() { return watched.Fraction(); });
     // A failed answer carries no data: the part of a picture a translator

@@ -9,6 +9,7 @@
 #include <BitmapStream.h>
 #include <LongWork.h>
 #include <Message.h>
+#include <PictureMetadata.h>
 #include <PixelSize.h>
 #include <StreamCopy.h>
 #include <TranslatorFormats.h>
@@ -178,6 +179,7 @@ void tavrinview::_TakeData(BMessage* message)
     BMemoryIO input(data, (size_t)size);
     BPrivate::WatchedIO watched(&input);
     BBitmap* picture = nullptr;
+    BMessage extension;
     BPrivate::run_long_work(
         [&]() -> status_t {
             BBitmapStream output;
@@ -187,7 +189,7 @@ void tavrinview::_TakeData(BMessage* message)
                 // decoders' limit.
                 BPrivate::copy_stream(&watched, &output);
             } else if (tr) {
-                tr->Translate(&watched, nullptr, nullptr, &output, B_TRANSLATOR_BITMAP, 0, name);
+                tr->Translate(&watched, nullptr, &extension, &output, B_TRANSLATOR_BITMAP, 0, name);
             }
             status_t status = output.DetachBitmap(&picture);
             if (status == B_OK && picture)
@@ -205,6 +207,11 @@ void tavrinview::_TakeData(BMessage* message)
             delete picture;
             return;
         }
+        // A picture dropped on the empty view is that picture, with its
+        // profile and metadata.
+        BPrivate::PictureMetadata metadata;
+        metadata.SetFrom(&extension);
+        image->SetMetadata(metadata);
         created = true;
     }
     _PasteRows(static_cast<const uint8*>(picture->Bits()), pixel_width(picture->Bounds()),

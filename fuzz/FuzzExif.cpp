@@ -1,12 +1,17 @@
 // The fuzz target of the Exif parser the JPEG, PNG, TIFF and WebP decoders
 // share: it reads untrusted blocks, which must never take it outside them.
 // The orientation it answers then turns a small picture, as the decoders do.
+// The same block then goes through every edit the metadata record makes on
+// the way to a file (turned upright, resized, location and camera removed),
+// and as an XMP packet through the XMP edits.
 
 #include <SupportDefs.h>
 
 #include <cstdint>
 #include <cstring>
 #include <memory>
+
+#include <PictureMetadata.h>
 
 #include "translation/ImageOrientation.h"
 
@@ -55,5 +60,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     BPrivate::OrientingSink upright(&sink, orientation);
     if (upright.Start(width, height, false) == B_OK)
         upright.PutRows(pixels, height);
+
+    BPrivate::PictureMetadata metadata;
+    metadata.SetExif(block.get(), size);
+    metadata.xmp.assign(reinterpret_cast<const char*>(data), size);
+    BPrivate::exif_orientation_of(metadata.exif);
+    BPrivate::exif_has_location(metadata.exif);
+    metadata.MarkTurnedUpright();
+    metadata.FitTo(7, 3);
+    metadata.RemoveLocation();
+    metadata.RemoveCamera();
+    if (BPrivate::exif_has_location(metadata.exif) || BPrivate::exif_has_thumbnail(metadata.exif))
+        __builtin_trap();
     return 0;
 }

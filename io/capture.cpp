@@ -76,11 +76,15 @@ status_t save_capture(BBitmap* picture, const char* path, std::string* why)
         *why = std::string("no translator writes ") + mime;
         return B_NO_TRANSLATOR;
     }
+    // The display's profile, when the screen has one, goes with the pixels.
+    BPrivate::PictureMetadata metadata = picture->Metadata();
+    BMessage extension;
+    metadata.AddTo(&extension);
     BBitmapStream stream(picture);
     status_t status;
     if (standardOutput) {
         BMallocIO data;
-        status = tr->Translate(&stream, nullptr, nullptr, &data, record->type);
+        status = tr->Translate(&stream, nullptr, &extension, &data, record->type);
         if (status == B_OK) {
             size_t size = data.BufferLength();
             if (fwrite(data.Buffer(), 1, size, stdout) != size || fflush(stdout) != 0)
@@ -94,7 +98,7 @@ status_t save_capture(BBitmap* picture, const char* path, std::string* why)
         if (status == B_OK) {
             entry_ref dir(ref.directory, ".");
             status = write_translated(dir, ref.name, &stream, record->translator, record->type,
-                                      record->MIME);
+                                      record->MIME, nullptr, &metadata);
         }
     }
     BBitmap* back = nullptr;

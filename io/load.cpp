@@ -4,7 +4,9 @@
 #include <Entry.h>
 #include <File.h>
 #include <LongWork.h>
+#include <Message.h>
 #include <Node.h>
+#include <PictureMetadata.h>
 #include <TranslatorFormats.h>
 #include <TranslatorRoster.h>
 
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -133,17 +136,21 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
         // The translator's own words for a failure, taken on the thread
         // that translated.
         std::string reason;
+        // The picture in the display's colours is made with it, off the
+        // window's thread, when its profile asks for a conversion.
+        BPrivate::DisplayCopy prepared;
         if (status == B_OK) {
             status = BPrivate::run_long_work(
                 [&]() -> status_t {
                     BBitmapStream stream;
+                    BMessage extension;
                     // The name may have been given to something else since
                     // the node was looked at; the file opened is checked again.
                     if (!tr)
                         return B_NO_INIT;
                     if (!file.IsFile())
                         return B_NOT_SUPPORTED;
-                    status_t result = tr->Translate(&watched, nullptr, nullptr, &stream,
+                    status_t result = tr->Translate(&watched, nullptr, &extension, &stream,
                                                     B_TRANSLATOR_BITMAP, 0, nullptr);
                     if (result != B_OK)
                         reason = translation_failure_reason();
@@ -155,6 +162,14 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
                         decoded = make_copyable(decoded);
                     if (result == B_OK && !decoded)
                         result = B_BAD_TYPE;
+                    // The profile and metadata the translator found stay
+                    // with the picture.
+                    if (result == B_OK) {
+                        BPrivate::PictureMetadata metadata;
+                        metadata.SetFrom(&extension);
+                        decoded->SetMetadata(metadata);
+                        prepared.For(decoded);
+                    }
                     return result;
                 },
                 [&]() { return watched.Fraction(); });
@@ -165,6 +180,8 @@ status_t tavrinview::load(entry_ref& ref, std::string* why)
             if (why)
                 *why = with_reason(open_failure_text(status), reason);
             return status;
+        } else {
+            displaycopy = std::move(prepared);
         }
     }
     if (!decoded) {

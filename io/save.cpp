@@ -6,6 +6,7 @@
 #include <Directory.h>
 #include <Invoker.h>
 #include <LongWork.h>
+#include <Message.h>
 #include <PathUtils.h>
 #include <ReplacementFile.h>
 #include <TranslatorRoster.h>
@@ -29,8 +30,11 @@ bool is_plain_name(const char* name)
 
 status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* source,
                           translator_id translator, uint32 type, const char* mime,
-                          std::string* reason)
+                          std::string* reason, const BPrivate::PictureMetadata* metadata)
 {
+    BMessage extension;
+    if (metadata != nullptr)
+        metadata->AddTo(&extension);
     if (!is_plain_name(name))
         return B_BAD_VALUE;
     char path[B_PATH_NAME_LENGTH];
@@ -50,12 +54,12 @@ status_t write_translated(const entry_ref& dir, const char* name, BPositionIO* s
             if (status != B_OK)
                 return status;
             if (translator != 0)
-                status = tr ? tr->Translate(translator, &watched, nullptr, file.Stream(), type)
+                status = tr ? tr->Translate(translator, &watched, &extension, file.Stream(), type)
                             : B_NO_INIT;
             else
-                status =
-                    tr ? tr->Translate(&watched, nullptr, nullptr, file.Stream(), type, 0, nullptr)
-                       : B_NO_INIT;
+                status = tr ? tr->Translate(&watched, nullptr, &extension, file.Stream(), type, 0,
+                                            nullptr)
+                            : B_NO_INIT;
             // A translator may tell a failed write only as a generic error;
             // the file's own failure (a full disk, a pipe closed) is the real
             // cause.
@@ -98,10 +102,11 @@ void tavrinview::save(entry_ref& dir, char* name)
     s_fmt* record = format_at(format_no);
     if (!image || !record)
         return;
+    BPrivate::PictureMetadata metadata = image->Metadata();
     BBitmapStream stream(image);
     std::string codecReason;
-    status_t status =
-        write_translated(dir, name, &stream, 0, record->type, record->MIME, &codecReason);
+    status_t status = write_translated(dir, name, &stream, 0, record->type, record->MIME,
+                                       &codecReason, &metadata);
     stream.DetachBitmap(&image);
     if (status == B_OK) {
         if (lastformat != format_no) {

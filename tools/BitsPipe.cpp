@@ -193,6 +193,12 @@ ssize_t BitsPipe::_Write(off_t position, const uint8* data, size_t size)
     return ssize_t(size);
 }
 
+void BitsPipe::WaitForBytes(off_t count)
+{
+    std::unique_lock<std::mutex> guard(fLock);
+    fChanged.wait(guard, [&] { return count <= fDone || fWriteClosed || fBroken; });
+}
+
 ssize_t BitsPipe::_Read(off_t position, uint8* data, size_t size)
 {
     if (position < 0)

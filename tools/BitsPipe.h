@@ -42,6 +42,11 @@ public:
     // writer's failure after that is the reader's, passed back to it.
     bool ReaderFailedFirst() const;
 
+    // Waits until the writer has written the first count bytes, or closed
+    // its end. What the writer did before writing them (filling in a message
+    // the reader then reads, say) is done by then.
+    void WaitForBytes(off_t count);
+
     bool Broken() const;
     // The most bytes held at once, for measurements.
     size_t PeakBytes() const;

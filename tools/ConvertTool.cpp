@@ -5,6 +5,7 @@
 #include <File.h>
 #include <FileExtensions.h>
 #include <Message.h>
+#include <PictureMetadata.h>
 #include <ReplacementFile.h>
 #include <StorageDefs.h>
 #include <TranslationDefs.h>
@@ -125,14 +126,15 @@ BMessage settings_copy(const BMessage* settings)
 }
 
 // A translator that runs out of memory in a library that throws must not
-// take the whole process down; it has failed like any other.
+// take the whole process down; it has failed like any other. extension
+// holds the run's settings; a reader adds the picture's profile and
+// metadata to it.
 Outcome translate(BTranslatorRoster* roster, BPositionIO* input, BPositionIO* output, uint32 type,
-                  const BMessage* settings)
+                  BMessage* extension)
 {
     Outcome outcome;
-    BMessage extension = settings_copy(settings);
     try {
-        outcome.status = roster->Translate(input, nullptr, &extension, output, type);
+        outcome.status = roster->Translate(input, nullptr, extension, output, type);
     } catch (const std::bad_alloc&) {
         outcome.status = B_NO_MEMORY;
     } catch (...) {
@@ -173,15 +175,22 @@ bool convert_in_parallel(BTranslatorRoster* roster, BPositionIO* input, BPositio
 {
     BitsPipe pipe(kMaxBitsStream);
     std::thread decoder;
+    // The decoder puts the picture's profile and metadata into its message
+    // before the bitmap's header; the encoder takes them from there.
+    BMessage read = settings_copy(settings), write = settings_copy(settings);
     try {
         decoder = std::thread([&] {
-            *decoded = translate(roster, input, pipe.WriteEnd(), B_TRANSLATOR_BITMAP, settings);
+            *decoded = translate(roster, input, pipe.WriteEnd(), B_TRANSLATOR_BITMAP, &read);
             pipe.CloseWrite();
         });
     } catch (const std::system_error&) {
         return false;
     }
-    *encoded = translate(roster, pipe.ReadEnd(), output, type, settings);
+    pipe.WaitForBytes(B_TRANSLATOR_BITMAP_HEADER_SIZE);
+    BPrivate::PictureMetadata metadata;
+    metadata.SetFrom(&read);
+    metadata.AddTo(&write);
+    *encoded = translate(roster, pipe.ReadEnd(), output, type, &write);
     pipe.CloseRead(encoded->status);
     decoder.join();
     // A decoder stopped by an encoder that failed first has read nothing
@@ -196,10 +205,14 @@ void convert_in_turn(BTranslatorRoster* roster, BPositionIO* input, BPositionIO*
                      uint32 type, const BMessage* settings, Outcome* decoded, Outcome* encoded)
 {
     BBitmapStream bits;
+    BMessage read = settings_copy(settings), write = settings_copy(settings);
     *encoded = Outcome();
-    *decoded = translate(roster, input, &bits, B_TRANSLATOR_BITMAP, settings);
+    *decoded = translate(roster, input, &bits, B_TRANSLATOR_BITMAP, &read);
+    BPrivate::PictureMetadata metadata;
+    metadata.SetFrom(&read);
+    metadata.AddTo(&write);
     if (decoded->status == B_OK)
-        *encoded = translate(roster, &bits, output, type, settings);
+        *encoded = translate(roster, &bits, output, type, &write);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "view/tavrinview.h"
 
+#include <PictureMetadata.h>
+
 #include <InterfaceDefs.h>
 #include <Message.h>
 #include <PixelSize.h>
@@ -76,6 +78,13 @@ void tavrinview::MouseDown(BPoint where)
         delete dragbitmap;
         dragbitmap = new BBitmap(cursel.rect, B_RGB32, false, false);
         copy_pixels(image, cursel.rect, dragbitmap);
+        // A part of the picture given away keeps its colours and its story,
+        // but never where it was taken.
+        BPrivate::PictureMetadata metadata = image->Metadata();
+        metadata.RemoveLocation();
+        metadata.FitTo(pixel_width(cursel.rect), pixel_height(cursel.rect));
+        metadata.DropThumbnail();
+        dragbitmap->SetMetadata(metadata);
         BMessage* offer = ddmessage();
         DragMessage(offer, cursel.rect, nullptr);
         delete offer;

@@ -1,5 +1,6 @@
 #include "view/tavrinview.h"
 
+#include <Checkerboard.h>
 #include <FilePanel.h>
 #include <PixelSize.h>
 #include <Window.h>
@@ -47,7 +48,20 @@ void tavrinview::Draw(BRect update)
         // The whole picture, stretched over what the print job asks for.
         DrawBitmap(image, pic, update);
     } else if (image) {
-        DrawBitmap(image, update, update);
+        // The picture in the display's colours; its own pixels stay as they
+        // are for everything else.
+        const BBitmap* shown = displaycopy.For(image);
+        if (image->ColorSpace() == B_RGBA32) {
+            // Transparent parts show the checkerboard through.
+            BRect under = update & pic;
+            if (under.IsValid())
+                BPrivate::fill_checkerboard(this, under);
+            SetDrawingMode(B_OP_ALPHA);
+            DrawBitmap(shown, update, update);
+            SetDrawingMode(B_OP_COPY);
+        } else {
+            DrawBitmap(shown, update, update);
+        }
         _FillOutside(update);
     } else {
         SetFontSize(30);

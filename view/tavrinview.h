@@ -2,6 +2,7 @@
 #define TAVRIN_VIEW_H
 
 #include <Bitmap.h>
+#include <ColorProfiles.h>
 #include <Entry.h>
 #include <Message.h>
 #include <View.h>
@@ -121,6 +122,10 @@ public:
     // originof, the bitmap made from it.
     s_picture origin;
     const BBitmap* originof;
+    // What Draw shows for image: the image itself, or a copy in the
+    // display's colours when its profile asks for one (made once per change
+    // of the picture).
+    BPrivate::DisplayCopy displaycopy;
     // The format of File > Save as ... (Ctrl+S): the last one used, PNG at first.
     int16 lastformat;
     int16 savingformat() const;

@@ -5,6 +5,7 @@
 
 #include "view/tavrinview.h"
 
+#include <PictureMetadata.h>
 #include <Window.h>
 
 #include "window/tavrinwindow.h"
@@ -42,6 +43,13 @@ BBitmap* copy_area(const BBitmap* source, BRect area)
     uint8* target = static_cast<uint8*>(copy->Bits());
     for (int64 y = 0; y < height; y++)
         memcpy(target + y * to, rows + y * from, (size_t)(width * bytesPerPixel));
+    // The profile and the camera's data stay with the pixels; the Exif sizes
+    // follow them (and a thumbnail of the whole picture goes).
+    BPrivate::PictureMetadata metadata = source->Metadata();
+    metadata.FitTo((uint32)width, (uint32)height);
+    if (area != source->Bounds())
+        metadata.DropThumbnail();
+    copy->SetMetadata(metadata);
     return copy;
 }
 

@@ -6,6 +6,10 @@
 
 class BView;
 
+namespace BPrivate {
+struct PictureMetadata;
+}
+
 enum {
     B_BITMAP_CLEAR_TO_WHITE = 0x00000001,
     B_BITMAP_ACCEPTS_VIEWS = 0x00000002,
@@ -78,6 +82,12 @@ public:
     // is stale.
     uint64 Generation() const;
 
+    // The colour profile and the Exif and XMP blocks the pixels came with
+    // (see <PictureMetadata.h>); a copy of the bitmap has them too. A kit
+    // extension: a bitmap made from nothing has none.
+    const BPrivate::PictureMetadata& Metadata() const;
+    void SetMetadata(const BPrivate::PictureMetadata& metadata);
+
     // The row length in bytes the kit gives a bitmap of this width and space; 0 for an unknown
     // space.
     static int32 BytesPerRowFor(color_space space, int32 width);
@@ -103,6 +113,7 @@ private:
     status_t fInitStatus;
     uint64 fGeneration;
     ViewHost* fViewHost;
+    BPrivate::PictureMetadata* fMetadata;
 };
 
 #endif

@@ -39,8 +39,17 @@ struct TranslatorBitmap
 
 #define B_TRANSLATOR_BITMAP_HEADER_SIZE 32
 
-// ioExtension fields every image translator reads. A bool: true leaves the
-// metadata (Exif, XMP) of the source out of the file written.
+// ioExtension fields that carry what a picture has besides its pixels, so
+// that a conversion, a save or a drag keeps it. A translator reading a
+// picture adds them (raw bytes) before it writes the bitmap's header; one
+// writing a picture takes them from there.
+#define B_TRANSLATOR_EXT_ICC_PROFILE "/icc_profile" // an ICC profile
+#define B_TRANSLATOR_EXT_EXIF "/exif" // a TIFF-structured Exif block, no "Exif" prefix
+#define B_TRANSLATOR_EXT_XMP "/xmp"   // an XMP packet
+// H.273 colour primaries, transfer, matrix and full range, one byte each.
+#define B_TRANSLATOR_EXT_CICP "/cicp"
+// A bool every image translator reads: true leaves the metadata (Exif, XMP)
+// of the source out of the file written (the colour profile stays).
 #define B_TRANSLATOR_EXT_STRIP_METADATA "/strip_metadata"
 
 #endif

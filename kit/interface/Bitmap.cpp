@@ -1,4 +1,5 @@
 #include <Bitmap.h>
+#include <PictureMetadata.h>
 
 #include <PixelSize.h>
 #include <View.h>
@@ -223,6 +224,8 @@ BBitmap::BBitmap(const BBitmap* source, bool acceptsViews, bool needsContiguous)
           source->BytesPerRow());
     if (IsValid())
         memcpy(fBits, source->Bits(), fBitsLength);
+    if (source->fMetadata != nullptr)
+        SetMetadata(*source->fMetadata);
 }
 
 namespace {
@@ -243,6 +246,7 @@ uint64 BBitmap::Generation() const
 void BBitmap::_Init(BRect bounds, uint32 flags, color_space colorSpace, int32 bytesPerRow)
 {
     fGeneration = next_generation();
+    fMetadata = nullptr;
     fBits = nullptr;
     fMappedLength = 0;
     fBitsLength = 0;
@@ -304,6 +308,21 @@ BBitmap::~BBitmap()
         delete fViewHost;
     }
     _FreeBits();
+    delete fMetadata;
+}
+
+const BPrivate::PictureMetadata& BBitmap::Metadata() const
+{
+    static const BPrivate::PictureMetadata kNone;
+    return fMetadata != nullptr ? *fMetadata : kNone;
+}
+
+void BBitmap::SetMetadata(const BPrivate::PictureMetadata& metadata)
+{
+    if (fMetadata == nullptr)
+        fMetadata = new BPrivate::PictureMetadata(metadata);
+    else
+        *fMetadata = metadata;
 }
 
 void BBitmap::_FreeBits()

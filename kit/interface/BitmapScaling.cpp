@@ -53,12 +53,16 @@ void reduce_rows(const QImage& source, const Spans& columns, const Spans& rows, 
                  QRect area, uchar* to, qsizetype stride, QPoint at)
 {
     const int width = area.width();
-
+    // A source with alpha is averaged premultiplied, so that the colour of
+    // transparent pixels does not bleed into their neighbours, and comes out
+    // premultiplied with its alpha; without, alpha is taken as opaque.
+    const bool alpha = source.hasAlphaChannel();
+    const int channels = alpha ? 4 : 3;
     // One source row reduced across, kept for the next device row that
     // shares it; and the sums of the device row under way.
-    std::vector<uint32> across(width * 3);
+    std::vector<uint64> across(width * channels);
     int acrossRow = -1;
-    std::vector<uint64> sums(width * 3);
+    std::vector<uint64> sums(width * channels);
     for (int j = first; j < last; j++) {
         std::fill(sums.begin(), sums.end(), 0);
         for (int k = rows.start[j]; k < rows.start[j + 1]; k++) {
@@ -66,36 +70,48 @@ void reduce_rows(const QImage& source, const Spans& columns, const Spans& rows, 
             if (p != acrossRow) {
                 const uint32* in = reinterpret_cast<const uint32*>(source.constScanLine(p));
                 for (int i = 0; i < width; i++) {
-                    uint32 r = 0, g = 0, b = 0;
+                    uint64 r = 0, g = 0, b = 0, a = 0;
                     for (int m = columns.start[i]; m < columns.start[i + 1]; m++) {
                         uint32 value = in[columns.pixel[m]];
                         uint32 w = columns.weight[m];
+                        if (alpha) {
+                            uint32 opacity = value >> 24;
+                            w *= opacity;
+                            a += w;
+                        }
                         r += ((value >> 16) & 0xff) * w;
                         g += ((value >> 8) & 0xff) * w;
                         b += (value & 0xff) * w;
                     }
-                    across[i * 3] = r;
-                    across[i * 3 + 1] = g;
-                    across[i * 3 + 2] = b;
+                    uint64* sum = &across[i * channels];
+                    sum[0] = r;
+                    sum[1] = g;
+                    sum[2] = b;
+                    if (alpha)
+                        sum[3] = a;
                 }
                 acrossRow = p;
             }
             uint64 w = rows.weight[k];
-            for (int i = 0; i < width * 3; i++)
+            for (int i = 0; i < width * channels; i++)
                 sums[i] += across[i] * w;
         }
         uint32* out = reinterpret_cast<uint32*>(to + (at.y() + j) * stride) + at.x();
         for (int i = 0; i < width; i++) {
             uint64 total = (uint64)columns.total[i] * rows.total[j];
             if (total == 0) {
-                out[i] = 0xff000000u;
+                out[i] = alpha ? 0 : 0xff000000u;
                 continue;
             }
-            uint64 half = total / 2;
-            uint32 r = (uint32)((sums[i * 3] + half) / total);
-            uint32 g = (uint32)((sums[i * 3 + 1] + half) / total);
-            uint32 b = (uint32)((sums[i * 3 + 2] + half) / total);
-            out[i] = 0xff000000u | (r << 16) | (g << 8) | b;
+            // Premultiplied sums carry an extra factor of 255 (the alpha).
+            uint64 divisor = alpha ? total * 255 : total;
+            uint64 half = divisor / 2;
+            const uint64* sum = &sums[i * channels];
+            uint32 r = (uint32)((sum[0] + half) / divisor);
+            uint32 g = (uint32)((sum[1] + half) / divisor);
+            uint32 b = (uint32)((sum[2] + half) / divisor);
+            uint32 a = alpha ? (uint32)((sum[3] + total / 2) / total) : 0xff;
+            out[i] = (a << 24) | (std::min(r, a) << 16) | (std::min(g, a) << 8) | std::min(b, a);
         }
     }
 }
@@ -131,10 +147,20 @@ void reduce_area(const QImage& source, double scale, QPointF unitsAtZero, QRect 
 
 } // namespace
 
+uint32 premultiply(uint32 pixel)
+{
+    uint32 a = pixel >> 24;
+    if (a == 255)
+        return pixel;
+    uint32 r = ((pixel >> 16) & 0xff) * a, g = ((pixel >> 8) & 0xff) * a, b = (pixel & 0xff) * a;
+    return (a << 24) | ((r + 127) / 255) << 16 | ((g + 127) / 255) << 8 | (b + 127) / 255;
+}
+
 void enlarge(const QImage& source, double scale, QPointF unitsAtZero, QRect area, QImage& to,
              QPoint at)
 {
     const int width = area.width();
+    const bool alpha = source.hasAlphaChannel();
     std::vector<int> columns(width);
     for (int i = 0; i < width; i++) {
         int p = (int)std::floor((area.left() + i) / scale + kSlack + unitsAtZero.x());
@@ -152,8 +178,13 @@ void enlarge(const QImage& source, double scale, QPointF unitsAtZero, QRect area
             continue;
         }
         const uint32* in = reinterpret_cast<const uint32*>(source.constScanLine(p));
-        for (int i = 0; i < width; i++)
-            out[i] = in[columns[i]] | 0xff000000u;
+        if (alpha) {
+            for (int i = 0; i < width; i++)
+                out[i] = premultiply(in[columns[i]]);
+        } else {
+            for (int i = 0; i < width; i++)
+                out[i] = in[columns[i]] | 0xff000000u;
+        }
         lastRow = p;
     }
 }
@@ -165,8 +196,10 @@ void reduce(const QImage& source, uint64 generation, double scale, QPointF units
         reduce_area(source, scale, unitsAtZero, area, to, at);
         return;
     }
+    bool alpha = source.hasAlphaChannel();
     bool current = !cache->image.isNull() && cache->generation == generation &&
-                   cache->scale == scale && cache->unitsAtZero == unitsAtZero;
+                   cache->image.hasAlphaChannel() == alpha && cache->scale == scale &&
+                   cache->unitsAtZero == unitsAtZero;
     if (!current) {
         // The device pixels the whole bitmap covers.
         int left = (int)std::floor((0 - unitsAtZero.x()) * scale + kSlack);
@@ -175,7 +208,8 @@ void reduce(const QImage& source, uint64 generation, double scale, QPointF units
         int bottom = (int)std::ceil((source.height() - unitsAtZero.y()) * scale - kSlack);
         QRect whole(QPoint(left, top), QPoint(right - 1, bottom - 1));
         cache->Clear();
-        QImage image(whole.size(), QImage::Format_RGB32);
+        QImage image(whole.size(),
+                     alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         if (image.isNull()) {
             reduce_area(source, scale, unitsAtZero, area, to, at);
             return;

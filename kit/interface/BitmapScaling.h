@@ -27,6 +27,13 @@ struct ReducedCache
     void Clear() { *this = ReducedCache(); }
 };
 
+// A source image with an alpha channel (Format_ARGB32) comes out
+// premultiplied, with its alpha, for the caller to lay over what is there;
+// one without comes out opaque.
+
+// An 0xAARRGGBB pixel with its colour multiplied by its alpha.
+uint32 premultiply(uint32 pixel);
+
 // Above one device pixel a pixel: each device pixel of area (in the view's
 // space) gets the pixel under it, drawn into to from at on, opaque.
 void enlarge(const QImage& source, double scale, QPointF unitsAtZero, QRect area, QImage& to,

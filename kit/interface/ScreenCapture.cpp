@@ -8,6 +8,7 @@
 // the desktop portal instead, once the compositor has taken our windows away.
 
 #include <Bitmap.h>
+#include <ColorProfiles.h>
 #include <PixelSize.h>
 #include <Screen.h>
 
@@ -431,6 +432,12 @@ status_t BScreen::GetBitmap(BBitmap** bitmap, bool drawCursor, BRect* frame)
         delete shot;
         return status;
     }
+    // The pixels are in the display's colours: a display with a profile of
+    // its own tags the capture with it, so that it shows and saves right.
+    BPrivate::PictureMetadata metadata;
+    metadata.icc = BPrivate::display_profile();
+    if (!metadata.icc.empty())
+        shot->SetMetadata(metadata);
     *bitmap = shot;
     return B_OK;
 }

@@ -3,6 +3,7 @@
 // flush of what they touched. Shapes are pixel exact, never anti-aliased.
 
 #include <Bitmap.h>
+#include <Checkerboard.h>
 #include <PixelSize.h>
 #include <View.h>
 
@@ -11,6 +12,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -96,12 +98,39 @@ void begin_units(QPainter& painter, const DrawTarget& target)
     painter.scale(target.map.scale, target.map.scale);
 }
 
-QImage wrap_bitmap(const BBitmap* bitmap)
+QImage wrap_bitmap(const BBitmap* bitmap, bool alpha)
 {
     BRect bounds = bitmap->Bounds();
-    // Copying ignores the alpha channel, as the platform's B_OP_COPY does.
+    // Copying ignores the alpha channel, as the platform's B_OP_COPY does;
+    // B_OP_ALPHA lays the pixels over what is there by it.
     return QImage((const uchar*)bitmap->Bits(), pixel_width(bounds), pixel_height(bounds),
-                  bitmap->BytesPerRow(), QImage::Format_RGB32);
+                  bitmap->BytesPerRow(), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+}
+
+// A premultiplied pixel laid over an opaque one.
+inline uint32 over(uint32 pixel, uint32 under)
+{
+    uint32 keep = 255 - (pixel >> 24);
+    if (keep == 0)
+        return pixel;
+    uint32 result = 0xff000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        uint32 top = (pixel >> shift) & 0xff;
+        uint32 bottom = (under >> shift) & 0xff;
+        result |= std::min(255u, top + (bottom * keep + 127) / 255) << shift;
+    }
+    return result;
+}
+
+// Lays a premultiplied layer over the image from at on.
+void lay_over(const QImage& layer, QImage& image, QPoint at)
+{
+    for (int y = 0; y < layer.height(); y++) {
+        const uint32* in = reinterpret_cast<const uint32*>(layer.constScanLine(y));
+        uint32* out = reinterpret_cast<uint32*>(image.scanLine(at.y() + y)) + at.x();
+        for (int x = 0; x < layer.width(); x++)
+            out[x] = over(in[x], out[x]);
+    }
 }
 
 } // namespace
@@ -209,7 +238,9 @@ void BView::DrawBitmap(const BBitmap* bitmap, BRect srcRect, BRect dstRect)
               dstRect.left + (src.right + 1 - srcRect.left) * scaleX - 1,
               dstRect.top + (src.bottom + 1 - srcRect.top) * scaleY - 1);
 
-    QImage source = wrap_bitmap(bitmap);
+    // With B_OP_ALPHA a picture with alpha goes over what the view shows.
+    bool blend = fData->drawingMode == B_OP_ALPHA && space == B_RGBA32;
+    QImage source = wrap_bitmap(bitmap, blend);
     QRect sourceRect = to_qrect(src).translated(-(int)bounds.left, -(int)bounds.top);
 
     if (target.painter) {
@@ -230,15 +261,25 @@ void BView::DrawBitmap(const BBitmap* bitmap, BRect srcRect, BRect dstRect)
         // Device pixel (0, 0) of the view's space, in the bitmap's pixels.
         QPointF unitsAtZero(src.left - dst.left - bounds.left, src.top - dst.top - bounds.top);
         QRect inSpace = area.translated(target.map.origin - QPoint(target.dx, target.dy));
+        // Blended pixels are made in a layer of their own first.
+        QImage layer;
+        if (blend) {
+            layer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+            if (layer.isNull())
+                return;
+        }
+        QImage& into = blend ? layer : *target.image;
+        QPoint at = blend ? QPoint(0, 0) : area.topLeft();
         if (target.map.scale > 1) {
-            BPrivate::enlarge(source, target.map.scale, unitsAtZero, inSpace, *target.image,
-                              area.topLeft());
+            BPrivate::enlarge(source, target.map.scale, unitsAtZero, inSpace, into, at);
         } else {
             // Views that show pictures keep a reduced copy between drawings.
             BPrivate::ReducedCache* cache = fData->pixelScale > 0 ? &fData->reduced : nullptr;
             BPrivate::reduce(source, bitmap->Generation(), target.map.scale, unitsAtZero, inSpace,
-                             *target.image, area.topLeft(), cache);
+                             into, at, cache);
         }
+        if (blend)
+            lay_over(layer, *target.image, area.topLeft());
         ViewBridge::Touched(this, area);
         return;
     }
@@ -254,8 +295,13 @@ void BView::DrawBitmap(const BBitmap* bitmap, BRect srcRect, BRect dstRect)
         for (int y = 0; y < area.height(); y++) {
             const uint32* in = reinterpret_cast<const uint32*>(source.constScanLine(sy + y)) + sx;
             uint32* out = reinterpret_cast<uint32*>(image.scanLine(area.top() + y)) + area.left();
-            for (int x = 0; x < count; x++)
-                out[x] = in[x] | 0xff000000u;
+            if (blend) {
+                for (int x = 0; x < count; x++)
+                    out[x] = over(BPrivate::premultiply(in[x]), out[x]);
+            } else {
+                for (int x = 0; x < count; x++)
+                    out[x] = in[x] | 0xff000000u;
+            }
         }
         ViewBridge::Touched(this, area);
         return;
@@ -263,7 +309,8 @@ void BView::DrawBitmap(const BBitmap* bitmap, BRect srcRect, BRect dstRect)
 
     QPainter painter(target.image);
     painter.setClipRect(target.clip);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setCompositionMode(blend ? QPainter::CompositionMode_SourceOver
+                                     : QPainter::CompositionMode_Source);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QRectF(destRect), source, QRectF(sourceRect));
     painter.end();
@@ -335,3 +382,31 @@ void BView::DrawString(const char* string, int32 length, BPoint location)
         ViewBridge::Touched(this, to_image(target, touched) & target.clip);
     }
 }
+
+namespace BPrivate {
+
+void fill_checkerboard(BView* view, BRect rect)
+{
+    const uint32 kLight = 0xffcccccc, kDark = 0xff999999;
+    const int kSquare = 8;
+    DrawTarget target;
+    if (view == nullptr || !ViewBridge::MakeTarget(view, &target) || target.painter)
+        return;
+    QRect area = to_image(target, rect) & target.clip;
+    QImage& image = *target.image;
+    for (int y = area.top(); y <= area.bottom(); y++) {
+        // Squares are counted in device pixels of the view's own space, so
+        // that they move with the picture when it scrolls.
+        int row = y - target.dy + target.map.origin.y();
+        bool oddRow = ((row >= 0 ? row : row - kSquare + 1) / kSquare) & 1;
+        uint32* out = reinterpret_cast<uint32*>(image.scanLine(y));
+        for (int x = area.left(); x <= area.right(); x++) {
+            int column = x - target.dx + target.map.origin.x();
+            bool oddColumn = ((column >= 0 ? column : column - kSquare + 1) / kSquare) & 1;
+            out[x] = oddRow != oddColumn ? kDark : kLight;
+        }
+    }
+    ViewBridge::Touched(view, area);
+}
+
+} // namespace BPrivate

@@ -247,6 +247,21 @@ SettingsView* BaseTranslator::MakeSettingsView()
     return nullptr;
 }
 
+const char* const BaseTranslator::kSettingRemoveLocation = "metadata /remove_location";
+
+PictureMetadata BaseTranslator::EncodingMetadata(const BMessage* ioExtension, uint32 width,
+                                                 uint32 height, bool canHoldCodePoints)
+{
+    bool remove =
+        fSettings != nullptr && fSettings->GetBool(kSettingRemoveLocation, false, ioExtension);
+    return metadata_for_encoding(ioExtension, width, height, remove, canHoldCodePoints);
+}
+
+void BaseTranslator::AddMetadataSettings(SettingsView* view)
+{
+    view->AddCheckBox("Remove location and camera data when saving", kSettingRemoveLocation, false);
+}
+
 status_t check_decoded_size(uint64 width, uint64 height)
 {
     if (width == 0 || height == 0)

@@ -26,6 +26,8 @@
 #include <TranslatorFormats.h>
 #include <TranslatorSettings.h>
 
+#include <PictureMetadata.h>
+
 #include "BitsHeader.h"
 
 namespace BPrivate {
@@ -59,6 +61,17 @@ public:
     TranslatorSettings* Settings() const { return fSettings; }
     // The type code of the translator's own format: its first output that is not 'bits'.
     uint32 FormatType() const;
+
+    // What an encoder of a width x height picture writes besides the pixels:
+    // the blocks in ioExtension, less what the caller or the setting
+    // "Remove location and camera data when saving" (kSettingRemoveLocation,
+    // off unless set) takes out. See metadata_for_encoding().
+    PictureMetadata EncodingMetadata(const BMessage* ioExtension, uint32 width, uint32 height,
+                                     bool canHoldCodePoints = false);
+    // Adds that setting's check box to a panel, for translators that write
+    // metadata.
+    static void AddMetadataSettings(SettingsView* view);
+    static const char* const kSettingRemoveLocation;
 
 protected:
     ~BaseTranslator() override;

@@ -3,6 +3,8 @@
 
 #include <DataIO.h>
 
+#include <PictureMetadata.h>
+
 #include "translation/BitsRows.h"
 
 // The libavif side of the AVIF translator: AV1-coded HEIF files, still
@@ -20,6 +22,9 @@ struct AVIFInfo
     bool hasAlpha = false;
     uint32 bitDepth = 8;
     uint32 frames = 1;
+    // Filled by decoding, before the sink starts, when set: the colour
+    // profile (ICC, or code points), the Exif and XMP blocks.
+    BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 struct AVIFWriteOptions
@@ -28,6 +33,8 @@ struct AVIFWriteOptions
     // Full-resolution colour stored as G, B, R planes at quantizer 0: every
     // pixel comes back exactly.
     bool lossless = false;
+    // The colour profile (or code points), Exif and XMP to store, when set.
+    const BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 // B_NO_TRANSLATOR unless the file type box names AVIF; B_ILLEGAL_DATA when

@@ -195,8 +195,9 @@ status_t AVIFFile::Open(BPositionIO* source, AVIFInfo* info)
     fStream.start = start;
     avifDecoderSetIO(fDecoder, &fStream.io);
     fDecoder->maxThreads = 2;
-    fDecoder->ignoreExif = AVIF_TRUE;
-    fDecoder->ignoreXMP = AVIF_TRUE;
+    // Exif and XMP are read only by decoding, which hands them on.
+    fDecoder->ignoreExif = info->metadata != nullptr ? AVIF_FALSE : AVIF_TRUE;
+    fDecoder->ignoreXMP = fDecoder->ignoreExif;
     // Files from older encoders that leave out a required property still
     // show in browsers; they show here too.
     fDecoder->strictFlags = AVIF_STRICT_DISABLED;
@@ -276,6 +277,24 @@ status_t avif_decode(BPositionIO* source, AVIFInfo* info, BPrivate::BitsRowSink*
     // The first frame's size may differ from what parsing announced; what
     // is allocated is checked again.
     const avifImage* image = decoder->image;
+    if (info->metadata != nullptr) {
+        BPrivate::PictureMetadata* metadata = info->metadata;
+        if (image->icc.size > 0) {
+            metadata->icc.assign(reinterpret_cast<const char*>(image->icc.data), image->icc.size);
+        } else {
+            metadata->cicp.primaries = uint16(image->colorPrimaries);
+            metadata->cicp.transfer = uint16(image->transferCharacteristics);
+            metadata->cicp.matrix = uint16(image->matrixCoefficients);
+            metadata->cicp.fullRange = image->yuvRange == AVIF_RANGE_FULL;
+            // 2 is "unspecified": the picture is taken as sRGB.
+            if (metadata->cicp.primaries == 2 || metadata->cicp.transfer == 2)
+                metadata->cicp = BPrivate::ColorCodePoints();
+        }
+        if (image->exif.size > 0)
+            metadata->SetExif(image->exif.data, image->exif.size);
+        if (image->xmp.size > 0)
+            metadata->xmp.assign(reinterpret_cast<const char*>(image->xmp.data), image->xmp.size);
+    }
     Geometry geometry;
     status = describe(image, info, &geometry);
     if (status != B_OK)

@@ -29,6 +29,25 @@ status_t avif_encode(const uint8* bits, uint32 width, uint32 height, size_t rowB
     image->matrixCoefficients =
         options.lossless ? AVIF_MATRIX_COEFFICIENTS_IDENTITY : AVIF_MATRIX_COEFFICIENTS_BT601;
     image->yuvRange = AVIF_RANGE_FULL;
+    const BPrivate::PictureMetadata* metadata = options.metadata;
+    if (metadata != nullptr) {
+        if (!metadata->icc.empty()) {
+            avifImageSetProfileICC(image.get(),
+                                   reinterpret_cast<const uint8_t*>(metadata->icc.data()),
+                                   metadata->icc.size());
+        } else if (metadata->cicp.IsSet()) {
+            image->colorPrimaries = avifColorPrimaries(metadata->cicp.primaries);
+            image->transferCharacteristics = avifTransferCharacteristics(metadata->cicp.transfer);
+        }
+        if (!metadata->exif.empty())
+            avifImageSetMetadataExif(image.get(),
+                                     reinterpret_cast<const uint8_t*>(metadata->exif.data()),
+                                     metadata->exif.size());
+        if (!metadata->xmp.empty())
+            avifImageSetMetadataXMP(image.get(),
+                                    reinterpret_cast<const uint8_t*>(metadata->xmp.data()),
+                                    metadata->xmp.size());
+    }
 
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, image.get());

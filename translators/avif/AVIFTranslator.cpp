@@ -1,5 +1,6 @@
 #include "AVIFTranslator.h"
 
+#include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
 
 const char* const kAVIFSettingQuality = "avif /quality";
@@ -43,7 +44,12 @@ status_t AVIFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
 {
     AVIFInfo avif;
     BPrivate::BitsStreamWriter writer(destination);
-    return avif_decode(source, &avif, &writer);
+    BPrivate::MetadataSink published(&writer, ioExtension);
+    avif.metadata = published.Metadata();
+    // The file's own transformations turn the picture upright; an Exif
+    // orientation, which readers of other formats would apply again, says 1.
+    published.SetUpright(true);
+    return avif_decode(source, &avif, &published);
 }
 
 status_t AVIFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -57,6 +63,9 @@ status_t AVIFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
     AVIFWriteOptions options;
     options.quality = Settings()->GetInt32(kAVIFSettingQuality, kDefaultQuality, ioExtension);
     options.lossless = Settings()->GetBool(kAVIFSettingLossless, kDefaultLossless, ioExtension);
+    BPrivate::PictureMetadata metadata =
+        EncodingMetadata(ioExtension, bits.width, bits.height, true);
+    options.metadata = &metadata;
     return avif_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
                        bits.header.colors == B_RGBA32, options, destination);
 }
@@ -66,6 +75,7 @@ BPrivate::SettingsView* AVIFTranslator::MakeSettingsView()
     BPrivate::SettingsView* view = new BPrivate::SettingsView("AVIF settings", this);
     view->AddSlider("Quality", kAVIFSettingQuality, 0, 100, kDefaultQuality);
     view->AddCheckBox("Lossless", kAVIFSettingLossless, kDefaultLossless);
+    AddMetadataSettings(view);
     return view;
 }
 

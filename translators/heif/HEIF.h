@@ -3,6 +3,8 @@
 
 #include <DataIO.h>
 
+#include <PictureMetadata.h>
+
 #include "translation/BitsRows.h"
 
 // The libheif side of the HEIF translator: HEVC-coded HEIF files (.heic, as
@@ -19,6 +21,9 @@ struct HEIFInfo
     uint32 height = 0;
     bool hasAlpha = false;
     int32 bitDepth = 8;
+    // Filled by decoding, before the sink starts, when set: the colour
+    // profile (ICC, or nclx code points), the Exif and XMP blocks.
+    BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 struct HEIFWriteOptions
@@ -27,6 +32,8 @@ struct HEIFWriteOptions
     // Full-resolution colour, an identity colour matrix and x265's lossless
     // mode: every pixel comes back exactly.
     bool lossless = false;
+    // The colour profile (or code points), Exif and XMP to store, when set.
+    const BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 // Loads libheif's plugins for the lifetime of the object.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include <libheif/heif.h>
 
@@ -228,6 +229,64 @@ status_t heif_identify(BPositionIO* source, HEIFInfo* info)
     return file.Open(source, info);
 }
 
+namespace {
+
+// A metadata block of the image: Exif blocks start with the offset of their
+// TIFF header, which is skipped.
+std::string metadata_block(const heif_image_handle* handle, heif_item_id id, bool exif)
+{
+    size_t size = heif_image_handle_get_metadata_size(handle, id);
+    if (size == 0 || size > 16 * 1024 * 1024)
+        return std::string();
+    std::string block(size, '\0');
+    if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
+        return std::string();
+    if (!exif)
+        return block;
+    if (size < 4)
+        return std::string();
+    uint32 offset = uint32(uint8(block[0])) << 24 | uint32(uint8(block[1])) << 16 |
+                    uint32(uint8(block[2])) << 8 | uint8(block[3]);
+    return offset <= size - 4 ? block.substr(4 + offset) : std::string();
+}
+
+void read_metadata(const heif_image_handle* handle, BPrivate::PictureMetadata* metadata)
+{
+    heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+    if (type == heif_color_profile_type_prof || type == heif_color_profile_type_rICC) {
+        size_t size = heif_image_handle_get_raw_color_profile_size(handle);
+        std::string icc(size, '\0');
+        if (size > 0 &&
+            heif_image_handle_get_raw_color_profile(handle, icc.data()).code == heif_error_Ok)
+            metadata->icc = icc;
+    } else if (type == heif_color_profile_type_nclx) {
+        heif_color_profile_nclx* nclx = nullptr;
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok &&
+            nclx != nullptr) {
+            metadata->cicp.primaries = uint16(nclx->color_primaries);
+            metadata->cicp.transfer = uint16(nclx->transfer_characteristics);
+            metadata->cicp.matrix = uint16(nclx->matrix_coefficients);
+            metadata->cicp.fullRange = nclx->full_range_flag != 0;
+        }
+        heif_nclx_color_profile_free(nclx);
+    }
+    heif_item_id ids[8];
+    int count = heif_image_handle_get_list_of_metadata_block_IDs(handle, nullptr, ids, 8);
+    for (int i = 0; i < count; i++) {
+        const char* kind = heif_image_handle_get_metadata_type(handle, ids[i]);
+        const char* content = heif_image_handle_get_metadata_content_type(handle, ids[i]);
+        if (kind != nullptr && strcmp(kind, "Exif") == 0 && metadata->exif.empty()) {
+            std::string block = metadata_block(handle, ids[i], true);
+            metadata->SetExif(block.data(), block.size());
+        } else if (kind != nullptr && strcmp(kind, "mime") == 0 && content != nullptr &&
+                   strcmp(content, "application/rdf+xml") == 0 && metadata->xmp.empty()) {
+            metadata->xmp = metadata_block(handle, ids[i], false);
+        }
+    }
+}
+
+} // namespace
+
 status_t heif_decode(BPositionIO* source, HEIFInfo* info, BPrivate::BitsRowSink* sink)
 {
     HEIFFile file;
@@ -235,6 +294,8 @@ status_t heif_decode(BPositionIO* source, HEIFInfo* info, BPrivate::BitsRowSink*
     if (status != B_OK)
         return status;
 
+    if (info->metadata != nullptr)
+        read_metadata(file.Handle(), info->metadata);
     heif_decoding_options* options = heif_decoding_options_alloc();
     if (options == nullptr)
         return B_NO_MEMORY;

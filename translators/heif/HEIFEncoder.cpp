@@ -99,6 +99,22 @@ status_t heif_encode(const uint8* bits, uint32 width, uint32 height, size_t rowB
     status_t status = fill_image(image.get(), bits, width, height, rowBytes, hasAlpha);
     if (status != B_OK)
         return status;
+    const BPrivate::PictureMetadata* metadata = options.metadata;
+    if (metadata != nullptr && !metadata->icc.empty()) {
+        error = heif_image_set_raw_color_profile(image.get(), "prof", metadata->icc.data(),
+                                                 metadata->icc.size());
+        if (error.code != heif_error_Ok)
+            return status_for(error, B_OK);
+    } else if (metadata != nullptr && metadata->cicp.IsSet()) {
+        if (!nclx) {
+            nclx.reset(heif_nclx_color_profile_alloc());
+            if (!nclx)
+                return B_NO_MEMORY;
+            nclx->full_range_flag = 1;
+        }
+        nclx->color_primaries = heif_color_primaries(metadata->cicp.primaries);
+        nclx->transfer_characteristics = heif_transfer_characteristics(metadata->cicp.transfer);
+    }
     // libheif converts with the matrix of the picture's own profile.
     if (nclx) {
         error = heif_image_set_nclx_color_profile(image.get(), nclx.get());
@@ -110,8 +126,19 @@ status_t heif_encode(const uint8* bits, uint32 width, uint32 height, size_t rowB
     if (encoding == nullptr)
         return B_NO_MEMORY;
     encoding->output_nclx_profile = nclx.get();
-    error = heif_context_encode_image(context.get(), image.get(), encoder.get(), encoding, nullptr);
+    heif_image_handle* handle = nullptr;
+    error = heif_context_encode_image(context.get(), image.get(), encoder.get(), encoding, &handle);
     heif_encoding_options_free(encoding);
+    if (error.code != heif_error_Ok)
+        return status_for(error, B_OK);
+    // libheif puts the offset of the TIFF header before the Exif block.
+    if (metadata != nullptr && !metadata->exif.empty())
+        error = heif_context_add_exif_metadata(context.get(), handle, metadata->exif.data(),
+                                               int(metadata->exif.size()));
+    if (error.code == heif_error_Ok && metadata != nullptr && !metadata->xmp.empty())
+        error = heif_context_add_XMP_metadata(context.get(), handle, metadata->xmp.data(),
+                                              int(metadata->xmp.size()));
+    heif_image_handle_release(handle);
     if (error.code != heif_error_Ok)
         return status_for(error, B_OK);
 

@@ -1,5 +1,6 @@
 #include "HEIFTranslator.h"
 
+#include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
 
 const char* const kHEIFSettingQuality = "heif /quality";
@@ -43,7 +44,12 @@ status_t HEIFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
 {
     HEIFInfo heif;
     BPrivate::BitsStreamWriter writer(destination);
-    return heif_decode(source, &heif, &writer);
+    BPrivate::MetadataSink published(&writer, ioExtension);
+    heif.metadata = published.Metadata();
+    // The file's own transformations turn the picture upright; an Exif
+    // orientation, which readers of other formats would apply again, says 1.
+    published.SetUpright(true);
+    return heif_decode(source, &heif, &published);
 }
 
 status_t HEIFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -57,6 +63,9 @@ status_t HEIFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
     HEIFWriteOptions options;
     options.quality = Settings()->GetInt32(kHEIFSettingQuality, kDefaultQuality, ioExtension);
     options.lossless = Settings()->GetBool(kHEIFSettingLossless, kDefaultLossless, ioExtension);
+    BPrivate::PictureMetadata metadata =
+        EncodingMetadata(ioExtension, bits.width, bits.height, true);
+    options.metadata = &metadata;
     return heif_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
                        bits.header.colors == B_RGBA32, options, destination);
 }
@@ -66,6 +75,7 @@ BPrivate::SettingsView* HEIFTranslator::MakeSettingsView()
     BPrivate::SettingsView* view = new BPrivate::SettingsView("HEIF settings", this);
     view->AddSlider("Quality", kHEIFSettingQuality, 0, 100, kDefaultQuality);
     view->AddCheckBox("Lossless", kHEIFSettingLossless, kDefaultLossless);
+    AddMetadataSettings(view);
     return view;
 }
 

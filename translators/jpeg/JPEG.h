@@ -3,6 +3,8 @@
 
 #include <DataIO.h>
 
+#include <PictureMetadata.h>
+
 #include "translation/BitsRows.h"
 
 // The libjpeg-turbo side of the JPEG translator. Pixels are 32-bit words
@@ -18,6 +20,9 @@ struct JPEGInfo
     int32 components = 0;
     bool progressive = false;
     int32 orientation = 1; // as the Exif block says; 1 when not applied
+    // Filled by decoding, before the sink starts, when set: the ICC profile
+    // (APP2), Exif and XMP (APP1).
+    BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 struct JPEGWriteOptions
@@ -25,6 +30,9 @@ struct JPEGWriteOptions
     int32 quality = 90; // 1 to 100
     bool progressive = false;
     JPEGSubsampling subsampling = kSubsampling420;
+    // Written as APP1 (Exif, XMP) and APP2 (ICC) markers when set; blocks too
+    // large for one marker are left out.
+    const BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 // B_NO_TRANSLATOR when the data does not start with a JPEG start-of-image

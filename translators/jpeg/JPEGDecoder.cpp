@@ -224,6 +224,29 @@ status_t check_marker(BPositionIO* source)
     return source->Seek(-3, SEEK_CUR) < 0 ? B_IO_ERROR : B_OK;
 }
 
+// The Exif, XMP and ICC blocks of the saved markers.
+void read_metadata(jpeg_decompress_struct* cinfo, BPrivate::PictureMetadata* metadata)
+{
+    static const char kXMP[] = "http://ns.adobe.com/xap/1.0/";
+    for (jpeg_saved_marker_ptr marker = cinfo->marker_list; marker != nullptr;
+         marker = marker->next) {
+        if (marker->marker != JPEG_APP0 + 1)
+            continue;
+        const char* data = reinterpret_cast<const char*>(marker->data);
+        size_t size = marker->data_length;
+        if (metadata->exif.empty() && size > 6 && memcmp(data, "Exif\0\0", 6) == 0)
+            metadata->SetExif(data, size);
+        else if (metadata->xmp.empty() && size > sizeof(kXMP) &&
+                 memcmp(data, kXMP, sizeof(kXMP)) == 0)
+            metadata->xmp.assign(data + sizeof(kXMP), size - sizeof(kXMP));
+    }
+    JOCTET* icc = nullptr;
+    unsigned int length = 0;
+    if (jpeg_read_icc_profile(cinfo, &icc, &length) && icc != nullptr)
+        metadata->icc.assign(reinterpret_cast<const char*>(icc), length);
+    free(icc);
+}
+
 // The orientation an Exif block in an APP1 marker gives, or 1.
 int32 app1_orientation(const jpeg_decompress_struct& cinfo)
 {
@@ -271,8 +294,10 @@ status_t decode(BPositionIO* source, JPEGInfo* info, bool upright, BPrivate::Bit
         manager->pub.bytes_in_buffer = 0;
         manager->pub.next_input_byte = nullptr;
         cinfo.src = &manager->pub;
-        if (upright)
+        if (upright || info->metadata != nullptr)
             jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xffff);
+        if (info->metadata != nullptr)
+            jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xffff);
 
         jpeg_read_header(&cinfo, TRUE);
         info->width = cinfo.image_width;
@@ -280,6 +305,8 @@ status_t decode(BPositionIO* source, JPEGInfo* info, bool upright, BPrivate::Bit
         info->components = cinfo.num_components;
         info->progressive = cinfo.progressive_mode;
         info->orientation = upright ? app1_orientation(cinfo) : BPrivate::kOrientationNormal;
+        if (info->metadata != nullptr)
+            read_metadata(&cinfo, info->metadata);
 
         if (BPrivate::check_decoded_size(cinfo.image_width, cinfo.image_height) != B_OK)
             result = B_NO_MEMORY;

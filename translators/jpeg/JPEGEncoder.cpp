@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <string>
 
 #include <jpeglib.h>
 
@@ -55,6 +56,29 @@ void term_destination(j_compress_ptr cinfo)
     write_out(cinfo, kBufferSize - manager->pub.free_in_buffer);
 }
 
+// One marker holds at most this many bytes after its length.
+const size_t kMarkerLimit = 65533;
+
+// Exif first, as readers expect it right after the start, then XMP, then
+// the profile (which libjpeg splits over as many APP2 markers as it needs).
+void write_metadata(j_compress_ptr cinfo, const BPrivate::PictureMetadata& metadata)
+{
+    static const char kXMP[] = "http://ns.adobe.com/xap/1.0/";
+    if (!metadata.exif.empty() && metadata.exif.size() + 6 <= kMarkerLimit) {
+        std::string block = std::string("Exif\0\0", 6) + metadata.exif;
+        jpeg_write_marker(cinfo, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(block.data()),
+                          unsigned(block.size()));
+    }
+    if (!metadata.xmp.empty() && metadata.xmp.size() + sizeof(kXMP) <= kMarkerLimit) {
+        std::string block = std::string(kXMP, sizeof(kXMP)) + metadata.xmp;
+        jpeg_write_marker(cinfo, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(block.data()),
+                          unsigned(block.size()));
+    }
+    if (!metadata.icc.empty())
+        jpeg_write_icc_profile(cinfo, reinterpret_cast<const JOCTET*>(metadata.icc.data()),
+                               unsigned(metadata.icc.size()));
+}
+
 } // namespace
 
 status_t jpeg_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height,
@@ -96,6 +120,8 @@ status_t jpeg_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 heigh
             jpeg_simple_progression(&cinfo);
 
         jpeg_start_compress(&cinfo, TRUE);
+        if (options.metadata != nullptr)
+            write_metadata(&cinfo, *options.metadata);
         result = B_OK;
         JSAMPROW rows[kBlockRows];
         for (uint32 i = 0; i < kBlockRows; i++)

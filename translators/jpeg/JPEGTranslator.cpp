@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <new>
 
+#include "translation/ImageOrientation.h"
+#include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
 
 const char* const kJPEGSettingQuality = "jpeg /quality";
@@ -49,8 +51,11 @@ status_t JPEGTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
 {
     JPEGInfo jpeg;
     BPrivate::BitsStreamWriter writer(destination);
+    BPrivate::MetadataSink published(&writer, ioExtension);
+    jpeg.metadata = published.Metadata();
     bool upright = Settings()->GetBool(kJPEGSettingUpright, kDefaultUpright, ioExtension);
-    return jpeg_decode(source, &jpeg, upright, &writer);
+    published.SetUpright(upright);
+    return jpeg_decode(source, &jpeg, upright, &published);
 }
 
 status_t JPEGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -67,6 +72,8 @@ status_t JPEGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
     if (subsampling < kSubsampling444 || subsampling > kSubsampling420)
         subsampling = kSubsampling420;
     options.subsampling = JPEGSubsampling(subsampling);
+    BPrivate::PictureMetadata metadata = EncodingMetadata(ioExtension, bits.width, bits.height);
+    options.metadata = &metadata;
     BPrivate::BitsStreamReader reader(source, bits);
     return jpeg_encode(&reader, bits.width, bits.height, options, destination);
 }
@@ -82,6 +89,7 @@ BPrivate::SettingsView* JPEGTranslator::MakeSettingsView()
                          kSubsampling420);
     view->AddCheckBox("Turn pictures upright (Exif orientation)", kJPEGSettingUpright,
                       kDefaultUpright);
+    AddMetadataSettings(view);
     return view;
 }
 

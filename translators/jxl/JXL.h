@@ -3,6 +3,8 @@
 
 #include <DataIO.h>
 
+#include <PictureMetadata.h>
+
 #include "translation/BitsRows.h"
 
 // The libjxl side of the JPEG XL translator: bare codestreams and files in
@@ -20,12 +22,17 @@ struct JXLInfo
     bool hasAlpha = false;
     uint32 bitDepth = 8;
     bool animated = false;
+    // Filled by decoding, before the sink starts, when set: the profile of
+    // the decoded samples unless they are sRGB, the Exif and XMP boxes.
+    BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 struct JXLWriteOptions
 {
     int32 quality = 90; // 0 to 100, mapped to a distance as cjxl maps it
     bool lossless = false;
+    // The profile (the samples are sRGB without one), Exif and XMP boxes.
+    const BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 // B_NO_TRANSLATOR unless the data starts with a JPEG XL signature;

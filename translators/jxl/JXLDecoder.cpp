@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include <jxl/decode.h>
 
@@ -95,6 +97,94 @@ status_t put_pixels(const uint8* pixels, const JXLInfo& info, BPrivate::BitsRowS
     return status;
 }
 
+// The largest Exif or XMP box read.
+const size_t kMaxBox = 16 * 1024 * 1024;
+
+// Collects the Exif and XMP boxes as libjxl hands them out.
+class BoxReader
+{
+public:
+    explicit BoxReader(BPrivate::PictureMetadata* metadata) : fMetadata(metadata), fKind(0) {}
+
+    status_t Begin(JxlDecoder* decoder)
+    {
+        Finish(decoder);
+        JxlBoxType type;
+        if (JxlDecoderGetBoxType(decoder, type, JXL_TRUE) != JXL_DEC_SUCCESS)
+            return B_OK;
+        if (memcmp(type, "Exif", 4) == 0 && fMetadata->exif.empty())
+            fKind = 'E';
+        else if (memcmp(type, "xml ", 4) == 0 && fMetadata->xmp.empty())
+            fKind = 'X';
+        else
+            return B_OK;
+        fBuffer.assign(4096, 0);
+        fUsed = 0;
+        return JxlDecoderSetBoxBuffer(decoder, fBuffer.data(), fBuffer.size()) == JXL_DEC_SUCCESS
+                   ? B_OK
+                   : B_ERROR;
+    }
+    status_t More(JxlDecoder* decoder)
+    {
+        size_t left = JxlDecoderReleaseBoxBuffer(decoder);
+        fUsed = fBuffer.size() - left;
+        if (fBuffer.size() >= kMaxBox) {
+            fKind = 0;
+            return B_OK;
+        }
+        fBuffer.resize(fBuffer.size() * 2);
+        return JxlDecoderSetBoxBuffer(decoder, fBuffer.data() + fUsed, fBuffer.size() - fUsed) ==
+                       JXL_DEC_SUCCESS
+                   ? B_OK
+                   : B_ERROR;
+    }
+    void Finish(JxlDecoder* decoder)
+    {
+        if (fKind == 0)
+            return;
+        size_t left = JxlDecoderReleaseBoxBuffer(decoder);
+        size_t size = fBuffer.size() - left;
+        // An Exif box starts with the offset of its TIFF header.
+        if (fKind == 'E' && size >= 4) {
+            uint32 offset = uint32(fBuffer[0]) << 24 | uint32(fBuffer[1]) << 16 |
+                            uint32(fBuffer[2]) << 8 | fBuffer[3];
+            if (offset <= size - 4)
+                fMetadata->SetExif(fBuffer.data() + 4 + offset, size - 4 - offset);
+        } else if (fKind == 'X') {
+            fMetadata->xmp.assign(reinterpret_cast<const char*>(fBuffer.data()), size);
+        }
+        fKind = 0;
+    }
+
+private:
+    BPrivate::PictureMetadata* fMetadata;
+    std::vector<uint8> fBuffer;
+    size_t fUsed = 0;
+    char fKind;
+};
+
+// The profile of the samples libjxl hands out, left empty for sRGB.
+void read_profile(JxlDecoder* decoder, BPrivate::PictureMetadata* metadata)
+{
+    JxlColorEncoding encoding;
+    if (JxlDecoderGetColorAsEncodedProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
+                                           &encoding) == JXL_DEC_SUCCESS &&
+        encoding.color_space == JXL_COLOR_SPACE_RGB &&
+        encoding.white_point == JXL_WHITE_POINT_D65 && encoding.primaries == JXL_PRIMARIES_SRGB &&
+        encoding.transfer_function == JXL_TRANSFER_FUNCTION_SRGB)
+        return;
+    size_t size = 0;
+    if (JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) !=
+            JXL_DEC_SUCCESS ||
+        size == 0 || size > kMaxBox)
+        return;
+    std::string icc(size, '\0');
+    if (JxlDecoderGetColorAsICCProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
+                                       reinterpret_cast<uint8_t*>(icc.data()),
+                                       size) == JXL_DEC_SUCCESS)
+        metadata->icc = icc;
+}
+
 // Reads the header (and, with a sink, the first frame) of the stream.
 status_t decode(BPositionIO* source, JXLInfo* info, BPrivate::BitsRowSink* sink)
 {
@@ -116,6 +206,13 @@ status_t decode(BPositionIO* source, JXLInfo* info, BPrivate::BitsRowSink* sink)
     int events = JXL_DEC_BASIC_INFO;
     if (sink != nullptr)
         events |= JXL_DEC_FULL_IMAGE;
+    BPrivate::PictureMetadata* metadata = sink != nullptr ? info->metadata : nullptr;
+    if (metadata != nullptr) {
+        events |= JXL_DEC_COLOR_ENCODING | JXL_DEC_BOX;
+        JxlDecoderSetDecompressBoxes(decoder.get(), JXL_TRUE);
+    }
+    BoxReader boxes(metadata);
+    bool haveImage = false;
     if (JxlDecoderSubscribeEvents(decoder.get(), events) != JXL_DEC_SUCCESS ||
         (runner && JxlDecoderSetParallelRunner(decoder.get(), JxlThreadParallelRunner,
                                                runner.get()) != JXL_DEC_SUCCESS))
@@ -134,8 +231,11 @@ status_t decode(BPositionIO* source, JXLInfo* info, BPrivate::BitsRowSink* sink)
         switch (status) {
         case JXL_DEC_NEED_MORE_INPUT: {
             status_t fed = input.Feed(decoder.get());
-            if (fed == B_ILLEGAL_DATA)
+            if (fed == B_ILLEGAL_DATA && !haveImage)
                 set_translation_reason("libjxl: the data ends too soon");
+            // A file that ends after its picture has all that counts.
+            if (fed != B_OK && haveImage)
+                return put_pixels(pixels.get(), *info, sink);
             if (fed != B_OK)
                 return fed;
             break;
@@ -172,13 +272,33 @@ status_t decode(BPositionIO* source, JXLInfo* info, BPrivate::BitsRowSink* sink)
                 return B_ERROR;
             break;
         }
+        case JXL_DEC_COLOR_ENCODING:
+            read_profile(decoder.get(), metadata);
+            break;
+        case JXL_DEC_BOX:
+            if (boxes.Begin(decoder.get()) != B_OK)
+                return B_ERROR;
+            break;
+        case JXL_DEC_BOX_NEED_MORE_OUTPUT:
+            if (boxes.More(decoder.get()) != B_OK)
+                return B_ERROR;
+            break;
         case JXL_DEC_FULL_IMAGE:
-            // The first frame shown is all that is wanted.
-            return put_pixels(pixels.get(), *info, sink);
+            // The first frame shown is all that is wanted; of a still
+            // picture the rest of the file is read for boxes after it.
+            haveImage = true;
+            if (metadata == nullptr || info->animated)
+                return put_pixels(pixels.get(), *info, sink);
+            break;
         case JXL_DEC_SUCCESS:
             // The stream ended without a frame.
-            set_translation_reason("libjxl: the stream holds no frame");
-            return B_ILLEGAL_DATA;
+            if (!haveImage) {
+                set_translation_reason("libjxl: the stream holds no frame");
+                return B_ILLEGAL_DATA;
+            }
+            if (metadata != nullptr)
+                boxes.Finish(decoder.get());
+            return put_pixels(pixels.get(), *info, sink);
         default:
             // libjxl gives no text of its own for an error.
             set_translation_reason(input.Ended()

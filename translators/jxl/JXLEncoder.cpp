@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <new>
+#include <string>
 
 #include <jxl/encode.h>
 
@@ -88,10 +89,36 @@ status_t jxl_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBy
     // Lossless files keep the samples as they are instead of converting
     // them to libjxl's own colour space.
     basic.uses_original_profile = options.lossless ? JXL_TRUE : JXL_FALSE;
+    const BPrivate::PictureMetadata* metadata = options.metadata;
+    bool tagged = metadata != nullptr && !metadata->icc.empty();
+    // A tagged picture is coded in its own colours: libjxl's reader cannot
+    // turn its own colour space back into an arbitrary profile, so the
+    // profile would come back as linear sRGB.
+    if (tagged)
+        basic.uses_original_profile = JXL_TRUE;
+    bool boxes = metadata != nullptr && (!metadata->exif.empty() || !metadata->xmp.empty());
     JxlColorEncoding srgb;
     JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
     if (JxlEncoderSetBasicInfo(encoder.get(), &basic) != JXL_ENC_SUCCESS ||
-        JxlEncoderSetColorEncoding(encoder.get(), &srgb) != JXL_ENC_SUCCESS)
+        (tagged ? JxlEncoderSetICCProfile(encoder.get(),
+                                          reinterpret_cast<const uint8_t*>(metadata->icc.data()),
+                                          metadata->icc.size())
+                : JxlEncoderSetColorEncoding(encoder.get(), &srgb)) != JXL_ENC_SUCCESS)
+        return status_for(encoder.get());
+    // Boxes added before the frame come before the codestream, where a
+    // reader that stops after the picture still finds them.
+    if (boxes && JxlEncoderUseBoxes(encoder.get()) != JXL_ENC_SUCCESS)
+        return status_for(encoder.get());
+    if (boxes && !metadata->exif.empty()) {
+        std::string box = std::string(4, '\0') + metadata->exif;
+        if (JxlEncoderAddBox(encoder.get(), "Exif", reinterpret_cast<const uint8_t*>(box.data()),
+                             box.size(), JXL_FALSE) != JXL_ENC_SUCCESS)
+            return status_for(encoder.get());
+    }
+    if (boxes && !metadata->xmp.empty() &&
+        JxlEncoderAddBox(encoder.get(), "xml ",
+                         reinterpret_cast<const uint8_t*>(metadata->xmp.data()),
+                         metadata->xmp.size(), JXL_FALSE) != JXL_ENC_SUCCESS)
         return status_for(encoder.get());
 
     JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr);

@@ -1,5 +1,6 @@
 #include "JXLTranslator.h"
 
+#include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
 
 const char* const kJXLSettingQuality = "jxl /quality";
@@ -42,7 +43,11 @@ status_t JXLTranslator::Decode(BPositionIO* source, BMessage* ioExtension, BPosi
 {
     JXLInfo jxl;
     BPrivate::BitsStreamWriter writer(destination);
-    return jxl_decode(source, &jxl, &writer);
+    BPrivate::MetadataSink published(&writer, ioExtension);
+    jxl.metadata = published.Metadata();
+    // libjxl turns the picture upright.
+    published.SetUpright(true);
+    return jxl_decode(source, &jxl, &published);
 }
 
 status_t JXLTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -56,6 +61,8 @@ status_t JXLTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sour
     JXLWriteOptions options;
     options.quality = Settings()->GetInt32(kJXLSettingQuality, kDefaultQuality, ioExtension);
     options.lossless = Settings()->GetBool(kJXLSettingLossless, kDefaultLossless, ioExtension);
+    BPrivate::PictureMetadata metadata = EncodingMetadata(ioExtension, bits.width, bits.height);
+    options.metadata = &metadata;
     return jxl_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
                       bits.header.colors == B_RGBA32, options, destination);
 }
@@ -65,6 +72,7 @@ BPrivate::SettingsView* JXLTranslator::MakeSettingsView()
     BPrivate::SettingsView* view = new BPrivate::SettingsView("JPEG XL settings", this);
     view->AddSlider("Quality", kJXLSettingQuality, 0, 100, kDefaultQuality);
     view->AddCheckBox("Lossless", kJXLSettingLossless, kDefaultLossless);
+    AddMetadataSettings(view);
     return view;
 }
 

@@ -3,6 +3,8 @@
 
 #include <DataIO.h>
 
+#include <PictureMetadata.h>
+
 #include "translation/BitsRows.h"
 
 // The libpng side of the PNG translator. Pixels are 32-bit words 0xAARRGGBB
@@ -15,12 +17,19 @@ struct PNGInfo
     bool hasAlpha = false;
     bool interlaced = false;
     int32 orientation = 1; // as an eXIf chunk says; 1 when not applied
+    // Filled by decoding, before the sink starts, when set: iCCP, eXIf and
+    // the XMP packet of an iTXt chunk, as far as they come before the image
+    // data.
+    BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 struct PNGWriteOptions
 {
     int32 compression = 6; // zlib level, 0 (none) to 9
     bool interlaced = false;
+    // Written as iCCP, eXIf and iTXt (XML:com.adobe.xmp) chunks before the
+    // image data when set.
+    const BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 // B_NO_TRANSLATOR when the data does not start with the PNG signature;
@@ -42,6 +51,7 @@ status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height
 // The same for a picture that is not interlaced, with its bands of rows
 // filtered and deflated on all processors at once.
 status_t png_encode_bands(BPrivate::BitsRowSource* source, uint32 width, uint32 height,
-                          bool hasAlpha, int32 level, BPositionIO* destination);
+                          bool hasAlpha, int32 level, BPositionIO* destination,
+                          const BPrivate::PictureMetadata* metadata = nullptr);
 
 #endif

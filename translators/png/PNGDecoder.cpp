@@ -182,6 +182,35 @@ int32 exif_orientation(png_structp png, png_infop pngInfo)
     return BPrivate::kOrientationNormal;
 }
 
+const char kXMPKeyword[] = "XML:com.adobe.xmp";
+
+void read_metadata(png_structp png, png_infop pngInfo, BPrivate::PictureMetadata* metadata)
+{
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(png, pngInfo, &name, &compression, &profile, &length) != 0 && profile)
+        metadata->icc.assign(reinterpret_cast<const char*>(profile), length);
+#ifdef PNG_eXIf_SUPPORTED
+    png_uint_32 size = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(png, pngInfo, &size, &exif) != 0 && exif != nullptr)
+        metadata->SetExif(exif, size);
+#endif
+    png_textp texts = nullptr;
+    int count = png_get_text(png, pngInfo, &texts, nullptr);
+    for (int i = 0; i < count; i++) {
+        if (texts[i].key != nullptr && strcmp(texts[i].key, kXMPKeyword) == 0 &&
+            texts[i].text != nullptr) {
+            size_t textLength = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE
+                                    ? texts[i].itxt_length
+                                    : texts[i].text_length;
+            metadata->xmp.assign(texts[i].text, textLength);
+        }
+    }
+}
+
 status_t decode(BPositionIO* source, PNGInfo* info, bool upright, BPrivate::BitsRowSink* sink)
 {
     status_t status = check_signature(source);
@@ -226,6 +255,8 @@ status_t decode(BPositionIO* source, PNGInfo* info, bool upright, BPrivate::Bits
         result = read_header(png, pngInfo, source, info);
         if (upright)
             info->orientation = exif_orientation(png, pngInfo);
+        if (result == B_OK && info->metadata != nullptr)
+            read_metadata(png, pngInfo, info->metadata);
         if (result == B_OK && sink != nullptr) {
             // Until the rows are read to the end, a jump means broken data.
             result = B_ILLEGAL_DATA;

@@ -13,6 +13,8 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <string>
+
 #include <TranslationDefs.h>
 
 #include "PNGErrors.h"
@@ -35,6 +37,42 @@ namespace {
 const uint8 kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 const size_t kWindow = 32768;
 const size_t kBandBytes = 1 << 20; // the raw pixels each thread takes at a time
+
+status_t write_chunk(BPositionIO* destination, const char* type, const uint8* data, size_t length);
+
+// The metadata chunks, which go between the header and the image data. The
+// profile is deflated, as iCCP requires; XMP goes in an uncompressed iTXt
+// chunk, as other programs expect to find it.
+status_t write_metadata(BPositionIO* destination, const BPrivate::PictureMetadata* metadata)
+{
+    if (metadata == nullptr)
+        return B_OK;
+    status_t status = B_OK;
+    if (!metadata->icc.empty()) {
+        static const char kName[] = "ICC Profile";
+        uLongf packed = compressBound(uLong(metadata->icc.size()));
+        std::vector<uint8> chunk(sizeof(kName) + 1 + packed);
+        memcpy(chunk.data(), kName, sizeof(kName));
+        chunk[sizeof(kName)] = 0; // deflate
+        if (compress2(chunk.data() + sizeof(kName) + 1, &packed,
+                      reinterpret_cast<const Bytef*>(metadata->icc.data()),
+                      uLong(metadata->icc.size()), Z_BEST_COMPRESSION) == Z_OK)
+            status = write_chunk(destination, "iCCP", chunk.data(), sizeof(kName) + 1 + packed);
+    }
+    if (status == B_OK && !metadata->exif.empty())
+        status =
+            write_chunk(destination, "eXIf", reinterpret_cast<const uint8*>(metadata->exif.data()),
+                        metadata->exif.size());
+    if (status == B_OK && !metadata->xmp.empty()) {
+        // Keyword, compression flag and method, empty language and
+        // translated keyword, then the text.
+        std::string chunk("XML:com.adobe.xmp\0\0\0\0\0", 22);
+        chunk += metadata->xmp;
+        status = write_chunk(destination, "iTXt", reinterpret_cast<const uint8*>(chunk.data()),
+                             chunk.size());
+    }
+    return status;
+}
 
 void put32(uint8* out, uint32 value)
 {
@@ -252,7 +290,8 @@ status_t write_interlaced(png_structp png, uint32 width, uint32 height,
 } // namespace
 
 status_t png_encode_bands(BPrivate::BitsRowSource* source, uint32 width, uint32 height,
-                          bool hasAlpha, int32 level, BPositionIO* destination)
+                          bool hasAlpha, int32 level, BPositionIO* destination,
+                          const BPrivate::PictureMetadata* metadata)
 {
     Layout layout;
     layout.bpp = hasAlpha ? 4 : 3;
@@ -274,6 +313,8 @@ status_t png_encode_bands(BPrivate::BitsRowSource* source, uint32 width, uint32 
     status_t status = destination->WriteExactly(kSignature, sizeof(kSignature));
     if (status == B_OK)
         status = write_chunk(destination, "IHDR", header, sizeof(header));
+    if (status == B_OK)
+        status = write_metadata(destination, metadata);
     if (status != B_OK)
         return status == B_ERROR ? status_t(B_IO_ERROR) : status;
 
@@ -367,7 +408,8 @@ status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height
         return B_BAD_VALUE;
     int level = options.compression < 0 ? 0 : options.compression > 9 ? 9 : options.compression;
     if (!options.interlaced)
-        return png_encode_bands(source, width, height, hasAlpha, level, destination);
+        return png_encode_bands(source, width, height, hasAlpha, level, destination,
+                                options.metadata);
 
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, error_exit, quiet_warning);
@@ -393,6 +435,13 @@ status_t png_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height
                      hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7,
                      PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
         png_write_info(png, pngInfo);
+        // libpng writes straight through to the destination: the chunks go
+        // after the header it wrote and before any image data.
+        status_t written = write_metadata(destination, options.metadata);
+        if (written != B_OK) {
+            context.error = written;
+            png_error(png, "metadata");
+        }
         png_set_bgr(png);
         if (!hasAlpha)
             png_set_filler(png, 0, PNG_FILLER_AFTER);

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
 
 const char* const kPNGSettingCompression = "png /compression";
@@ -46,8 +47,11 @@ status_t PNGTranslator::Decode(BPositionIO* source, BMessage* ioExtension, BPosi
 {
     PNGInfo png;
     BPrivate::BitsStreamWriter writer(destination);
+    BPrivate::MetadataSink published(&writer, ioExtension);
+    png.metadata = published.Metadata();
     bool upright = Settings()->GetBool(kPNGSettingUpright, kDefaultUpright, ioExtension);
-    return png_decode(source, &png, upright, &writer);
+    published.SetUpright(upright);
+    return png_decode(source, &png, upright, &published);
 }
 
 status_t PNGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -60,6 +64,8 @@ status_t PNGTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sour
     options.compression =
         Settings()->GetInt32(kPNGSettingCompression, kDefaultCompression, ioExtension);
     options.interlaced = Settings()->GetBool(kPNGSettingInterlace, kDefaultInterlace, ioExtension);
+    BPrivate::PictureMetadata metadata = EncodingMetadata(ioExtension, bits.width, bits.height);
+    options.metadata = &metadata;
     BPrivate::BitsStreamReader reader(source, bits);
     return png_encode(&reader, bits.width, bits.height, bits.header.colors == B_RGBA32, options,
                       destination);
@@ -72,6 +78,7 @@ BPrivate::SettingsView* PNGTranslator::MakeSettingsView()
     view->AddCheckBox("Interlaced (Adam7)", kPNGSettingInterlace, kDefaultInterlace);
     view->AddCheckBox("Turn pictures upright (Exif orientation)", kPNGSettingUpright,
                       kDefaultUpright);
+    AddMetadataSettings(view);
     return view;
 }
 

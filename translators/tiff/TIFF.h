@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <DataIO.h>
+#include <PictureMetadata.h>
 
 #include "translation/BitsRows.h"
 
@@ -25,11 +26,16 @@ struct TIFFInfo
     uint32 height = 0;
     bool hasAlpha = false;
     int32 orientation = 1; // the Orientation tag, 1 to 8
+    // Filled by decoding, before the sink starts, when set: the ICC profile
+    // and XMP tags of the first directory.
+    BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 struct TIFFWriteOptions
 {
     TIFFCompression compression = kTIFFCompressionLZW;
+    // The ICC profile and XMP packet to store as tags, when set.
+    const BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 // True for the four compression schemes the writer offers.

@@ -583,6 +583,14 @@ status_t decode(BPositionIO* source, TIFFInfo* info, bool upright, BPrivate::Bit
     info->hasAlpha = direct ? layout.alphaIndex >= 0 : false;
     if (target == nullptr)
         return B_OK;
+    if (info->metadata != nullptr) {
+        uint32 count = 0;
+        const char* data = nullptr;
+        if (TIFFGetField(tiff.get(), TIFFTAG_ICCPROFILE, &count, &data) && data != nullptr)
+            info->metadata->icc.assign(data, count);
+        if (TIFFGetField(tiff.get(), TIFFTAG_XMLPACKET, &count, &data) && data != nullptr)
+            info->metadata->xmp.assign(data, count);
+    }
 
     BPrivate::OrientingSink sink(target, upright ? info->orientation : 1);
     if (!direct)

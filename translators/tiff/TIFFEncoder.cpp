@@ -41,6 +41,11 @@ status_t tiff_encode(const uint8* bits, uint32 width, uint32 height, size_t rowB
     if (options.compression == kTIFFCompressionLZW ||
         options.compression == kTIFFCompressionDeflate)
         TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    const BPrivate::PictureMetadata* metadata = options.metadata;
+    if (metadata != nullptr && !metadata->icc.empty())
+        TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32(metadata->icc.size()), metadata->icc.data());
+    if (metadata != nullptr && !metadata->xmp.empty())
+        TIFFSetField(t, TIFFTAG_XMLPACKET, uint32(metadata->xmp.size()), metadata->xmp.data());
     if (hasAlpha) {
         uint16 extra = EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);

@@ -2,8 +2,10 @@
 
 #include <new>
 
+#include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"
+#include "translation/TIFFExif.h"
 
 const char* const kTIFFSettingCompression = "tiff /compression";
 const char* const kTIFFSettingUpright = "tiff /upright";
@@ -46,7 +48,15 @@ status_t TIFFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
     TIFFInfo tiff;
     bool upright = Settings()->GetBool(kTIFFSettingUpright, kDefaultUpright, ioExtension);
     BPrivate::BitsStreamWriter writer(destination);
-    return tiff_decode(source, &tiff, upright, &writer);
+    BPrivate::MetadataSink published(&writer, ioExtension);
+    tiff.metadata = published.Metadata();
+    // The picture's own Orientation tag is not among the Exif tags carried.
+    off_t start = source->Position();
+    std::string exif = BPrivate::exif_from_tiff(source, start);
+    published.Metadata()->SetExif(exif.data(), exif.size());
+    if (source->Seek(start, SEEK_SET) != start)
+        return B_IO_ERROR;
+    return tiff_decode(source, &tiff, upright, &published);
 }
 
 status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
@@ -62,8 +72,15 @@ status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
         Settings()->GetInt32(kTIFFSettingCompression, kTIFFCompressionLZW, ioExtension);
     options.compression =
         tiff_is_known_compression(compression) ? TIFFCompression(compression) : kTIFFCompressionLZW;
-    return tiff_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
-                       bits.header.colors == B_RGBA32, options, destination);
+    BPrivate::PictureMetadata metadata = EncodingMetadata(ioExtension, bits.width, bits.height);
+    options.metadata = &metadata;
+    off_t start = destination->Position();
+    status = tiff_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
+                         bits.header.colors == B_RGBA32, options, destination);
+    // libtiff has closed the file: the Exif directories go after it.
+    if (status == B_OK && !metadata.exif.empty())
+        status = BPrivate::add_exif_to_tiff(destination, start, metadata.exif);
+    return status;
 }
 
 BPrivate::SettingsView* TIFFTranslator::MakeSettingsView()
@@ -76,6 +93,7 @@ BPrivate::SettingsView* TIFFTranslator::MakeSettingsView()
                          kTIFFCompressionLZW);
     view->AddCheckBox("Turn pictures upright (orientation tag)", kTIFFSettingUpright,
                       kDefaultUpright);
+    AddMetadataSettings(view);
     return view;
 }
 

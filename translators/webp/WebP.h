@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <DataIO.h>
+#include <PictureMetadata.h>
 
 // The libwebp side of the WebP translator. Pixels are 32-bit words 0xAARRGGBB
 // (bytes B, G, R, A in memory); a decoded buffer has rows of exactly width * 4
@@ -17,12 +18,16 @@ struct WebPInfo
     bool animated = false;
     // What the EXIF chunk says (1 to 8; 1 without one), found by decoding.
     int32 orientation = 1;
+    // Filled by decoding when set: the ICCP, EXIF and XMP chunks.
+    BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 struct WebPWriteOptions
 {
     int32 quality = 80; // 0 to 100; for lossless files, the effort spent
     bool lossless = false;
+    // Written as ICCP, EXIF and XMP chunks of an extended file when set.
+    const BPrivate::PictureMetadata* metadata = nullptr;
 };
 
 // B_NO_TRANSLATOR when the data is not a RIFF WEBP container; B_ILLEGAL_DATA

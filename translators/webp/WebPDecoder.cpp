@@ -127,6 +127,29 @@ status_t decode_first_frame(const uint8* data, size_t size, const WebPInfo& info
     return status;
 }
 
+// The container's ICCP, EXIF and XMP chunks.
+void read_metadata(const uint8* data, size_t size, BPrivate::PictureMetadata* metadata)
+{
+    WebPData webp = {data, size};
+    WebPDemuxer* demuxer = WebPDemux(&webp);
+    if (demuxer == nullptr)
+        return;
+    WebPChunkIterator chunk;
+    if (WebPDemuxGetChunk(demuxer, "ICCP", 1, &chunk)) {
+        metadata->icc.assign(reinterpret_cast<const char*>(chunk.chunk.bytes), chunk.chunk.size);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    if (WebPDemuxGetChunk(demuxer, "EXIF", 1, &chunk)) {
+        metadata->SetExif(chunk.chunk.bytes, chunk.chunk.size);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    if (WebPDemuxGetChunk(demuxer, "XMP ", 1, &chunk)) {
+        metadata->xmp.assign(reinterpret_cast<const char*>(chunk.chunk.bytes), chunk.chunk.size);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    WebPDemuxDelete(demuxer);
+}
+
 // The orientation of the container's EXIF chunk, or 1.
 int32 exif_orientation(const uint8* data, size_t size)
 {
@@ -194,6 +217,8 @@ status_t decode(BPositionIO* source, WebPInfo* info, std::unique_ptr<uint8[]>* p
     }
     if (status == B_OK) {
         info->orientation = exif_orientation(data.get(), size);
+        if (info->metadata != nullptr)
+            read_metadata(data.get(), size, info->metadata);
         *pixels = std::move(buffer);
     }
     return status;

@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <memory>
 
+#include <string>
+
 #include <webp/encode.h>
+#include <webp/mux.h>
 
 #include <Errors.h>
 
@@ -89,6 +92,42 @@ status_t encode_picture(const WebPConfig& config, WebPPicture* picture, BPositio
     return status_for(picture->error_code);
 }
 
+// Writes the encoded file again with the metadata chunks added (which
+// makes it an extended file); libwebp's muxer places them where readers
+// look for them.
+status_t write_with_metadata(const BMallocIO& encoded, const BPrivate::PictureMetadata& metadata,
+                             BPositionIO* destination)
+{
+    WebPData image = {static_cast<const uint8_t*>(encoded.Buffer()),
+                      size_t(encoded.BufferLength())};
+    WebPMux* mux = WebPMuxCreate(&image, 0);
+    if (mux == nullptr)
+        return B_ERROR;
+    struct Chunk
+    {
+        const char* name;
+        const std::string& bytes;
+    } chunks[] = {{"ICCP", metadata.icc}, {"EXIF", metadata.exif}, {"XMP ", metadata.xmp}};
+    WebPMuxError error = WEBP_MUX_OK;
+    for (const Chunk& chunk : chunks) {
+        if (chunk.bytes.empty() || error != WEBP_MUX_OK)
+            continue;
+        WebPData data = {reinterpret_cast<const uint8_t*>(chunk.bytes.data()), chunk.bytes.size()};
+        error = WebPMuxSetChunk(mux, chunk.name, &data, 1);
+    }
+    WebPData assembled = {nullptr, 0};
+    if (error == WEBP_MUX_OK)
+        error = WebPMuxAssemble(mux, &assembled);
+    WebPMuxDelete(mux);
+    if (error != WEBP_MUX_OK) {
+        WebPDataClear(&assembled);
+        return error == WEBP_MUX_MEMORY_ERROR ? B_NO_MEMORY : B_ERROR;
+    }
+    status_t status = destination->WriteExactly(assembled.bytes, assembled.size);
+    WebPDataClear(&assembled);
+    return status;
+}
+
 } // namespace
 
 bool webp_can_hold(uint32 width, uint32 height)
@@ -134,6 +173,15 @@ status_t webp_encode(std::unique_ptr<uint8[]> bits, uint32 width, uint32 height,
         return B_NO_MEMORY;
     }
 
+    // With metadata the file is made in memory first and then written with
+    // its chunks.
+    const BPrivate::PictureMetadata* metadata = options.metadata;
+    bool extended = metadata != nullptr &&
+                    (!metadata->icc.empty() || !metadata->exif.empty() || !metadata->xmp.empty());
+    BMallocIO encoded;
+    BPositionIO* finalDestination = destination;
+    if (extended)
+        destination = &encoded;
     off_t start = destination->Position();
     status_t status =
         start < 0 ? status_t(start) : encode_picture(config, &picture, destination, start);
@@ -147,5 +195,7 @@ status_t webp_encode(std::unique_ptr<uint8[]> bits, uint32 width, uint32 height,
         status = encode_picture(config, &picture, destination, start);
     }
     WebPPictureFree(&picture);
+    if (status == B_OK && extended)
+        status = write_with_metadata(encoded, *metadata, finalDestination);
     return status;
 }

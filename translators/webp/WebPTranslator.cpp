@@ -4,6 +4,7 @@
 #include <new>
 
 #include "translation/ImageOrientation.h"
+#include "translation/MetadataSink.h"
 #include "translation/SettingsView.h"
 #include "translation/StreamReader.h"
 
@@ -49,13 +50,16 @@ status_t WebPTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
                                 BPositionIO* destination)
 {
     WebPInfo webp;
+    BPrivate::BitsStreamWriter writer(destination);
+    BPrivate::MetadataSink published(&writer, ioExtension);
+    webp.metadata = published.Metadata();
     std::unique_ptr<uint8[]> pixels;
     status_t status = webp_decode(source, &webp, &pixels);
     if (status != B_OK)
         return status;
     bool upright = Settings()->GetBool(kWebPSettingUpright, kDefaultUpright, ioExtension);
-    BPrivate::BitsStreamWriter writer(destination);
-    return BPrivate::put_upright_picture(&writer, pixels.get(), webp.width, webp.height,
+    published.SetUpright(upright);
+    return BPrivate::put_upright_picture(&published, pixels.get(), webp.width, webp.height,
                                          webp.hasAlpha,
                                          upright ? webp.orientation : BPrivate::kOrientationNormal);
 }
@@ -74,6 +78,8 @@ status_t WebPTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
     WebPWriteOptions options;
     options.quality = Settings()->GetInt32(kWebPSettingQuality, kDefaultQuality, ioExtension);
     options.lossless = Settings()->GetBool(kWebPSettingLossless, kDefaultLossless, ioExtension);
+    BPrivate::PictureMetadata metadata = EncodingMetadata(ioExtension, bits.width, bits.height);
+    options.metadata = &metadata;
     return webp_encode(std::move(rows), bits.width, bits.height, bits.header.rowBytes,
                        bits.header.colors == B_RGBA32, options, destination);
 }
@@ -85,6 +91,7 @@ BPrivate::SettingsView* WebPTranslator::MakeSettingsView()
     view->AddCheckBox("Lossless", kWebPSettingLossless, kDefaultLossless);
     view->AddCheckBox("Turn pictures upright (Exif orientation)", kWebPSettingUpright,
                       kDefaultUpright);
+    AddMetadataSettings(view);
     return view;
 }
 
