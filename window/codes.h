@@ -16,6 +16,9 @@ enum {
     kSave = 'fisv',
     kUndo = 'edun',
     kRedo = 'edre',
+    kCopy = 'edcp',
+    kPaste = 'edpa',
+    kPasteInto = 'edpi',
     // The answer of the alert that asks about a name of another format.
     kSaveChoice = 'fisq'
 };
