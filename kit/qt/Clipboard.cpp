@@ -5,10 +5,13 @@
 #include <BitmapStream.h>
 #include <Entry.h>
 #include <Errors.h>
+#include <FileExtensions.h>
 #include <Message.h>
 #include <Messenger.h>
 
+#include "ClipboardServers.h"
 #include "DragBridge.h"
+#include "DragCache.h"
 #include "SelectionReader.h"
 #include "WaylandDrop.h"
 #include "X11.h"
@@ -21,7 +24,10 @@
 #include <QPointer>
 #include <QUrl>
 
+#include <algorithm>
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -30,6 +36,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -38,12 +45,151 @@ namespace BPrivate {
 
 namespace {
 
-QPointer<QMimeData> sOffer;
-std::atomic<bool> sFetching{false};
-
 // How long the program waits, as it quits, for its helper to take the
 // clipboard over.
 const int kHandOverMs = 3000;
+// How long a server waits for the reply target to take a request and
+// answer it.
+const bigtime_t kAskDelivery = 5000000;
+const bigtime_t kAskReply = 120000000;
+
+const char* const kUriList = "text/uri-list";
+const char* const kCopiedFiles = "x-special/gnome-copied-files";
+
+// A reply target's answers, from the servers' threads: the image types
+// as the data of B_MIME_DATA answers, and a PNG file written by the file
+// form into a fresh folder of the drag cache, as for a drag.
+class OfferSource : public ClipSource
+{
+public:
+    OfferSource(const BMessage& offer, const BMessenger& replyTo) : fReplyTo(replyTo)
+    {
+        const char* type;
+        for (int32 i = 0; offer.FindString("be:types", i, &type) == B_OK; i++) {
+            if (strncmp(type, "image/", 6) == 0)
+                fTypes.push_back(type);
+        }
+        for (int32 i = 0; offer.FindString("be:filetypes", i, &type) == B_OK; i++) {
+            if (fFileType.empty() || strcmp(type, "image/png") == 0)
+                fFileType = type;
+        }
+        const char* clip;
+        fName = offer.FindString("be:clip_name", &clip) == B_OK ? clip : "copied";
+        if (!fFileType.empty()) {
+            fTypes.push_back(kUriList);
+            fTypes.push_back(kCopiedFiles);
+        }
+    }
+
+    ~OfferSource() override
+    {
+        if (!fFolder.empty())
+            DragCache::RemoveFolder(fFolder);
+    }
+
+    const std::vector<std::string>& Types() const override { return fTypes; }
+
+    const std::string* Data(const std::string& type) override
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        auto known = fMade.find(type);
+        if (known != fMade.end())
+            return &known->second;
+        if (std::find(fTypes.begin(), fTypes.end(), type) == fTypes.end())
+            return nullptr;
+        std::string made;
+        if (type == kUriList || type == kCopiedFiles) {
+            std::string uri = _File();
+            if (!uri.empty())
+                made = type == kUriList ? uri + "\r\n" : "copy\n" + uri;
+        } else {
+            BMessage request(B_COPY_TARGET);
+            request.AddString("be:types", type.c_str());
+            BMessage answer;
+            const void* data = nullptr;
+            ssize_t size = 0;
+            if (fReplyTo.SendMessage(&request, &answer, kAskDelivery, kAskReply) == B_OK &&
+                answer.FindData(type.c_str(), B_MIME_TYPE, &data, &size) == B_OK)
+                made.assign(static_cast<const char*>(data), (size_t)size);
+        }
+        // A failure is not kept: the next request tries again.
+        if (made.empty())
+            return nullptr;
+        return &(fMade[type] = std::move(made));
+    }
+
+private:
+    // The file's URI; it is written once.
+    std::string _File()
+    {
+        if (!fUri.empty())
+            return fUri;
+        fFolder = DragCache::MakeFolder();
+        if (fFolder.empty())
+            return std::string();
+        std::string name = fName + "." + extension_of(fFileType);
+        entry_ref directory;
+        get_ref_for_path(fFolder.c_str(), &directory);
+        BMessage request(B_COPY_TARGET);
+        request.AddRef("directory", &directory);
+        request.AddString("name", name.c_str());
+        request.AddString("be:filetypes", fFileType.c_str());
+        BMessage done;
+        fReplyTo.SendMessage(&request, &done, kAskDelivery, kAskReply);
+        std::string path = fFolder + "/" + name;
+        if (access(path.c_str(), R_OK) == 0)
+            fUri = QUrl::fromLocalFile(QString::fromStdString(path)).toEncoded().toStdString();
+        return fUri;
+    }
+
+    static std::string extension_of(const std::string& mime)
+    {
+        const char* extension = extension_for_mime(mime.c_str());
+        return extension ? extension : "img";
+    }
+
+    BMessenger fReplyTo;
+    std::vector<std::string> fTypes;
+    std::string fFileType;
+    std::string fName;
+    std::mutex fLock;
+    std::map<std::string, std::string> fMade;
+    std::string fFolder;
+    std::string fUri;
+};
+
+// The server of the program's own copy, on a thread of its own; it goes when
+// its thread ends.
+struct Serving
+{
+    std::unique_ptr<OfferSource> source;
+    std::unique_ptr<ClipServer> server;
+    int stop[2] = {-1, -1};
+
+    ~Serving()
+    {
+        server.reset();
+        for (int fd : stop) {
+            if (fd >= 0)
+                close(fd);
+        }
+    }
+};
+
+std::shared_ptr<Serving> sServing;
+// Where the program's own server cannot be (a compositor without the
+// data-control protocol), Qt's clipboard holds the offer.
+QPointer<QMimeData> sOffer;
+std::atomic<bool> sFetching{false};
+
+void end_serving()
+{
+    if (!sServing)
+        return;
+    if (write(sServing->stop[1], "x", 1) != 1) {
+    }
+    sServing.reset();
+}
 
 // The names of the types a TARGETS answer lists, at most kMaxTargets of them.
 const int kMaxTargets = 256;
@@ -250,8 +396,10 @@ status_t clipboard_keep(const BBitmap* picture, const std::vector<std::string>& 
     close(report[0]);
     if (answer != '1') {
         kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
         return B_ERROR;
     }
+    end_serving();
     // Qt learns that the clipboard has gone to the helper, and so does not
     // hand a clipboard manager its own copy as it ends.
     QElapsedTimer waited;
@@ -259,6 +407,11 @@ status_t clipboard_keep(const BBitmap* picture, const std::vector<std::string>& 
     while (QGuiApplication::clipboard()->ownsClipboard() && waited.elapsed() < kHandOverMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     return B_OK;
+}
+
+void end_clipboard_serving()
+{
+    end_serving();
 }
 
 status_t clipboard_fetch(const BMessenger& target, const BMessage& fields)

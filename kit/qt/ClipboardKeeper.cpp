@@ -157,18 +157,23 @@ int clipboard_keeper_main(int argc, char** argv)
         return 1;
     std::vector<std::string> types(argv + 2, argv + argc);
     KeptPicture picture(bits, (size_t)status.st_size, types);
+    std::unique_ptr<ClipServer> server = strcmp(argv[1], "--wayland") == 0
+                                             ? make_wayland_clip_server(&picture)
+                                             : make_x11_clip_server(&picture);
     // The program learns whether the copy is kept; the descriptor closes
     // with the answer.
-    auto report = [](bool holding) {
-        char answer = holding ? '1' : '0';
-        if (write(4, &answer, 1) != 1) {
-        }
-        close(4);
-    };
-    int result = strcmp(argv[1], "--wayland") == 0 ? serve_wayland_clipboard(&picture, report)
-                                                   : serve_x11_clipboard(&picture, report);
+    bool holding = server && server->Take();
+    char answer = holding ? '1' : '0';
+    if (write(4, &answer, 1) != 1)
+        holding = false;
+    close(4);
+    if (holding) {
+        server->HandToManager();
+        server->Serve(-1);
+    }
+    server.reset();
     munmap(bits, (size_t)status.st_size);
-    return result;
+    return holding ? 0 : 1;
 }
 
 } // namespace BPrivate

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -102,11 +103,12 @@ void write_all(int fd, const std::string* data)
 
 struct Keeper
 {
-    KeptPicture* picture = nullptr;
+    ClipSource* source = nullptr;
     wl_proxy* manager = nullptr;
     wl_seat* seat = nullptr;
     bool cancelled = false;
     std::vector<std::thread> writers;
+    std::mutex making;
 };
 
 void global(void* data, wl_registry* registry, uint32_t name, const char* interface,
@@ -125,8 +127,17 @@ void global_removed(void*, wl_registry*, uint32_t) {}
 void source_send(void* data, wl_proxy*, const char* type, int32_t fd)
 {
     auto* keeper = static_cast<Keeper*>(data);
-    // What was made stays until every writer has ended.
-    keeper->writers.emplace_back(write_all, fd, keeper->picture->Data(type));
+    // The data is made on the writer's thread, so that the connection goes
+    // on meanwhile; what was made stays until every writer has ended.
+    std::string wanted(type);
+    keeper->writers.emplace_back([keeper, wanted, fd]() {
+        const std::string* data;
+        {
+            std::lock_guard<std::mutex> lock(keeper->making);
+            data = keeper->source->Data(wanted);
+        }
+        write_all(fd, data);
+    });
 }
 
 void source_cancelled(void* data, wl_proxy*)
@@ -161,51 +172,98 @@ struct DeviceListener
 const SourceListener kSourceListener = {source_send, source_cancelled};
 const DeviceListener kDeviceListener = {device_data_offer, device_selection, device_finished};
 
+class WaylandServer : public ClipServer
+{
+public:
+    explicit WaylandServer(ClipSource* source) { fKeeper.source = source; }
+
+    ~WaylandServer() override
+    {
+        for (std::thread& writer : fKeeper.writers)
+            writer.join();
+        if (fSource)
+            destroy(fSource, kSourceDestroy);
+        if (fDevice)
+            destroy(fDevice, kDeviceDestroy);
+        if (fDisplay)
+            wl_display_disconnect(fDisplay);
+    }
+
+    bool Open()
+    {
+        describe_protocol();
+        fDisplay = wl_display_connect(nullptr);
+        if (!fDisplay)
+            return false;
+        wl_registry* registry = wl_display_get_registry(fDisplay);
+        static const wl_registry_listener listener = {global, global_removed};
+        wl_registry_add_listener(registry, &listener, &fKeeper);
+        return wl_display_roundtrip(fDisplay) >= 0 && fKeeper.manager && fKeeper.seat;
+    }
+
+    bool Take() override
+    {
+        wl_proxy* manager = fKeeper.manager;
+        fDevice = wl_proxy_marshal_flags(manager, kGetDataDevice, &sDevice,
+                                         wl_proxy_get_version(manager), 0, nullptr, fKeeper.seat);
+        wl_proxy_add_listener(fDevice, (void (**)(void)) & kDeviceListener, &fKeeper);
+        fSource = wl_proxy_marshal_flags(manager, kCreateDataSource, &sSource,
+                                         wl_proxy_get_version(manager), 0, nullptr);
+        wl_proxy_add_listener(fSource, (void (**)(void)) & kSourceListener, &fKeeper);
+        for (const std::string& type : fKeeper.source->Types())
+            wl_proxy_marshal_flags(fSource, kSourceOffer, nullptr, wl_proxy_get_version(fSource), 0,
+                                   type.c_str());
+        wl_proxy_marshal_flags(fDevice, kSetSelection, nullptr, wl_proxy_get_version(fDevice), 0,
+                               fSource);
+        fHolding = wl_display_roundtrip(fDisplay) >= 0 && !fKeeper.cancelled;
+        return fHolding;
+    }
+
+    void Serve(int stopFd) override
+    {
+        struct pollfd wait[2] = {{wl_display_get_fd(fDisplay), POLLIN, 0}, {stopFd, POLLIN, 0}};
+        while (!fKeeper.cancelled) {
+            while (wl_display_prepare_read(fDisplay) != 0)
+                wl_display_dispatch_pending(fDisplay);
+            wl_display_flush(fDisplay);
+            wait[0].revents = wait[1].revents = 0;
+            if (poll(wait, stopFd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) {
+                wl_display_cancel_read(fDisplay);
+                break;
+            }
+            if (wait[1].revents) {
+                wl_display_cancel_read(fDisplay);
+                break;
+            }
+            if (wait[0].revents & POLLIN) {
+                if (wl_display_read_events(fDisplay) < 0)
+                    break;
+            } else {
+                wl_display_cancel_read(fDisplay);
+                if (wait[0].revents)
+                    break;
+            }
+            if (wl_display_dispatch_pending(fDisplay) < 0)
+                break;
+        }
+        fHolding = false;
+    }
+
+private:
+    Keeper fKeeper;
+    wl_display* fDisplay = nullptr;
+    wl_proxy* fDevice = nullptr;
+    wl_proxy* fSource = nullptr;
+};
+
 } // namespace
 
-int serve_wayland_clipboard(KeptPicture* picture, const KeeperReport& report)
+std::unique_ptr<ClipServer> make_wayland_clip_server(ClipSource* source)
 {
-    describe_protocol();
-    wl_display* display = wl_display_connect(nullptr);
-    if (!display) {
-        report(false);
-        return 1;
-    }
-    Keeper keeper;
-    keeper.picture = picture;
-    wl_registry* registry = wl_display_get_registry(display);
-    static const wl_registry_listener listener = {global, global_removed};
-    wl_registry_add_listener(registry, &listener, &keeper);
-    if (wl_display_roundtrip(display) < 0 || !keeper.manager || !keeper.seat) {
-        wl_display_disconnect(display);
-        report(false);
-        return 1;
-    }
-    wl_proxy* device =
-        wl_proxy_marshal_flags(keeper.manager, kGetDataDevice, &sDevice,
-                               wl_proxy_get_version(keeper.manager), 0, nullptr, keeper.seat);
-    wl_proxy_add_listener(device, (void (**)(void)) & kDeviceListener, &keeper);
-    wl_proxy* source = wl_proxy_marshal_flags(keeper.manager, kCreateDataSource, &sSource,
-                                              wl_proxy_get_version(keeper.manager), 0, nullptr);
-    wl_proxy_add_listener(source, (void (**)(void)) & kSourceListener, &keeper);
-    for (const std::string& type : picture->Types())
-        wl_proxy_marshal_flags(source, kSourceOffer, nullptr, wl_proxy_get_version(source), 0,
-                               type.c_str());
-    wl_proxy_marshal_flags(device, kSetSelection, nullptr, wl_proxy_get_version(device), 0, source);
-    if (wl_display_roundtrip(display) < 0 || keeper.cancelled) {
-        wl_display_disconnect(display);
-        report(false);
-        return 1;
-    }
-    report(true);
-    while (!keeper.cancelled && wl_display_dispatch(display) >= 0) {
-    }
-    for (std::thread& writer : keeper.writers)
-        writer.join();
-    destroy(source, kSourceDestroy);
-    destroy(device, kDeviceDestroy);
-    wl_display_disconnect(display);
-    return 0;
+    auto server = std::make_unique<WaylandServer>(source);
+    if (!server->Open())
+        return nullptr;
+    return server;
 }
 
 } // namespace BPrivate

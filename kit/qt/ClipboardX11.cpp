@@ -48,14 +48,20 @@ void notify(xcb_connection_t* c, const xcb_selection_request_event_t* request, x
     xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, buffer);
 }
 
-class X11Keeper
+class X11Server : public ClipServer
 {
 public:
-    X11Keeper(xcb_connection_t* c, KeptPicture* picture) : fConnection(c), fPicture(picture) {}
+    explicit X11Server(ClipSource* source)
+        : fConnection(xcb_connect(nullptr, nullptr)), fSource(source)
+    {}
 
-    bool Take()
+    ~X11Server() override { xcb_disconnect(fConnection); }
+
+    bool Take() override
     {
         xcb_connection_t* c = fConnection;
+        if (xcb_connection_has_error(c))
+            return false;
         xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
         fWindow = xcb_generate_id(c);
         uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -66,7 +72,7 @@ public:
         fTimestamp = intern_atom(c, "TIMESTAMP");
         fIncr = intern_atom(c, "INCR");
         fProperty = intern_atom(c, "_TAVRIN_KEEPER");
-        for (const std::string& type : fPicture->Types())
+        for (const std::string& type : fSource->Types())
             fTypeAtoms.push_back(intern_atom(c, type.c_str()));
 
         // The time of ownership comes from the server: a property change.
@@ -86,13 +92,13 @@ public:
         xcb_set_selection_owner(c, fWindow, fClipboard, fTime);
         xcb_get_selection_owner_reply_t* owner =
             xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, fClipboard), nullptr);
-        bool held = owner && owner->owner == fWindow;
+        fHolding = owner && owner->owner == fWindow;
         free(owner);
-        return held;
+        return fHolding;
     }
 
     // A clipboard manager that runs takes its own copy now.
-    void HandToManager()
+    void HandToManager() override
     {
         xcb_connection_t* c = fConnection;
         xcb_atom_t manager = intern_atom(c, "CLIPBOARD_MANAGER");
@@ -109,23 +115,26 @@ public:
         xcb_flush(c);
     }
 
-    int Serve()
+    void Serve(int stopFd) override
     {
         xcb_connection_t* c = fConnection;
-        int fd = xcb_get_file_descriptor(c);
+        struct pollfd wait[2] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {stopFd, POLLIN, 0}};
         for (;;) {
-            xcb_flush(c);
             while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
                 _Handle(event);
                 free(event);
             }
+            // The answers go out before the wait for the next question.
+            xcb_flush(c);
             if (xcb_connection_has_error(c))
-                return 0;
+                fHolding = false;
             _Expire();
-            if (fLost && fTransfers.empty())
-                return 0;
-            struct pollfd wait = {fd, POLLIN, 0};
-            poll(&wait, 1, fTransfers.empty() ? -1 : 1000);
+            if (!fHolding && fTransfers.empty())
+                return;
+            wait[1].revents = 0;
+            poll(wait, stopFd >= 0 ? 2 : 1, fTransfers.empty() ? -1 : 1000);
+            if (wait[1].revents)
+                return;
         }
     }
 
@@ -138,7 +147,7 @@ private:
             break;
         case XCB_SELECTION_CLEAR:
             if (reinterpret_cast<xcb_selection_clear_event_t*>(event)->selection == fClipboard)
-                fLost = true;
+                fHolding = false;
             break;
         case XCB_PROPERTY_NOTIFY: {
             auto* change = reinterpret_cast<xcb_property_notify_event_t*>(event);
@@ -177,7 +186,7 @@ private:
         const std::string* data = nullptr;
         for (size_t i = 0; i < fTypeAtoms.size() && !data; i++) {
             if (fTypeAtoms[i] == request->target)
-                data = fPicture->Data(fPicture->Types()[i]);
+                data = fSource->Data(fSource->Types()[i]);
         }
         if (!data) {
             notify(c, request, XCB_NONE);
@@ -227,37 +236,20 @@ private:
     }
 
     xcb_connection_t* fConnection;
-    KeptPicture* fPicture;
+    ClipSource* fSource;
     xcb_window_t fWindow = XCB_NONE;
     xcb_timestamp_t fTime = XCB_CURRENT_TIME;
     xcb_atom_t fClipboard = XCB_NONE, fTargets = XCB_NONE, fTimestamp = XCB_NONE, fIncr = XCB_NONE,
                fProperty = XCB_NONE;
     std::vector<xcb_atom_t> fTypeAtoms;
     std::list<Transfer> fTransfers;
-    bool fLost = false;
 };
 
 } // namespace
 
-int serve_x11_clipboard(KeptPicture* picture, const KeeperReport& report)
+std::unique_ptr<ClipServer> make_x11_clip_server(ClipSource* source)
 {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
-        report(false);
-        return 1;
-    }
-    X11Keeper keeper(c, picture);
-    if (!keeper.Take()) {
-        xcb_disconnect(c);
-        report(false);
-        return 1;
-    }
-    report(true);
-    keeper.HandToManager();
-    int result = keeper.Serve();
-    xcb_disconnect(c);
-    return result;
+    return std::make_unique<X11Server>(source);
 }
 
 } // namespace BPrivate
