@@ -235,17 +235,14 @@ protected:
         if (mime == "text/uri-list")
             result = _FetchFile();
         else if (mime == kCopiedFilesType)
-            result = copied_files(fCache.contains("text/uri-list") ? fCache.value("text/uri-list")
-                                                                   : _FetchFile());
+            result = copied_files(_FetchFile());
         else if (mime == "application/x-kde-suggestedfilename")
             result = (QString::fromUtf8(fClipName) + "." + extension_for(_FileType())).toUtf8();
         else if (fImageTypes.contains(mime))
             result = _FetchData(mime);
-        if (alive) {
+        // A failure is not kept: the next request tries again.
+        if (alive && !result.isEmpty()) {
             fCache.insert(mime, result);
-            // Both lists name the one file.
-            if (mime == kCopiedFilesType && !fCache.contains("text/uri-list"))
-                fCache.insert("text/uri-list", fFileList);
         }
         return result;
     }
@@ -327,8 +324,11 @@ private:
         return "E";
     }
 
+    // Both lists of files name the one file, written once.
     QByteArray _FetchFile() const
     {
+        if (!fFileList.isEmpty())
+            return fFileList;
         // A fresh private folder under the user's cache, which sandboxed
         // targets can read; it goes when the drag is over.
         fFolder = DragCache::MakeFolder();
