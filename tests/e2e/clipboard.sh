@@ -7,6 +7,7 @@
 set -u
 TAVRIN=$1
 HOSTILE=$2
+MANAGER=$3
 . "$(dirname "$0")/xvfb.sh"
 start_xvfb || exit 1
 start_openbox || exit 1
@@ -129,6 +130,25 @@ check "a helper keeps it" "$(keeper | wc -l)" 1
 echo taken | clip -i
 wait_for '[ -z "$(keeper)" ]'
 check "the helper ends once another program copies" "$(keeper | wc -l)" 0
+
+# A clipboard manager of the freedesktop kind is handed the copy as the
+# program quits, and the helper leaves it the clipboard.
+"$MANAGER" "$work/saved.png" >"$work/manager" &
+pids+=($!)
+wait_for "grep -q ready '$work/manager'" || fail "the clipboard manager did not start"
+"$TAVRIN" "$work/sky.png" &
+pids+=($!)
+main=$(wait_window "sky.png[64x48]" "${pids[-1]}") || fail "no main window"
+wait_focus "$main"
+xdotool key ctrl+c
+wait_for "clip -t TARGETS -o 2>/dev/null | grep -q '^image/png$'"
+xdotool key ctrl+q
+wait_exit "${pids[-1]}"
+wait_for "[ -s '$work/saved.png' ]"
+check "the manager saved the copy" "$(compare -metric AE "$work/sky.png" "$work/saved.png" null: 2>&1)" 0
+wait_for '[ -z "$(keeper)" ]'
+check "the helper leaves the clipboard to the manager" "$(keeper | wc -l)" 0
+kill "${pids[-2]}"
 
 # A clipboard manager (copyq, which reads through Qt) gets the exact
 # picture, before and after the program quits.
