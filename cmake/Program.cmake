@@ -28,3 +28,5 @@ target_link_libraries(tavrinprogram PUBLIC tavrinkit tavrinkit_private)
 add_executable(tavrin ${CMAKE_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(tavrin PRIVATE tavrinprogram)
 tavrin_install_program(tavrin)
+# Copies outlive the program through this helper.
+add_dependencies(tavrin tavrin-clipboard)

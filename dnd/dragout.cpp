@@ -60,13 +60,17 @@ BMessage* tavrinview::ddmessage()
 
 void tavrinview::ddcopy(BMessage* message)
 {
-    if (!dragbitmap)
-        return;
     // Programs the drag passes over may ask too, before the real target: the
     // bitmap stays for every request until the next drag (or the view) ends
     // it. The kit asks once for each type and keeps the answer.
-    BPrivate::PictureMetadata metadata = dragbitmap->Metadata();
-    LentBitmap lent(dragbitmap);
+    if (dragbitmap)
+        answer_copy_target(message, dragbitmap);
+}
+
+void answer_copy_target(BMessage* message, BBitmap*& bitmap)
+{
+    BPrivate::PictureMetadata metadata = bitmap->Metadata();
+    LentBitmap lent(bitmap);
     BBitmapStream& stream = *lent.Stream();
 
     entry_ref directory;
@@ -83,7 +87,7 @@ void tavrinview::ddcopy(BMessage* message)
             return;
         }
         ulong id, type;
-        select_trans(filetype, &id, &type);
+        select_format(filetype, &id, &type);
         // The target has no way to hear of a failure: it is told here, and
         // the replacement file leaves nothing behind.
         status_t status = write_translated(directory, name, &stream, (translator_id)id,
@@ -104,7 +108,7 @@ void tavrinview::ddcopy(BMessage* message)
     metadata.AddTo(&extension);
     BPrivate::WatchedIO watched(&stream);
     ulong id, type;
-    select_trans(wanted, &id, &type);
+    select_format(wanted, &id, &type);
     status_t status = BPrivate::run_long_work(
         [&]() -> status_t {
             if (strcmp(wanted, "image/x-be-bitmap") == 0)

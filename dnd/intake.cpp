@@ -162,11 +162,14 @@ void tavrinview::_TakeData(BMessage* message)
     if (message->FindData(name, B_MIME_TYPE, &data, &size) != B_OK)
         return;
 
+    // Edit > Paste: the picture replaces the one shown, as one change.
+    bool fresh = message->GetBool("paste:new", false);
+    const char* freshName = fresh ? "Pasted" : "no title";
     raw_rows raw;
     if (strcmp(name, "image/x-be-bitmap") == 0 && direct_rows(data, size, &raw)) {
         bool created = false;
-        if (!image) {
-            if (!_NewImage(raw.width, raw.height))
+        if (!image || fresh) {
+            if (!_NewImage(raw.width, raw.height, freshName))
                 return;
             created = true;
         }
@@ -201,9 +204,9 @@ void tavrinview::_TakeData(BMessage* message)
         return;
 
     bool created = false;
-    if (!image) {
+    if (!image || fresh) {
         BRect bounds = picture->Bounds();
-        if (!_NewImage(pixel_width(bounds), pixel_height(bounds))) {
+        if (!_NewImage(pixel_width(bounds), pixel_height(bounds), freshName)) {
             delete picture;
             return;
         }
@@ -219,7 +222,7 @@ void tavrinview::_TakeData(BMessage* message)
     delete picture;
 }
 
-bool tavrinview::_NewImage(int32 w, int32 h)
+bool tavrinview::_NewImage(int32 w, int32 h, const char* name)
 {
     droppos.Set(0, 0);
     pic.Set(0, 0, w - 1, h - 1);
@@ -231,7 +234,7 @@ bool tavrinview::_NewImage(int32 w, int32 h)
         return false;
     }
     _Replace(fresh);
-    strcpy(title, "no title");
+    snprintf(title, sizeof(title), "%s", name);
     docname = "untitled";
     return true;
 }

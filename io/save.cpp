@@ -132,6 +132,11 @@ void tavrinview::save(entry_ref& dir, char* name)
 
 void tavrinview::select_trans(const char* mime, ulong* id, ulong* type)
 {
+    select_format(mime, id, type);
+}
+
+void select_format(const char* mime, ulong* id, ulong* type)
+{
     for (int32 i = 0; i < trc; i++) {
         s_fmt* record = format_at(i);
         if (mime && strcmp(record->MIME, mime) == 0) {

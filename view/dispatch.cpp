@@ -85,6 +85,15 @@ void tavrinview::MessageReceived(BMessage* message)
         redo();
         break;
 
+    case kCopy:
+        copy();
+        break;
+
+    case kPaste:
+    case kPasteInto:
+        paste(message->what == kPasteInto);
+        break;
+
     case kSave:
     case kSaveAs: {
         if (!image || panel)
@@ -149,9 +158,14 @@ void tavrinview::MessageReceived(BMessage* message)
         _Intake(message);
         break;
 
-    case B_MIME_DATA:
+    case B_MIME_DATA: {
+        // Paste into picture says where, as a drop does.
+        BPoint at;
+        if (message->FindPoint("paste:at", &at) == B_OK && usable_drop_position(at))
+            droppos = at;
         _TakeData(message);
         break;
+    }
 
     case kCapture:
     case kCaptureRegion:

@@ -24,6 +24,8 @@ BRect normalised(BRect rect)
     return rect;
 }
 
+} // namespace
+
 // Copies a rectangle of 32-bit pixels out of image into a bitmap of its own,
 // rows without gaps. The rectangle lies on the image. Offsets are whole
 // numbers of pixels counted in 64 bits: a float holds only 24 bits, which a
@@ -47,8 +49,6 @@ void copy_pixels(const BBitmap* image, BRect rect, BBitmap* into)
     for (int64 r = 0; r < h; r++)
         memcpy(target + r * w, source + r * stride, (size_t)w * 4);
 }
-
-} // namespace
 
 bool tavrinview::_ClipSelection()
 {

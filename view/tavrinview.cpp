@@ -6,6 +6,7 @@
 #include <Window.h>
 
 #include "app/version.h"
+#include "dnd/clipboard.h"
 #include "window/resize.h"
 
 #include <algorithm>
@@ -19,8 +20,8 @@ tavrinview::tavrinview(BRect frame)
     : BView(frame, "tavrinview", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_PULSE_NEEDED), image(nullptr),
       dragbitmap(nullptr), panel(nullptr), mousemode(kGestureNone),
       anchor(0, 0), oldsel{false, BRect(0, 0, -1, -1)}, cursel{false, BRect(0, 0, -1, -1)},
-      format_no(0), fitting(false), keepzoom(false), origin{nullptr, BRect()}, originof(nullptr),
-      lastformat(-1), capturedelay(0), captureframe(false)
+      format_no(0), fitting(false), keepzoom(false), clip(nullptr), origin{nullptr, BRect()},
+      originof(nullptr), lastformat(-1), capturedelay(0), captureframe(false)
 {
     strcpy(title, kDefaultTitle);
 }
@@ -29,6 +30,9 @@ tavrinview::~tavrinview()
 {
     delete image;
     delete dragbitmap;
+    if (clip && clip->Looper())
+        clip->Looper()->RemoveHandler(clip);
+    delete clip;
     for (BFilePanel* retired : fRetiredPanels)
         delete retired;
     delete panel;
@@ -40,6 +44,10 @@ void tavrinview::AttachedToWindow()
     SetViewColor(0, 0, 0, 255);
     SetLowColor(100, 100, 100, 255);
     SetFont(be_bold_font, B_FONT_ALL);
+    if (!clip) {
+        clip = new clipkeeper;
+        Window()->AddHandler(clip);
+    }
 }
 
 void tavrinview::Draw(BRect update)

@@ -14,6 +14,7 @@
 #include <vector>
 
 class BFilePanel;
+class clipkeeper;
 
 // The bounds of the current image in view coordinates: (0, 0, -1, -1) at
 // start, (-1, -1, -1, -1) once the view has been emptied.
@@ -54,6 +55,16 @@ public:
     // The drag offer, and the answer to a drop target's reply to it.
     BMessage* ddmessage();
     void ddcopy(BMessage* message);
+
+    // Edit > Copy: the selection shown, or the whole picture, onto the
+    // clipboard. Edit > Paste: the clipboard's picture becomes the picture
+    // (files on it are opened); with into, it is pasted into the picture at
+    // the top-left of the selection shown or of the part in view.
+    void copy();
+    void paste(bool into);
+    // The clipboard's offer: PNG first, then every catalogue format, and a
+    // PNG file.
+    BMessage* clipmessage();
 
     // Replaces the image with a file: a picture, or a Person file's address
     // card. When the file gives no image the view keeps what it showed and
@@ -117,6 +128,8 @@ public:
     bool keepzoom;
     // What the picture was before each change.
     history changes;
+    // The picture last copied, and the answers to programs that paste it.
+    clipkeeper* clip;
     // The part of a bitmap the history holds that the image is a copy of, as
     // long as it is one (a crop, an undo): only while image is still
     // originof, the bitmap made from it.
@@ -171,9 +184,9 @@ private:
     void _OpenRefs(BMessage* message);
     void _Intake(BMessage* message);
     void _TakeData(BMessage* message);
-    // A black w x h image for dropped data on an empty view; false (and the
-    // view emptied) when there is no memory for it.
-    bool _NewImage(int32 w, int32 h);
+    // A black w x h image named name for dropped or pasted data; false
+    // (and the view emptied) when there is no memory for it.
+    bool _NewImage(int32 w, int32 h, const char* name = "no title");
     // Pastes w x h 32-bit pixels, rows rowBytes apart, at droppos; created
     // says the image was just made for them.
     void _PasteRows(const uint8* rows, int64 w, int64 h, int64 rowBytes, bool created);
@@ -192,6 +205,20 @@ private:
     // The capture waiting for its delay to pass.
     BMessage fPendingCapture;
 };
+
+// select_trans for any caller: the first catalogue format with this MIME
+// type, or 0 and 0.
+void select_format(const char* mime, ulong* id, ulong* type);
+
+// Copies rect of a 32-bit image (rect lies on it) into a bitmap of its own
+// whose rows have no gaps.
+void copy_pixels(const BBitmap* image, BRect rect, BBitmap* into);
+
+// Answers a B_COPY_TARGET for bitmap, as a drag's target or a program that
+// pastes asks: a file written into the folder named ("directory", "name",
+// "be:filetypes"), or a B_MIME_DATA reply in the type asked for, encoded off
+// the GUI thread. bitmap is lent to the encoder and back again.
+void answer_copy_target(BMessage* message, BBitmap*& bitmap);
 
 // Where dropped image data is pasted, in view coordinates.
 extern BPoint droppos;

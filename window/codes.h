@@ -25,6 +25,8 @@ enum {
     kUndo = 'edun',
     kRedo = 'edre',
     kCopy = 'edcp',
+    kPaste = 'edpa',
+    kPasteInto = 'edpi',
     // The answer of the alert that asks about a name of another format.
     kSaveChoice = 'fisq'
 };

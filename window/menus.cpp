@@ -103,6 +103,9 @@ void tavrinwindow::setupmenus()
     BMenu* edit = new BMenu("Edit", B_ITEMS_IN_COLUMN);
     edit->AddItem(command_item("Undo", kUndo, view, 'Z'));
     edit->AddItem(command_item("Redo", kRedo, view, 'Z', B_SHIFT_KEY));
+    edit->AddItem(command_item("Copy", kCopy, view, 'C'));
+    edit->AddItem(command_item("Paste", kPaste, view, 'V'));
+    edit->AddItem(command_item("Paste into picture", kPasteInto, view, 'V', B_SHIFT_KEY));
     bar->AddItem(edit);
 
     // Only formats whose translator has a settings panel get a Config item;
@@ -130,6 +133,7 @@ void tavrinwindow::updatemenus()
         return;
     set_enabled(bar->FindItem(kUndo), view->changes.canundo());
     set_enabled(bar->FindItem(kRedo), view->changes.canredo());
+    set_enabled(bar->FindItem(kCopy), view->image != nullptr);
     if (BMenuItem* frame = bar->FindItem(kCaptureFrame);
         frame && frame->IsMarked() != view->captureframe)
         frame->SetMarked(view->captureframe);

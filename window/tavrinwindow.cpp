@@ -5,6 +5,7 @@
 #include <Messenger.h>
 
 #include "app/version.h"
+#include "dnd/clipboard.h"
 #include "view/tavrinview.h"
 #include "window/catalogue.h"
 
@@ -156,6 +157,8 @@ void resizeview(BWindow* window, int w, int h)
 
 bool tavrinwindow::QuitRequested()
 {
+    if (view->clip)
+        view->clip->keep();
     clear_catalogue();
     BMessenger(be_app).SendMessage(B_QUIT_REQUESTED);
     return true;

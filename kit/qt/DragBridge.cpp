@@ -13,6 +13,7 @@
 #include "DirectSave.h"
 #include "DragCache.h"
 #include "DropData.h"
+#include "SelectionReader.h"
 #include "WaylandDrop.h"
 #include "X11.h"
 #include "app/LooperPrivate.h"
@@ -74,11 +75,10 @@ int32 sDragSerial = 0;
 // given; the drag's answers and files stay this long (or until the next
 // drag, or the end of the program).
 const int kDragGraceMs = 60 * 1000;
-// Data another program gives for a drop is a picture for the decoders, who
-// take none larger than their limit; a megabyte more leaves room for the
-// file's own headers and tables. A list of files is text and is kept small.
-const qsizetype kMaxDropBytes = qsizetype(B_TRANSLATION_MAX_PIXEL_BYTES) + (1 << 20);
-const qsizetype kMaxUriListBytes = 1 << 20;
+// Data another program gives for a drop is a picture for the decoders; a
+// list of files is text.
+const qsizetype kMaxDropBytes = (qsizetype)kPictureTransfer.maxBytes;
+const qsizetype kMaxUriListBytes = (qsizetype)kMaxFileListBytes;
 // The largest drag offset another copy of the program may state.
 const int kMaxOffset = 1 << 30;
 // A drag's mark and offset are a few dozen characters.
@@ -146,6 +146,17 @@ public:
     }
 };
 
+// The GNOME file managers' list of copied files, which most others read:
+// the action, then one URI a line.
+const char* const kCopiedFilesType = "x-special/gnome-copied-files";
+
+QByteArray copied_files(const QByteArray& uriList)
+{
+    if (uriList.isEmpty())
+        return QByteArray();
+    return "copy\n" + uriList.trimmed();
+}
+
 QString extension_for(const QString& mime)
 {
     const char* extension = extension_for_mime(mime.toUtf8().constData());
@@ -158,8 +169,8 @@ class OfferMimeData : public QMimeData
 {
 public:
     OfferMimeData(const BMessage& offer, const BMessenger& replyTo, const QByteArray& token,
-                  BPoint offset)
-        : fReplyTo(replyTo), fToken(token),
+                  BPoint offset, bool clipboard = false)
+        : fClipboard(clipboard), fReplyTo(replyTo), fToken(token),
           fOffset(QByteArray::number((int)offset.x) + "," + QByteArray::number((int)offset.y))
     {
         const char* type;
@@ -183,6 +194,14 @@ public:
     QStringList formats() const override
     {
         QStringList list;
+        // On the clipboard the file is the one a file manager pastes: no
+        // folder is named there, so nothing is written directly.
+        if (fClipboard) {
+            list << fImageTypes;
+            if (!fFileTypes.isEmpty())
+                list << "text/uri-list" << kCopiedFilesType;
+            return list;
+        }
         list << kTokenType << kOffsetType << fImageTypes;
         // File managers that can name the file in their folder get it
         // written there directly; the others get a file from the cache.
@@ -215,12 +234,16 @@ protected:
         QByteArray result;
         if (mime == "text/uri-list")
             result = _FetchFile();
+        else if (mime == kCopiedFilesType)
+            result = copied_files(_FetchFile());
         else if (mime == "application/x-kde-suggestedfilename")
             result = (QString::fromUtf8(fClipName) + "." + extension_for(_FileType())).toUtf8();
         else if (fImageTypes.contains(mime))
             result = _FetchData(mime);
-        if (alive)
+        // A failure is not kept: the next request tries again.
+        if (alive && !result.isEmpty()) {
             fCache.insert(mime, result);
+        }
         return result;
     }
 
@@ -301,8 +324,11 @@ private:
         return "E";
     }
 
+    // Both lists of files name the one file, written once.
     QByteArray _FetchFile() const
     {
+        if (!fFileList.isEmpty())
+            return fFileList;
         // A fresh private folder under the user's cache, which sandboxed
         // targets can read; it goes when the drag is over.
         fFolder = DragCache::MakeFolder();
@@ -322,9 +348,11 @@ private:
         QString path = folder + "/" + name;
         if (!QFile::exists(path))
             return QByteArray();
-        return QUrl::fromLocalFile(path).toEncoded() + "\r\n";
+        fFileList = QUrl::fromLocalFile(path).toEncoded() + "\r\n";
+        return fFileList;
     }
 
+    bool fClipboard;
     BMessenger fReplyTo;
     QByteArray fToken;
     QByteArray fOffset;
@@ -333,6 +361,7 @@ private:
     QByteArray fClipName;
     mutable QHash<QString, QByteArray> fCache;
     mutable std::string fFolder;
+    mutable QByteArray fFileList;
 };
 
 // Ends the drag that was: its answers are no longer given, and the files of
@@ -572,6 +601,11 @@ void DragBridge::StartDrag(BView* view, const BMessage* message, BRect rect, BHa
                 end_drag();
         });
     });
+}
+
+QMimeData* DragBridge::MakeClipboardOffer(const BMessage& offer, const BMessenger& replyTo)
+{
+    return new OfferMimeData(offer, replyTo, QByteArray(), BPoint(0, 0), true);
 }
 
 void DragBridge::Shutdown()

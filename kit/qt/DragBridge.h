@@ -6,6 +6,7 @@
 #include <functional>
 
 class BMessage;
+class BMessenger;
 class BView;
 class BHandler;
 class QDropEvent;
@@ -28,6 +29,11 @@ public:
     // Tests watch drags instead of starting them: the observer gets the offer
     // and the rectangle, and no platform drag begins.
     static void SetObserver(std::function<void(const BMessage& offer, BRect rect)> observer);
+
+    // The same offer for the clipboard: the image types, and a file as
+    // text/uri-list and x-special/gnome-copied-files, each produced once when
+    // a program first asks, by asking replyTo as a drag target's would.
+    static QMimeData* MakeClipboardOffer(const BMessage& offer, const BMessenger& replyTo);
 
     // Ends the last drag (its answers and its files) as the program ends.
     static void Shutdown();

@@ -12,10 +12,6 @@ namespace BPrivate {
 
 namespace {
 
-// A program that sends nothing for this long while it gives a drop's data,
-// or is not done after the second time, is given up.
-const int kDropIdleMs = 5 * 1000;
-const int kDropTotalMs = 60 * 1000;
 // A mark is a few dozen bytes from another copy of this program, which
 // gives it at once; the window's events wait no longer than this for it.
 const int kMarkMs = 1000;
@@ -40,7 +36,7 @@ QByteArray DropData::Read(const QString& type, qsizetype limit)
     if (fLocal || (!fX11 && !fOffer))
         return _FromQt(type, limit);
     QByteArray bytes;
-    SelectionLimits limits = {(size_t)limit, kDropIdleMs, kDropTotalMs};
+    SelectionLimits limits = {(size_t)limit, kPictureTransfer.idleMs, kPictureTransfer.totalMs};
     status_t status;
     if (fX11) {
         QByteArray name = type.toUtf8();

@@ -1,5 +1,6 @@
 #include "Platform.h"
 
+#include "ClipboardServers.h"
 #include "DragBridge.h"
 #include "WaylandDrop.h"
 
@@ -125,6 +126,7 @@ void Platform::CreateApplication()
 void Platform::DestroyApplication()
 {
     DragBridge::Shutdown();
+    end_clipboard_serving();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete sApplication;
     sApplication = nullptr;

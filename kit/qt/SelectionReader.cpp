@@ -3,6 +3,7 @@
 #include "X11.h"
 
 #include <Errors.h>
+#include <TranslationDefs.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -12,6 +13,9 @@
 #include <xcb/xcb.h>
 
 namespace BPrivate {
+
+const SelectionLimits kPictureTransfer = {size_t(B_TRANSLATION_MAX_PIXEL_BYTES) + (1 << 20),
+                                          5 * 1000, 60 * 1000};
 
 namespace {
 

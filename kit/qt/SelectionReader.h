@@ -17,6 +17,14 @@ struct SelectionLimits
     int totalMs;
 };
 
+// What another program may give for a picture, by a drop or the clipboard:
+// as much as the decoders take, and a megabyte more for the file's own
+// headers; a sender that stops for 5 s or is not done after a minute is
+// given up.
+extern const SelectionLimits kPictureTransfer;
+// A list of files is text, and kept small.
+const size_t kMaxFileListBytes = 1 << 20;
+
 // Reads what the owner of an X selection gives for one target, through a
 // connection of its own to display (null for $DISPLAY), so that it may run
 // on any thread. The request comes from a window made for it inside parent

@@ -61,6 +61,7 @@ public:
         _Forget(fRetired);
         _Destroy(fEntered);
         _Destroy(fDropped);
+        _Destroy(fSelection);
         if (fDevice)
             wl_data_device_destroy(fDevice);
         if (fManager)
@@ -121,6 +122,14 @@ public:
 
     wl_display* Display() const { return fDisplay; }
 
+    // The clipboard's offer as the compositor last told it, or null.
+    Offer* Selection()
+    {
+        wl_display_roundtrip_queue(fDisplay, fQueue);
+        _Forget(fRetired);
+        return fSelection;
+    }
+
 private:
     static void _Global(void* data, wl_registry* registry, uint32_t name, const char* interface,
                         uint32_t version)
@@ -176,10 +185,11 @@ private:
 
     static void _Selection(void* data, wl_data_device*, wl_data_offer* proxy)
     {
-        // The clipboard is Qt's business.
+        // The clipboard's offer stays until the next one: Paste reads it
+        // through a pipe of its own, off the GUI thread.
         auto* self = static_cast<Device*>(data);
-        Offer* offer = self->_Adopt(proxy);
-        self->_Destroy(offer);
+        self->_Destroy(self->fSelection);
+        self->fSelection = self->_Adopt(proxy);
     }
 
     // Takes the announced offer of proxy out of the fresh ones; the others
@@ -223,6 +233,7 @@ private:
     std::vector<Offer*> fRetired;
     Offer* fEntered = nullptr;
     Offer* fDropped = nullptr;
+    Offer* fSelection = nullptr;
     bool fWasDropped = false;
 };
 
@@ -267,17 +278,40 @@ WaylandDropOffer::~WaylandDropOffer()
         wl_data_offer_destroy(fOffer);
 }
 
+namespace {
+
+int receive(wl_data_offer* offer, const QString& type)
+{
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return -1;
+    wl_data_offer_receive(offer, type.toUtf8().constData(), ends[1]);
+    wl_display_flush(sDevice->Display());
+    close(ends[1]);
+    return ends[0];
+}
+
+} // namespace
+
 int WaylandDropOffer::Receive(const QString& type)
 {
     if (!sDevice || !fTypes.contains(type))
         return -1;
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0)
+    return receive(fOffer, type);
+}
+
+QStringList WaylandDrop::SelectionTypes()
+{
+    Offer* offer = sDevice ? sDevice->Selection() : nullptr;
+    return offer ? offer->types : QStringList();
+}
+
+int WaylandDrop::ReceiveSelection(const QString& type)
+{
+    Offer* offer = sDevice ? sDevice->Selection() : nullptr;
+    if (!offer || !offer->types.contains(type))
         return -1;
-    wl_data_offer_receive(fOffer, type.toUtf8().constData(), ends[1]);
-    wl_display_flush(sDevice->Display());
-    close(ends[1]);
-    return ends[0];
+    return receive(offer->proxy, type);
 }
 
 void WaylandDrop::Start()

@@ -48,6 +48,12 @@ public:
     static void Stop();
     // The offer of the drop that Qt delivers now, or null.
     static std::unique_ptr<WaylandDropOffer> Take();
+
+    // The types the clipboard offers now (the compositor tells a program
+    // while one of its windows has the keyboard), and a pipe that gives the
+    // clipboard's data in one of them (the caller closes it), or -1.
+    static QStringList SelectionTypes();
+    static int ReceiveSelection(const QString& type);
 };
 
 // Reads what comes through fd to its end and closes it. B_OK with the bytes;

@@ -70,6 +70,14 @@ if(WAYLAND_SCANNER AND E2E_WAYLAND_FOUND)
         ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0:fast_unwind_on_malloc=0"
         SKIP_RETURN_CODE 77 TIMEOUT 180 RUN_SERIAL TRUE)
 
+    # Copy and paste against wl-clipboard, and the copy after quit.
+    add_test(NAME e2e_wayland_clipboard
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wayland_clipboard.sh $<TARGET_FILE:tavrin>
+                     $<TARGET_FILE:wayland_pointer>)
+    set_tests_properties(e2e_wayland_clipboard PROPERTIES
+        ENVIRONMENT "TRANSLATORS=${TAVRIN_TRANSLATOR_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0:fast_unwind_on_malloc=0"
+        SKIP_RETURN_CODE 77 TIMEOUT 180 RUN_SERIAL TRUE)
+
     # The window started with a picture fits it, start after start.
     add_test(NAME e2e_wayland_size
              COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wayland_size.sh $<TARGET_FILE:tavrin>

@@ -129,9 +129,9 @@ prefix=$work/moved/prefix
 
 # Exactly the program's files: nothing the tests or benchmarks need.
 unexpected=$(cd "$prefix" && find . -type f | sed 's|^\./||' | grep -v -E -x \
-    'bin/tavrin|bin/tavrin-convert|lib/tavrin/libtavrinkit\.so|lib/tavrin/translators/[A-Za-z0-9]+\.so|share/applications/(tavrin\.desktop|mimeinfo\.cache)|share/metainfo/[a-z.]+\.metainfo\.xml|share/icons/hicolor/([0-9]+x[0-9]+/apps/tavrin\.png|scalable/apps/tavrin\.svg)|share/man/man1/tavrin(-convert)?\.1\.gz|share/doc/tavrin/(copyright|changelog\.gz)')
+    'bin/tavrin|bin/tavrin-convert|lib/tavrin/libtavrinkit\.so|lib/tavrin/tavrin-clipboard|lib/tavrin/translators/[A-Za-z0-9]+\.so|share/applications/(tavrin\.desktop|mimeinfo\.cache)|share/metainfo/[a-z.]+\.metainfo\.xml|share/icons/hicolor/([0-9]+x[0-9]+/apps/tavrin\.png|scalable/apps/tavrin\.svg)|share/man/man1/tavrin(-convert)?\.1\.gz|share/doc/tavrin/(copyright|changelog\.gz)')
 check "no files beyond the program's" "$unexpected" ""
-for file in bin/tavrin bin/tavrin-convert lib/tavrin/libtavrinkit.so \
+for file in bin/tavrin bin/tavrin-convert lib/tavrin/libtavrinkit.so lib/tavrin/tavrin-clipboard \
     share/applications/tavrin.desktop share/icons/hicolor/scalable/apps/tavrin.svg \
     share/icons/hicolor/48x48/apps/tavrin.png share/man/man1/tavrin.1.gz \
     share/man/man1/tavrin-convert.1.gz share/doc/tavrin/copyright; do

@@ -156,12 +156,15 @@ TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
                     {"About", B_ABOUT_REQUESTED, 0, 0, B_F1_KEY},
                     {"Quit", B_QUIT_REQUESTED, 'Q', 0, 0},
                     {"Undo", 'edun', 'Z', 0, 0},
-                    {"Redo", 'edre', 'Z', B_SHIFT_KEY, 0}};
+                    {"Redo", 'edre', 'Z', B_SHIFT_KEY, 0},
+                    {"Copy", 'edcp', 'C', 0, 0},
+                    {"Paste", 'edpa', 'V', 0, 0},
+                    {"Paste into picture", 'edpi', 'V', B_SHIFT_KEY, 0}};
     BMenu* file = bar->SubmenuAt(0);
     BMenu* edit = bar->SubmenuAt(2);
     ASSERT_EQ(file->CountItems(), 12);
-    ASSERT_EQ(edit->CountItems(), 2);
-    for (int i = 0; i < 14; i++) {
+    ASSERT_EQ(edit->CountItems(), 5);
+    for (int i = 0; i < 17; i++) {
         BMenuItem* item = i < 12 ? file->ItemAt(i) : edit->ItemAt(i - 12);
         SCOPED_TRACE(commands[i].label);
         EXPECT_STREQ(item->Label(), commands[i].label);
@@ -173,9 +176,11 @@ TEST_F(MainWindowTest, FileMenuHoldsTheCommandsInOrder)
         EXPECT_EQ(modifiers, commands[i].modifiers);
         EXPECT_EQ(item->FunctionKey(), commands[i].function);
     }
-    // Nothing to undo or redo yet.
+    // Nothing to undo, redo or copy yet; pasting is always there.
     EXPECT_FALSE(edit->ItemAt(0)->IsEnabled());
     EXPECT_FALSE(edit->ItemAt(1)->IsEnabled());
+    EXPECT_FALSE(edit->ItemAt(2)->IsEnabled());
+    EXPECT_TRUE(edit->ItemAt(3)->IsEnabled());
     EXPECT_EQ(edit->ItemAt(0)->Target(nullptr), window->view);
     // About and Quit speak to the application, the rest to the view.
     EXPECT_EQ(file->ItemAt(10)->Target(nullptr), be_app);
