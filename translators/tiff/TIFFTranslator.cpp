@@ -52,18 +52,17 @@ status_t TIFFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
 status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
                                 BMessage* ioExtension, BPositionIO* destination)
 {
-    std::unique_ptr<uint8[]> rows;
-    status_t status = BPrivate::read_bits_rows(bits, source, &rows);
-    if (status != B_OK)
-        return status;
+    if (BPrivate::bits_rows_missing(bits, source))
+        return B_ILLEGAL_DATA;
 
     TIFFWriteOptions options;
     int32 compression =
         Settings()->GetInt32(kTIFFSettingCompression, kTIFFCompressionLZW, ioExtension);
     options.compression =
         tiff_is_known_compression(compression) ? TIFFCompression(compression) : kTIFFCompressionLZW;
-    return tiff_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
-                       bits.header.colors == B_RGBA32, options, destination);
+    BPrivate::BitsStreamReader reader(source, bits);
+    return tiff_encode(&reader, bits.width, bits.height, bits.header.colors == B_RGBA32, options,
+                       destination);
 }
 
 BPrivate::SettingsView* TIFFTranslator::MakeSettingsView()
