@@ -1,8 +1,8 @@
 #!/bin/sh
 # Times whole conversions with tavrin-convert, libvips and ImageMagick at the
-# same settings (uncompressed 24-bit Targa, binary PPM) and prints how many
-# times longer the others take. Uses hyperfine when it is installed, else a
-# loop timed with date.
+# same settings (uncompressed 24-bit Targa, binary PPM; GIF to PPM) and
+# prints how many times longer the others take. Uses hyperfine when it is
+# installed, else a loop timed with date.
 #
 # usage: bench/compare.sh [BUILD_DIR] [RUNS]
 #   BUILD_DIR  a build configured with -DTAVRIN_BENCH=ON (default: build)
@@ -15,6 +15,7 @@ runs=${2:-5}
 bench_prepare compare.sh "$build" vips convert
 for picture in photo-24MP screenshot-4MP; do
     "$bin/tavrin-convert" "$work/$picture.ppm" "$work/$picture.tga"
+    "$bin/tavrin-convert" "$work/$picture.ppm" "$work/$picture.gif"
 done
 
 # Prints the mean wall time in seconds of running "$@" $runs times.
@@ -50,6 +51,15 @@ for picture in photo-24MP screenshot-4MP; do
     for row in "tavrin $ours" "vips $vips_time" "convert $im_time"; do
         set -- $row
         printf '%-8s %-16s %-8s %10.3f %8.2f\n' decode "$picture" "$1" "$2" \
+            "$(echo "$2 / $ours" | bc -l)"
+    done
+
+    ours=$(mean_seconds "$bin/tavrin-convert" "$work/$picture.gif" "$out.ppm")
+    vips_time=$(mean_seconds vips copy "$work/$picture.gif" "$out.ppm")
+    im_time=$(mean_seconds convert "$work/$picture.gif" "$out.ppm")
+    for row in "tavrin $ours" "vips $vips_time" "convert $im_time"; do
+        set -- $row
+        printf '%-8s %-16s %-8s %10.3f %8.2f\n' gif "$picture" "$1" "$2" \
             "$(echo "$2 / $ours" | bc -l)"
     done
 

@@ -2,7 +2,8 @@
 # Times decoding TIFF files with tavrin-convert, libvips and ImageMagick, and
 # measures each one's peak memory, for the layouts other programs write:
 # LZW strips (libtiff's default of a few rows each), one uncompressed strip,
-# 256 x 256 tiles, and planes per sample. Every tool writes binary PPM.
+# 256 x 256 tiles, and planes per sample. Every tool writes binary PPM. Then
+# encoding the photo as LZW strips, from PPM.
 #
 # usage: bench/compare_tiff.sh [BUILD_DIR] [RUNS]
 #   BUILD_DIR  a build configured with -DTAVRIN_BENCH=ON (default: build)
@@ -59,3 +60,20 @@ for file in strips-lzw one-strip tiles-lzw planar-lzw; do
     done
 done
 echo "ratio: the tool's time over tavrin-convert's (above 1: tavrin is faster)"
+
+# Encoding: the photo from PPM to LZW strips (tavrin-convert's default
+# compression), which tavrin writes a strip at a time as the rows come.
+out="$work/out.tif"
+set -- $(measure "$bin/tavrin-convert" "$photo" "$out")
+ours=$1
+ours_mb=$2
+set -- $(measure vips copy "$photo" "$out[compression=lzw]")
+vips_time=$1
+vips_mb=$2
+set -- $(measure convert "$photo" -compress lzw "$out")
+im_time=$1
+im_mb=$2
+for row in "tavrin $ours $ours_mb" "vips $vips_time $vips_mb" "convert $im_time $im_mb"; do
+    set -- $row
+    printf '%-14s %-8s %10.3f %8.2f %8s\n' "encode-lzw" "$1" "$2" "$(echo "$2 / $ours" | bc -l)" "$3"
+done

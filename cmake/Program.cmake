@@ -24,6 +24,7 @@ foreach(folder app window view io dnd)
 endforeach()
 target_include_directories(tavrinprogram PUBLIC ${TAVRIN_PROGRAM_INCLUDE})
 target_link_libraries(tavrinprogram PUBLIC tavrinkit tavrinkit_private)
+target_compile_definitions(tavrinprogram PUBLIC TAVRIN_PROJECT_VERSION="${PROJECT_VERSION}")
 
 add_executable(tavrin ${CMAKE_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(tavrin PRIVATE tavrinprogram)

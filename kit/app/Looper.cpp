@@ -8,9 +8,9 @@
 #include "LooperPrivate.h"
 #include "MessagePrivate.h"
 #include "StrandScheduler.h"
+#include "support/TimedLock.h"
 
 #include <atomic>
-#include <chrono>
 
 using BPrivate::LooperPrivate;
 using BPrivate::QueuedMessage;
@@ -206,11 +206,8 @@ bool BLooper::Lock()
 
 status_t BLooper::LockWithTimeout(bigtime_t timeout)
 {
-    if (timeout == B_INFINITE_TIMEOUT) {
-        fData->lock.lock();
-    } else if (!fData->lock.try_lock_for(std::chrono::microseconds(timeout))) {
+    if (!BPrivate::lock_within(fData->lock, timeout))
         return B_TIMED_OUT;
-    }
     fData->owner = std::this_thread::get_id();
     fData->lockCount++;
     return B_OK;

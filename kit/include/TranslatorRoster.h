@@ -22,8 +22,9 @@ struct RosterData;
 const char* translation_failure_reason();
 
 // The set of translators a program uses. The default roster loads the add-ons
-// from the folders in $TRANSLATORS (colon-separated) or else from the
-// translators folder beside the program and $XDG_DATA_HOME/tavrin/translators.
+// from the folders in $TRANSLATORS (colon-separated) or else from
+// $XDG_DATA_HOME/tavrin/translators and the translators folder beside the
+// program. A translator whose name an earlier folder brought is left out.
 class BTranslatorRoster
 {
 public:

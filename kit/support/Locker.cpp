@@ -1,7 +1,8 @@
 #include <Locker.h>
 
+#include "support/TimedLock.h"
+
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -38,14 +39,8 @@ bool BLocker::Lock()
 
 status_t BLocker::LockWithTimeout(bigtime_t timeout)
 {
-    if (timeout == B_INFINITE_TIMEOUT) {
-        fData->mutex.lock();
-    } else if (timeout <= 0) {
-        if (!fData->mutex.try_lock())
-            return B_WOULD_BLOCK;
-    } else if (!fData->mutex.try_lock_for(std::chrono::microseconds(timeout))) {
-        return B_TIMED_OUT;
-    }
+    if (!BPrivate::lock_within(fData->mutex, timeout))
+        return timeout <= 0 ? B_WOULD_BLOCK : B_TIMED_OUT;
     fData->owner.store(std::this_thread::get_id());
     fData->count++;
     return B_OK;

@@ -101,12 +101,20 @@ bool can_write(BTranslator* translator, uint32 type)
 #define TAVRIN_INSTALLED_TRANSLATORS "../lib/tavrin/translators"
 #endif
 
-// The program's own translators, found from the program's real location (so a
-// link to it or a moved install still finds them): translators/ beside it, as
-// in the build tree, and the folder they are installed in. Then the user's.
+// The user's translators first, so that a translator the user installed
+// wins over the program's copy of the same name; then the program's own,
+// found from the program's real location (so a link to it or a moved install
+// still finds them): translators/ beside it, as in the build tree, and the
+// folder they are installed in.
 std::vector<std::string> default_folders()
 {
     std::vector<std::string> candidates;
+    const char* data = getenv("XDG_DATA_HOME");
+    const char* home = getenv("HOME");
+    if (data != nullptr && data[0] == '/')
+        candidates.push_back(std::string(data) + "/tavrin/translators");
+    else if (home != nullptr && home[0] == '/')
+        candidates.push_back(std::string(home) + "/.local/share/tavrin/translators");
     char exe[4096];
     ssize_t length = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
     if (length > 0) {
@@ -118,12 +126,6 @@ std::vector<std::string> default_folders()
             candidates.push_back(std::string(exe) + "/" TAVRIN_INSTALLED_TRANSLATORS);
         }
     }
-    const char* data = getenv("XDG_DATA_HOME");
-    const char* home = getenv("HOME");
-    if (data != nullptr && data[0] == '/')
-        candidates.push_back(std::string(data) + "/tavrin/translators");
-    else if (home != nullptr && home[0] == '/')
-        candidates.push_back(std::string(home) + "/.local/share/tavrin/translators");
 
     // A folder reached twice (a link, or a user folder that is the program's
     // own) would load every add-on in it twice.
@@ -251,6 +253,19 @@ const char* elf_problem(const std::string& file)
     return problem;
 }
 
+bool has_add_on_named(BPrivate::RosterData* data, const char* name)
+{
+    std::lock_guard<std::mutex> guard(data->lock);
+    for (const RosterEntry& entry : data->entries) {
+        if (!entry.path.empty() && strcmp(entry.translator->TranslatorName(), name) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The files load in the order given; a translator whose name an earlier
+// add-on already brought is a copy the earlier folder overrides, and is
+// dropped, so that each format shows once in the program's menus.
 void load_add_ons(BPrivate::RosterData* data, const std::vector<std::string>& files)
 {
     for (const std::string& file : files) {
@@ -276,6 +291,10 @@ void load_add_ons(BPrivate::RosterData* data, const std::vector<std::string>& fi
             BTranslator* translator = make(n, image, 0);
             if (translator == nullptr)
                 break;
+            if (has_add_on_named(data, translator->TranslatorName())) {
+                translator->Release();
+                continue;
+            }
             std::lock_guard<std::mutex> guard(data->lock);
             data->entries.push_back({data->nextID++, translator, file});
             made++;

@@ -5,9 +5,10 @@
 
 #include <DataIO.h>
 
+#include "translation/BitsRows.h"
+
 // The giflib side of the GIF translator. Pixels are 32-bit words 0xAARRGGBB
-// (bytes B, G, R, A in memory); a decoded buffer has rows of exactly width * 4
-// bytes and belongs to the caller.
+// (bytes B, G, R, A in memory), in rows of exactly width * 4 bytes.
 
 struct GIFInfo
 {
@@ -31,8 +32,10 @@ status_t gif_identify(BPositionIO* source, GIFInfo* info);
 // background colour index is not painted: browsers show the page behind a
 // GIF there too), and so are the pixels of the frame's transparent index;
 // either makes the result carry alpha. A screen of more than 16 megapixels
-// must be at least one sixteenth covered by the frame.
-status_t gif_decode(BPositionIO* source, GIFInfo* info, std::unique_ptr<uint8[]>* pixels);
+// must be at least one sixteenth covered by the frame. The rows go to the
+// sink as they are decoded, from the top (an interlaced frame's once it is
+// whole).
+status_t gif_decode(BPositionIO* source, GIFInfo* info, BPrivate::BitsRowSink* sink);
 
 // Writes width x height pixels whose rows are rowBytes apart, quantised to at
 // most 256 colours; with alpha, pixels whose alpha is below 128 become the

@@ -10,6 +10,7 @@
 #include <TranslationDefs.h>
 
 #include "translation/BaseTranslator.h"
+#include "translation/StreamReader.h"
 
 // The reading half: giflib reads the stream through a callback of ours.
 
@@ -25,25 +26,24 @@ const uint64 kLargeScreen = 16 * 1024 * 1024;
 
 struct StreamContext
 {
-    BPositionIO* stream;
+    BPrivate::StreamReader* reader;
     status_t error;
 };
 
+// giflib asks for a byte or a sub-block of at most 255 at a time: they come
+// out of the reader's buffer, not a read of the stream each. A short count
+// is the end of the data for giflib.
 int read_data(GifFileType* gif, GifByteType* buffer, int size)
 {
-    // giflib takes a short count for the end of the data, so keep reading
-    // until the stream has given all it has.
     StreamContext* context = static_cast<StreamContext*>(gif->UserData);
-    int done = 0;
-    while (done < size) {
-        ssize_t got = context->stream->Read(buffer + done, size_t(size - done));
-        if (got < 0)
-            context->error = status_t(got);
-        if (got <= 0)
-            break;
-        done += int(got);
-    }
-    return done;
+    BPrivate::StreamReader* reader = context->reader;
+    size_t available = reader->Fill(size_t(size));
+    if (reader->Status() != B_OK)
+        context->error = reader->Status();
+    size_t done = std::min(available, size_t(size));
+    memcpy(buffer, reader->Peek(), done);
+    reader->Consume(done);
+    return int(done);
 }
 
 // A failure giflib reported, in its words; B_ILLEGAL_DATA but for memory.
@@ -99,12 +99,88 @@ status_t find_first_image(GifFileType* gif, int* transparentIndex)
     }
 }
 
-status_t decode(BPositionIO* source, GIFInfo* info, std::unique_ptr<uint8[]>* pixels)
+// Rows handed to the sink at a time, from a frame that is not interlaced.
+const uint32 kBandRows = 16;
+
+// The frame's next row, in its colours, onto a row of the screen that is
+// transparent on either side of it.
+status_t decode_row(GifFileType* gif, const GifImageDesc& frame, const GIFInfo* info,
+                    const uint32* colours, GifPixelType* line, uint32* out)
+{
+    uint32 left = uint32(frame.Left), frameWidth = uint32(frame.Width);
+    if (DGifGetLine(gif, line, int(frameWidth)) == GIF_ERROR)
+        return B_ILLEGAL_DATA;
+    if (frameWidth < info->width)
+        memset(out, 0, size_t(info->width) * 4);
+    for (uint32 x = 0; x < frameWidth; x++)
+        out[left + x] = colours[line[x]];
+    return B_OK;
+}
+
+// A frame that is not interlaced goes to the sink as giflib decodes it, a
+// band of rows at a time, so that whoever takes the rows starts on them at
+// once; rows above and below the frame are transparent.
+status_t put_in_bands(GifFileType* gif, const GifImageDesc& frame, const GIFInfo* info,
+                      const uint32* colours, GifPixelType* line, BPrivate::BitsRowSink* sink)
+{
+    size_t rowBytes = size_t(info->width) * 4;
+    std::unique_ptr<uint8[]> band(new (std::nothrow) uint8[rowBytes * kBandRows]);
+    if (!band)
+        return B_NO_MEMORY;
+    uint32 top = uint32(frame.Top), bottom = top + uint32(frame.Height);
+    for (uint32 y = 0; y < info->height;) {
+        uint32 count = std::min(kBandRows, info->height - y);
+        for (uint32 i = 0; i < count; i++) {
+            uint32* out = reinterpret_cast<uint32*>(band.get() + i * rowBytes);
+            if (y + i < top || y + i >= bottom) {
+                memset(out, 0, rowBytes);
+            } else {
+                status_t status = decode_row(gif, frame, info, colours, line, out);
+                if (status != B_OK)
+                    return status;
+            }
+        }
+        status_t status = sink->PutRows(band.get(), count);
+        if (status != B_OK)
+            return status;
+        y += count;
+    }
+    return B_OK;
+}
+
+// An interlaced frame arrives in four passes of every 8th, 8th, 4th and 2nd
+// row: the screen is put together first.
+status_t put_interlaced(GifFileType* gif, const GifImageDesc& frame, const GIFInfo* info,
+                        const uint32* colours, GifPixelType* line, BPrivate::BitsRowSink* sink)
+{
+    size_t rowBytes = size_t(info->width) * 4;
+    std::unique_ptr<uint8[]> buffer(new (std::nothrow) uint8[rowBytes * info->height]);
+    if (!buffer)
+        return B_NO_MEMORY;
+    memset(buffer.get(), 0, rowBytes * info->height);
+    static const uint32 kStart[4] = {0, 4, 2, 1};
+    static const uint32 kStep[4] = {8, 8, 4, 2};
+    uint32 top = uint32(frame.Top), frameHeight = uint32(frame.Height);
+    for (int pass = 0; pass < 4; pass++) {
+        for (uint32 row = kStart[pass]; row < frameHeight; row += kStep[pass]) {
+            uint32* out = reinterpret_cast<uint32*>(buffer.get() + (top + row) * rowBytes);
+            status_t status = decode_row(gif, frame, info, colours, line, out);
+            if (status != B_OK)
+                return status;
+        }
+    }
+    return sink->PutRows(buffer.get(), info->height);
+}
+
+status_t decode(BPositionIO* source, GIFInfo* info, BPrivate::BitsRowSink* sink)
 {
     status_t status = check_signature(source);
     if (status != B_OK)
         return status;
-    StreamContext context = {source, B_OK};
+    BPrivate::StreamReader reader(source);
+    if (reader.InitCheck() != B_OK)
+        return B_NO_MEMORY;
+    StreamContext context = {&reader, B_OK};
     int error = 0;
     Decoder gif(DGifOpen(&context, read_data, &error));
     if (!gif) {
@@ -139,9 +215,11 @@ status_t decode(BPositionIO* source, GIFInfo* info, std::unique_ptr<uint8[]>* pi
     uint64 area = uint64(width) * height;
     if (area > kLargeScreen && area / 16 > uint64(frameWidth) * frameHeight)
         return B_ILLEGAL_DATA;
-    off_t size = 0, position = source->Position();
-    if (source->GetSize(&size) == B_OK && position >= 0 && size >= position &&
-        uint64(frameWidth) * frameHeight / kMaxPixelsPerByte > uint64(size - position) + 1)
+    // The data left for giflib: the rest of the stream and what the reader
+    // holds of it already.
+    off_t unread = BPrivate::remaining_stream_size(source);
+    if (unread >= 0 &&
+        uint64(frameWidth) * frameHeight / kMaxPixelsPerByte > uint64(unread) + reader.Fill(0) + 1)
         return B_ILLEGAL_DATA;
 
     const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
@@ -162,43 +240,30 @@ status_t decode(BPositionIO* source, GIFInfo* info, std::unique_ptr<uint8[]>* pi
         colours[transparentIndex] = 0;
     info->hasAlpha = transparentIndex >= 0 || left > 0 || top > 0 || left + frameWidth < width ||
                      top + frameHeight < height;
-    if (pixels == nullptr)
+    if (sink == nullptr)
         return B_OK;
 
-    size_t rowBytes = size_t(width) * 4;
-    std::unique_ptr<uint8[]> buffer(new (std::nothrow) uint8[rowBytes * height]);
+    status = sink->Start(width, height, info->hasAlpha);
+    if (status != B_OK)
+        return status;
     std::vector<GifPixelType> line;
     try {
         line.resize(frameWidth);
     } catch (const std::bad_alloc&) {
         return B_NO_MEMORY;
     }
-    if (!buffer)
-        return B_NO_MEMORY;
-    if (info->hasAlpha)
-        memset(buffer.get(), 0, rowBytes * height);
-
-    // Interlaced frames arrive in four passes of every 8th, 8th, 4th and 2nd row.
-    static const uint32 kStart[4] = {0, 4, 2, 1};
-    static const uint32 kStep[4] = {8, 8, 4, 2};
-    int passes = frame.Interlace ? 4 : 1;
-    for (int pass = 0; pass < passes; pass++) {
-        uint32 start = frame.Interlace ? kStart[pass] : 0;
-        uint32 step = frame.Interlace ? kStep[pass] : 1;
-        for (uint32 row = start; row < frameHeight; row += step) {
-            if (DGifGetLine(gif.get(), line.data(), int(frameWidth)) == GIF_ERROR)
-                return context.error != B_OK ? context.error : giflib_failure(gif->Error);
-            uint32* out = reinterpret_cast<uint32*>(buffer.get() + (top + row) * rowBytes) + left;
-            for (uint32 x = 0; x < frameWidth; x++)
-                out[x] = colours[line[x]];
-        }
-    }
+    status = frame.Interlace ? put_interlaced(gif.get(), frame, info, colours, line.data(), sink)
+                             : put_in_bands(gif.get(), frame, info, colours, line.data(), sink);
+    // A line giflib could not give is a failure in its words.
+    if (status == B_ILLEGAL_DATA && context.error == B_OK)
+        return giflib_failure(gif->Error);
+    if (status != B_OK)
+        return context.error != B_OK ? context.error : status;
     // The first frame is all we show, but a file that stops right after it
     // has lost at least its trailer: it is cut short like any other.
     GifRecordType next;
     if (DGifGetRecordType(gif.get(), &next) == GIF_ERROR)
         return context.error != B_OK ? context.error : giflib_failure(gif->Error);
-    *pixels = std::move(buffer);
     return B_OK;
 }
 
@@ -209,7 +274,7 @@ status_t gif_identify(BPositionIO* source, GIFInfo* info)
     return decode(source, info, nullptr);
 }
 
-status_t gif_decode(BPositionIO* source, GIFInfo* info, std::unique_ptr<uint8[]>* pixels)
+status_t gif_decode(BPositionIO* source, GIFInfo* info, BPrivate::BitsRowSink* sink)
 {
-    return decode(source, info, pixels);
+    return decode(source, info, sink);
 }

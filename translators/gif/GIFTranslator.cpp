@@ -43,12 +43,8 @@ status_t GIFTranslator::IdentifyFormat(BPositionIO* source, BMessage* ioExtensio
 status_t GIFTranslator::Decode(BPositionIO* source, BMessage* ioExtension, BPositionIO* destination)
 {
     GIFInfo gif;
-    std::unique_ptr<uint8[]> pixels;
-    status_t status = gif_decode(source, &gif, &pixels);
-    if (status != B_OK)
-        return status;
-    return BPrivate::write_bits_picture(destination, gif.width, gif.height, gif.hasAlpha,
-                                        pixels.get());
+    BPrivate::BitsStreamWriter writer(destination);
+    return gif_decode(source, &gif, &writer);
 }
 
 status_t GIFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,

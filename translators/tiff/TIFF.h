@@ -55,9 +55,9 @@ status_t tiff_identify(BPositionIO* source, TIFFInfo* info);
 status_t tiff_decode(BPositionIO* source, TIFFInfo* info, bool upright,
                      BPrivate::BitsRowSink* sink);
 
-// Writes width x height pixels whose rows are rowBytes apart, as 8-bit RGB or
-// RGBA (unassociated alpha) in strips.
-status_t tiff_encode(const uint8* bits, uint32 width, uint32 height, size_t rowBytes, bool hasAlpha,
+// Writes width x height pixels taken from source a strip's rows at a time, as
+// 8-bit RGB or RGBA (unassociated alpha) strips.
+status_t tiff_encode(BPrivate::BitsRowSource* source, uint32 width, uint32 height, bool hasAlpha,
                      const TIFFWriteOptions& options, BPositionIO* destination);
 
 #endif

@@ -62,10 +62,8 @@ status_t TIFFTranslator::Decode(BPositionIO* source, BMessage* ioExtension,
 status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* source,
                                 BMessage* ioExtension, BPositionIO* destination)
 {
-    std::unique_ptr<uint8[]> rows;
-    status_t status = BPrivate::read_bits_rows(bits, source, &rows);
-    if (status != B_OK)
-        return status;
+    if (BPrivate::bits_rows_missing(bits, source))
+        return B_ILLEGAL_DATA;
 
     TIFFWriteOptions options;
     int32 compression =
@@ -75,8 +73,9 @@ status_t TIFFTranslator::Encode(const BPrivate::BitsInfo& bits, BPositionIO* sou
     BPrivate::PictureMetadata metadata = EncodingMetadata(ioExtension, bits.width, bits.height);
     options.metadata = &metadata;
     off_t start = destination->Position();
-    status = tiff_encode(rows.get(), bits.width, bits.height, bits.header.rowBytes,
-                         bits.header.colors == B_RGBA32, options, destination);
+    BPrivate::BitsStreamReader reader(source, bits);
+    status_t status = tiff_encode(&reader, bits.width, bits.height, bits.header.colors == B_RGBA32,
+                                  options, destination);
     // libtiff has closed the file: the Exif directories go after it.
     if (status == B_OK && !metadata.exif.empty())
         status = BPrivate::add_exif_to_tiff(destination, start, metadata.exif);

@@ -337,3 +337,57 @@ TEST(RosterAddOns, CutOffCopiesAreSkipped)
                   std::string::npos)
             << said;
 }
+
+// A translator found in two folders loads once, from the folder that comes
+// first: the earlier element of $TRANSLATORS, and without it the user's
+// folder before the program's own.
+TEST(RosterAddOns, ACopyInALaterFolderIsLeftOut)
+{
+    std::string root = testing::TempDir() + "twice";
+    std::string user = root + "/data/tavrin/translators";
+    std::string fake = TAVRIN_FAKE_TRANSLATOR_DIR "/20-targa-high.so";
+    std::string tga = TAVRIN_TRANSLATOR_DIR "/TGATranslator.so";
+    ASSERT_EQ(system(("rm -rf '" + root + "' && mkdir -p '" + root + "/a' '" + root + "/b' '" +
+                      user + "' && cp '" + fake + "' '" + root + "/a/x.so' && cp '" + fake + "' '" +
+                      root + "/b/x.so' && cp '" + tga + "' '" + user + "/tga.so'")
+                         .c_str()),
+              0);
+    struct Case
+    {
+        std::string translators; // empty: the default folders
+        const char* name;
+        std::string folder;
+    };
+    const Case cases[] = {
+        {root + "/a:" + root + "/b", "Fake Targa (high)", root + "/a"},
+        {root + "/b:" + root + "/a", "Fake Targa (high)", root + "/b"},
+        {"", "Targa images", user},
+    };
+    for (const Case& c : cases) {
+        if (c.translators.empty())
+            unsetenv("TRANSLATORS");
+        else
+            setenv("TRANSLATORS", c.translators.c_str(), 1);
+        setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+        testing::internal::CaptureStderr();
+        BTranslatorRoster roster;
+        roster.AddTranslators();
+        testing::internal::GetCapturedStderr();
+        translator_id* ids;
+        int32 count;
+        ASSERT_EQ(roster.GetAllTranslators(&ids, &count), B_OK);
+        int found = 0;
+        for (int32 i = 0; i < count; i++) {
+            const char* name;
+            roster.GetTranslatorInfo(ids[i], &name, nullptr, nullptr);
+            if (strcmp(name, c.name) != 0)
+                continue;
+            found++;
+            entry_ref ref;
+            ASSERT_EQ(roster.GetRefFor(ids[i], &ref), B_OK);
+            EXPECT_EQ(std::string(ref.directory), c.folder) << c.translators;
+        }
+        delete[] ids;
+        EXPECT_EQ(found, 1) << c.translators;
+    }
+}

@@ -135,6 +135,15 @@ std::vector<DecodeCase> decode_cases()
                          int index = pattern(int(x) - 3, int(y) - 2);
                          return index == 5 ? 0 : colour_of(global, index);
                      }});
+    // Not interlaced, the rows come out in bands: the frame starts and ends
+    // inside them, with screen above, below and beside it.
+    Frame tall = {3, 5, 10, 30, false, -1, {}, pattern};
+    cases.push_back({"offset frame across bands of rows", write_gif(20, 40, global, {tall}), 20, 40,
+                     B_RGBA32, [=](uint32 x, uint32 y) -> uint32 {
+                         if (x < 3 || x >= 13 || y < 5 || y >= 35)
+                             return 0;
+                         return colour_of(global, pattern(int(x) - 3, int(y) - 5));
+                     }});
     Frame whole = {0, 0, 12, 9, false, -1, local, [](int x, int y) { return uint8((x * y) % 16); }};
     cases.push_back({"whole screen, local colour map", write_gif(12, 9, global, {whole}), 12, 9,
                      B_RGB32,
