@@ -215,9 +215,10 @@ void tavrinview::_CaptureEnded(status_t status, BBitmap* shot, const BMessage& r
             quit_with_status(1);
             return;
         }
-        // The copy is made before the program ends.
+        // The copy is made now, not queued: the window's quit, which hands
+        // the copy on to a helper that outlives the program, must find it.
         if (clipboard)
-            BMessenger(this).SendMessage(kCopy);
+            copy();
         quit_with_status(0);
         return;
     }
@@ -226,5 +227,5 @@ void tavrinview::_CaptureEnded(status_t status, BBitmap* shot, const BMessage& r
     redraw(true);
     _HistoryChanged();
     if (clipboard)
-        BMessenger(this).SendMessage(kCopy);
+        copy();
 }

@@ -72,12 +72,16 @@ done
 unset QT_SCREEN_SCALE_FACTORS
 kill $test_window
 
-# The whole screen to standard output as PNG; a name of no known format is
-# refused in one line.
-"$TAVRIN" --capture --output - >"$out/stdout.png"
+# The whole screen to standard output as PNG, and on the clipboard after the
+# program has ended; a name of no known format is refused in one line.
+"$TAVRIN" --capture --output - --clipboard >"$out/stdout.png"
 check "standard output: status" $? 0
 "$PATTERN" image "$out/stdout.png" 0 0 >/dev/null
 check "standard output: the screen as PNG" "$? $(identify -format %m "$out/stdout.png")" "0 PNG"
+xclip -selection clipboard -t image/png -o >"$out/clipboard.png" 2>/dev/null
+check "--clipboard: the same picture after the end" \
+    "$(differences "$out/clipboard.png" "$out/stdout.png")" 0
+echo taken | xclip -selection clipboard -i
 "$TAVRIN" --capture --output "$out/shot.nope" 2>"$out/nope.err"
 check "unknown extension: status and one line" "$? $(wc -l <"$out/nope.err")" "1 1"
 
