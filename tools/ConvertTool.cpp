@@ -85,26 +85,7 @@ const char* mime_for_name(const std::string& path)
 
 uint32 type_for_mime(BTranslatorRoster* roster, const std::string& mime)
 {
-    translator_id* ids = nullptr;
-    int32 count = 0;
-    if (roster->GetAllTranslators(&ids, &count) != B_OK)
-        return 0;
-    uint32 found = 0;
-    for (int32 i = 0; i < count && found == 0; i++) {
-        const translation_format* formats;
-        int32 formatCount;
-        if (roster->GetOutputFormats(ids[i], &formats, &formatCount) != B_OK)
-            continue;
-        for (int32 k = 0; k < formatCount; k++) {
-            if (formats[k].type != B_TRANSLATOR_BITMAP &&
-                strcasecmp(formats[k].MIME, mime.c_str()) == 0) {
-                found = formats[k].type;
-                break;
-            }
-        }
-    }
-    delete[] ids;
-    return found;
+    return output_type_for_mime(roster, mime.c_str());
 }
 
 namespace {

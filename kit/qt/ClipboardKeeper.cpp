@@ -7,6 +7,7 @@
 
 #include <DataIO.h>
 #include <Errors.h>
+#include <FileExtensions.h>
 #include <TranslatorFormats.h>
 #include <TranslatorRoster.h>
 
@@ -30,30 +31,6 @@ namespace {
 
 const char* const kUriList = "text/uri-list";
 const char* const kCopiedFiles = "x-special/gnome-copied-files";
-
-// The type code of the first output format of any translator with this MIME
-// type, or 0.
-uint32 output_type(BTranslatorRoster* roster, const std::string& mime)
-{
-    translator_id* ids = nullptr;
-    int32 count = 0;
-    if (!roster || roster->GetAllTranslators(&ids, &count) != B_OK)
-        return 0;
-    uint32 found = 0;
-    for (int32 i = 0; i < count && found == 0; i++) {
-        const translation_format* formats;
-        int32 formatCount;
-        if (roster->GetOutputFormats(ids[i], &formats, &formatCount) != B_OK)
-            continue;
-        for (int32 k = 0; k < formatCount && found == 0; k++) {
-            if (formats[k].type != B_TRANSLATOR_BITMAP &&
-                strcasecmp(formats[k].MIME, mime.c_str()) == 0)
-                found = formats[k].type;
-        }
-    }
-    delete[] ids;
-    return found;
-}
 
 // A percent-encoded file URI for a path of the drag cache.
 std::string file_uri(const std::string& path)
@@ -112,7 +89,7 @@ const std::string* KeptPicture::Data(const std::string& type)
 
 std::string KeptPicture::_Encode(const std::string& type)
 {
-    uint32 code = output_type(fRoster, type);
+    uint32 code = output_type_for_mime(fRoster, type.c_str());
     if (code == 0)
         return std::string();
     BMemoryIO input(fBits, fSize);

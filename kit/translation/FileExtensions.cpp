@@ -1,4 +1,6 @@
 #include <FileExtensions.h>
+#include <TranslatorFormats.h>
+#include <TranslatorRoster.h>
 
 #include <cstring>
 #include <strings.h>
@@ -55,4 +57,25 @@ const char* mime_for_extension(const char* extension)
         }
     }
     return nullptr;
+}
+
+uint32 output_type_for_mime(BTranslatorRoster* roster, const char* mime)
+{
+    translator_id* ids = nullptr;
+    int32 count = 0;
+    if (!roster || !mime || roster->GetAllTranslators(&ids, &count) != B_OK)
+        return 0;
+    uint32 found = 0;
+    for (int32 i = 0; i < count && found == 0; i++) {
+        const translation_format* formats;
+        int32 formatCount;
+        if (roster->GetOutputFormats(ids[i], &formats, &formatCount) != B_OK)
+            continue;
+        for (int32 k = 0; k < formatCount && found == 0; k++) {
+            if (formats[k].type != B_TRANSLATOR_BITMAP && strcasecmp(formats[k].MIME, mime) == 0)
+                found = formats[k].type;
+        }
+    }
+    delete[] ids;
+    return found;
 }

@@ -18,4 +18,12 @@ const char* const* extensions_for_mime(const char* mime);
 // or NULL when it names none.
 const char* mime_for_extension(const char* extension);
 
+#include <SupportDefs.h>
+
+class BTranslatorRoster;
+
+// The type code of the first output format, of any of the roster's
+// translators, that has this MIME type (case aside); 0 when none writes it.
+uint32 output_type_for_mime(BTranslatorRoster* roster, const char* mime);
+
 #endif
