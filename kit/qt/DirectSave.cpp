@@ -68,15 +68,6 @@ std::vector<xcb_atom_t> atom_list(xcb_connection_t* c, xcb_window_t window, xcb_
     return atoms;
 }
 
-bool has_property(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property)
-{
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr);
-    bool has = reply && reply->type != XCB_ATOM_NONE;
-    free(reply);
-    return has;
-}
-
 // The child of window at the point (x, y) of the root window, or none.
 xcb_window_t child_at(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, int x, int y)
 {

@@ -23,6 +23,16 @@ inline xcb_atom_t intern_atom(xcb_connection_t* c, const char* name)
     return atom;
 }
 
+// True when window carries property, whatever its type and value.
+inline bool has_property(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property)
+{
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr);
+    bool has = reply && reply->type != XCB_ATOM_NONE;
+    free(reply);
+    return has;
+}
+
 } // namespace BPrivate
 
 #endif

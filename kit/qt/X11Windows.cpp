@@ -8,20 +8,11 @@ namespace BPrivate {
 
 namespace {
 
-bool has_wm_state(xcb_connection_t* c, xcb_window_t window, xcb_atom_t wmState)
-{
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, wmState, XCB_ATOM_ANY, 0, 0), nullptr);
-    bool found = reply && reply->type != XCB_ATOM_NONE;
-    free(reply);
-    return found;
-}
-
 // The program's window inside a frame: the one with WM_STATE, which window
 // managers set on the windows they manage.
 xcb_window_t client_of(xcb_connection_t* c, xcb_window_t window, xcb_atom_t wmState, int depth)
 {
-    if (has_wm_state(c, window, wmState))
+    if (has_property(c, window, wmState))
         return window;
     if (depth == 0)
         return XCB_WINDOW_NONE;
